@@ -1,0 +1,22 @@
+# Sourced by scripts/run, scripts/test and scripts/bench: installs the Debian
+# packages the build needs when they are missing. Runs apt-get as root, or
+# through sudo for a developer's own account.
+brellix_install() {
+    local missing=()
+    local pkg
+    for pkg in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$pkg")
+        fi
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    echo "Installing: ${missing[*]}"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+BRELLIX_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libhidapi-dev libudev-dev)
+BRELLIX_TEST_PACKAGES=(libgtest-dev libgmock-dev srecord binutils)
+BRELLIX_BENCH_PACKAGES=(libbenchmark-dev hyperfine srecord binutils)

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+#include <functional>
+
+#include "link/hid_backend.h"
+#include "link/hotplug_source.h"
+#include "link/link_timing.h"
+#include "link/report_transport.h"
+
+// Keeps the link to the adapter in step with the adapter being plugged in and
+// pulled out: finds and opens it, closes it on removal, reopens it a moment
+// after an arrival, and tells the frame which adapter-dependent menu items to
+// offer. It does not care which backend is underneath.
+class AdapterLink : public QObject {
+    Q_OBJECT
+public:
+    AdapterLink(HidBackend& backend, HotplugSource* hotplug, QObject* replyTarget,
+                const LinkTiming& timing = {});
+    ~AdapterLink() override;
+
+    // Where WM_ADAPTER_MENUS goes (the frame). Without one nothing is posted.
+    void SetMenuTarget(QObject* frame) { menuTarget_ = frame; }
+
+    // Called after the reopen timer opened the link (a firmware update continues there).
+    void SetReopenHook(std::function<void()> hook) { reopenHook_ = std::move(hook); }
+
+    // The main panel's start-up share: open if present, post the menu state,
+    // set `attached`, and start listening for arrivals and removals.
+    void Initialise();
+
+    // 0 = opened, 3 = no adapter found.
+    int OpenAdapter();
+    // Closes the link after a removal.
+    void DropAdapter();
+    // Closes the link for good when the panel goes away.
+    void CloseAdapter();
+
+    void OnDeviceChange(const HotplugEvent& event);
+    static bool ConcernsAdapter(const HotplugEvent& event);
+
+    bool attached() const { return attached_; }
+    bool isOpen() const { return transport_.hasWriteHandle(); }
+    bool reopenPending() const { return reopenTimer_.isActive(); }
+
+    int SendAdapterReport(const std::uint8_t* payload, std::size_t length, int mode) {
+        return transport_.SendAdapterReport(payload, length, mode);
+    }
+
+    static constexpr int kReopenTimerId = 501;
+
+private:
+    void OnReopenTimer();
+    void PostMenus(int items, int enable);
+
+    HidBackend& backend_;
+    HotplugSource* hotplug_;
+    QObject* menuTarget_ = nullptr;
+    ReportTransport transport_;
+    QTimer reopenTimer_;
+    std::function<void()> reopenHook_;
+    bool attached_ = false;
+    bool closed_ = false;
+};

@@ -1,0 +1,12 @@
+#pragma once
+
+#include "link/hid_backend.h"
+
+// The real HID devices, through hidapi's hidraw backend.
+class HidapiBackend : public HidBackend {
+public:
+    HidapiBackend();
+    ~HidapiBackend() override;
+    std::vector<HidDeviceInfo> Enumerate() override;
+    std::unique_ptr<HidHandle> Open(const std::string& path) override;
+};

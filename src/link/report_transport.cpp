@@ -1,0 +1,142 @@
+#include "link/report_transport.h"
+
+#include <QCoreApplication>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <thread>
+
+#include "link/window_messages.h"
+
+// State shared by a link's reader thread and the transport. The mutex guards
+// every field; a post happens under it too, so that once Disconnect has set
+// `stop`, the reader can no longer post.
+struct ReaderSession {
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::condition_variable ended;
+    int pendingReads = 0;
+    std::atomic<bool> stop = false;
+    bool finished = false;
+    std::shared_ptr<HidHandle> readHandle;
+    QObject* target = nullptr;
+    Payload receiveBuffer{};  // the last reply of this link; a time-out repeats it
+    LinkTiming timing;
+};
+
+namespace {
+
+// The reader: one read per request, one posted outcome per read.
+void RunReader(std::shared_ptr<ReaderSession> session) {
+    std::unique_lock lock(session->mutex);
+    for (;;) {
+        session->wake.wait(lock, [&] { return session->stop || session->pendingReads > 0; });
+        if (session->stop) break;
+        HidHandle* handle = session->readHandle.get();
+        const LinkTiming timing = session->timing;
+        lock.unlock();
+
+        Payload reply{};
+        const int result = ReportTransport::ReadAdapterReport(handle, reply, timing.replyTimeoutMs,
+                                                              timing.readSliceMs, session->stop);
+        lock.lock();
+        --session->pendingReads;
+        if (session->stop) break;
+        if (result == 1) session->receiveBuffer = reply;
+        const int wParam = result == 1 ? REPLY_READY : REPLY_TIMEOUT;
+        QCoreApplication::postEvent(session->target,
+                                    new AdapterReplyMessage(wParam, 1, session->receiveBuffer));
+    }
+    session->finished = true;
+    session->ended.notify_all();
+}
+
+}  // namespace
+
+ReportTransport::ReportTransport(QObject* replyTarget, const LinkTiming& timing)
+    : replyTarget_(replyTarget), timing_(timing) {}
+
+ReportTransport::~ReportTransport() { Disconnect(); }
+
+void ReportTransport::Connect(std::shared_ptr<HidHandle> writeHandle,
+                              std::shared_ptr<HidHandle> readHandle) {
+    Disconnect();
+    writeHandle_ = std::move(writeHandle);
+    reader_ = std::make_shared<ReaderSession>();
+    reader_->readHandle = std::move(readHandle);
+    reader_->target = replyTarget_;
+    reader_->timing = timing_;
+    reader_->receiveBuffer = lastReply_;
+    if (reader_->readHandle) std::thread(RunReader, reader_).detach();
+    else reader_->finished = true;
+}
+
+void ReportTransport::Disconnect() {
+    writeHandle_.reset();
+    if (!reader_) return;
+    std::shared_ptr<ReaderSession> session = std::move(reader_);
+    std::unique_lock lock(session->mutex);
+    session->stop = true;
+    session->wake.notify_all();
+    // A reader blocked in a read notices the stop within one read slice; if the
+    // platform keeps it longer it is left to end on its own, posting nothing.
+    session->ended.wait_for(lock, std::chrono::milliseconds(timing_.readerStopMs),
+                            [&] { return session->finished; });
+    lastReply_ = session->receiveBuffer;
+}
+
+int ReportTransport::SendAdapterReport(const std::uint8_t* payload, std::size_t length,
+                                       int mode) {
+    if (mode != 1) return 0;
+    AdapterReport report{};
+    std::memcpy(report.data() + 1, payload, std::min(length, kPayloadSize));
+
+    if (!writeHandle_) {
+        Post(REPLY_NO_HANDLE, 0);
+        return 2;
+    }
+    int errorCode = 0;
+    const int written = writeHandle_->Write(report.data(), report.size(), &errorCode);
+    if (written < 0) Post(REPLY_WRITE_FAILED, errorCode);
+    if (written != int(kReportSize)) return 1;
+
+    std::lock_guard lock(reader_->mutex);
+    if (!reader_->readHandle) {
+        QCoreApplication::postEvent(replyTarget_,
+                                    new AdapterReplyMessage(REPLY_NO_HANDLE, 1, reader_->receiveBuffer));
+        return 0;
+    }
+    ++reader_->pendingReads;
+    reader_->wake.notify_one();
+    return 0;
+}
+
+int ReportTransport::ReadAdapterReport(HidHandle* readHandle, Payload& buffer, int ms,
+                                       int sliceMs, const std::atomic<bool>& stop) {
+    if (!readHandle) return 2;
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
+    std::uint8_t local[kReportSize];
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        const int wait = int(std::min<long long>(left.count(), sliceMs));
+        const int got = readHandle->Read(local, sizeof local, std::max(wait, 0));
+        if (got == int(kPayloadSize)) {
+            std::memcpy(buffer.data(), local, kPayloadSize);
+            return 1;
+        }
+        if (got != 0) return 0;  // a failed or short read
+        if (stop.load()) return 0;
+        if (Clock::now() >= deadline) return 0;
+    }
+}
+
+void ReportTransport::Post(int wParam, std::int64_t lParam) {
+    Payload copy = lastReply_;
+    if (reader_) {
+        std::lock_guard lock(reader_->mutex);
+        copy = reader_->receiveBuffer;
+    }
+    QCoreApplication::postEvent(replyTarget_, new AdapterReplyMessage(wParam, lParam, copy));
+}

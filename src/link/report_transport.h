@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QObject>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "link/adapter_report.h"
+#include "link/hid_backend.h"
+#include "link/link_timing.h"
+
+struct ReaderSession;
+
+// Moves one request to the adapter and delivers the one outcome of that
+// request to the reply target as a posted WM_ADAPTER_REPLY: a reply, a
+// time-out, a missing handle or a failed write. It never retries.
+//
+// Each open link gets its own reader thread, woken once per request. Closing
+// the link retires that reader: whatever it was waiting for, it posts nothing
+// afterwards, so a late reply can never reach a job that belongs to a new link.
+class ReportTransport {
+public:
+    ReportTransport(QObject* replyTarget, const LinkTiming& timing);
+    ~ReportTransport();
+    ReportTransport(const ReportTransport&) = delete;
+    ReportTransport& operator=(const ReportTransport&) = delete;
+
+    // The link opened: requests go out through writeHandle, replies come in
+    // through readHandle (either may be null when its open failed).
+    void Connect(std::shared_ptr<HidHandle> writeHandle, std::shared_ptr<HidHandle> readHandle);
+
+    // The link closed: handles released, a reader still waiting gets
+    // readerStopMs to end and posts nothing in any case.
+    void Disconnect();
+
+    bool hasWriteHandle() const { return writeHandle_ != nullptr; }
+
+    // Results: 0 written and reader started (or mode not 1: nothing done),
+    // 1 the write did not transfer a whole report, 2 no write handle.
+    int SendAdapterReport(const std::uint8_t* payload, std::size_t length, int mode);
+
+    // Waits up to ms for one reply on readHandle; 1 with the 272 payload bytes
+    // in buffer, 0 on failure, time-out or when stop becomes true, 2 without a handle.
+    static int ReadAdapterReport(HidHandle* readHandle, Payload& buffer, int ms, int sliceMs,
+                                 const std::atomic<bool>& stop);
+
+private:
+    void Post(int wParam, std::int64_t lParam);
+
+    QObject* replyTarget_;
+    LinkTiming timing_;
+    std::shared_ptr<HidHandle> writeHandle_;
+    std::shared_ptr<ReaderSession> reader_;
+    Payload lastReply_{};  // what a reply copy holds before the first reply of this link
+};

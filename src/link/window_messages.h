@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QEvent>
+#include <cstdint>
+
+#include "link/adapter_report.h"
+
+// The program's private messages, carried as posted Qt events so that every
+// hand-over from a worker or reader thread reaches the user-interface thread
+// in posting order.
+inline constexpr QEvent::Type WM_JOB_PROGRESS = QEvent::Type(QEvent::User + 0x673);
+inline constexpr QEvent::Type WM_ADAPTER_REPLY = QEvent::Type(QEvent::User + 0x7F3);
+inline constexpr QEvent::Type WM_ADAPTER_MENUS = QEvent::Type(QEvent::User + 0x7FF);
+
+// WM_ADAPTER_REPLY outcomes (wParam).
+enum ReplyOutcome : int {
+    REPLY_TIMEOUT = 0,
+    REPLY_READY = 1,
+    REPLY_NO_HANDLE = 2,
+    REPLY_WRITE_FAILED = 3,
+};
+
+// WM_JOB_PROGRESS kinds (wParam).
+enum JobProgressKind : int {
+    PROGRESS_PERCENT = 0,
+    PROGRESS_FILE_LOADED = 1,
+    PROGRESS_READ_FINISHED = 4,
+};
+
+// WM_ADAPTER_MENUS items (wParam).
+enum AdapterMenuItems : int {
+    MENUS_ACCESS_MODE = 1,
+    MENUS_UPDATE_FIRMWARE = 2,
+};
+
+class WindowMessage : public QEvent {
+public:
+    WindowMessage(QEvent::Type type, int wParam, std::int64_t lParam)
+        : QEvent(type), wParam(wParam), lParam(lParam) {}
+    const int wParam;
+    const std::int64_t lParam;
+};
+
+// A reply outcome together with its own copy of the 272 reply bytes, so the
+// reader never shares a buffer with the user-interface thread.
+class AdapterReplyMessage : public WindowMessage {
+public:
+    AdapterReplyMessage(int wParam, std::int64_t lParam, const Payload& reply)
+        : WindowMessage(WM_ADAPTER_REPLY, wParam, lParam), reply(reply) {}
+    const Payload reply;
+};

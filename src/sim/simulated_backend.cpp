@@ -1,0 +1,211 @@
+#include "sim/simulated_backend.h"
+
+#include <QTimer>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+struct PendingReply {
+    Clock::time_point due;
+    Payload payload;
+    int leaveAfterMs;
+    int returnAfterMs;
+};
+
+}  // namespace
+
+// One device as it sits on the bus. Taking it off marks it gone; handles
+// opened on it fail from then on, as a real handle to a pulled device does.
+struct SimulatedNode {
+    HidDeviceInfo info;
+    bool isAdapter = false;
+    std::mutex mutex;
+    std::condition_variable replyReady;
+    std::deque<PendingReply> replies;
+    bool gone = false;
+    int openHandles = 0;
+    SimulatedBackend* backend = nullptr;  // cleared when the backend goes away
+};
+
+class SimulatedHandle : public HidHandle {
+public:
+    explicit SimulatedHandle(std::shared_ptr<SimulatedNode> node) : node_(std::move(node)) {}
+    ~SimulatedHandle() override {
+        std::lock_guard lock(node_->mutex);
+        --node_->openHandles;
+    }
+
+    int Write(const std::uint8_t* report, std::size_t length, int* errorCode) override {
+        SimulatedBackend* backend;
+        {
+            std::lock_guard lock(node_->mutex);
+            if (node_->gone || !node_->backend) {
+                *errorCode = ENODEV;
+                return -1;
+            }
+            backend = node_->backend;
+        }
+        if (!node_->isAdapter) return int(length);
+        {
+            std::lock_guard lock(backend->mutex_);
+            AdapterReport copy{};
+            std::memcpy(copy.data(), report, std::min(length, copy.size()));
+            backend->written_.push_back(copy);
+        }
+        const DeviceAnswer answer = backend->device_->OnReport(report, length);
+        if (answer.written < 0) {
+            *errorCode = answer.errorCode;
+            return -1;
+        }
+        if (answer.reply) {
+            std::lock_guard lock(node_->mutex);
+            node_->replies.push_back({Clock::now() + std::chrono::milliseconds(answer.latencyMs),
+                                      answer.payload, answer.leaveAfterMs, answer.returnAfterMs});
+            node_->replyReady.notify_all();
+        }
+        return answer.written;
+    }
+
+    int Read(std::uint8_t* buffer, std::size_t capacity, int timeoutMs) override {
+        const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+        std::unique_lock lock(node_->mutex);
+        for (;;) {
+            if (node_->gone) return -1;
+            const auto now = Clock::now();
+            if (!node_->replies.empty() && node_->replies.front().due <= now) break;
+            if (now >= deadline) return 0;
+            auto until = deadline;
+            if (!node_->replies.empty()) until = std::min(until, node_->replies.front().due);
+            node_->replyReady.wait_until(lock, until);
+        }
+        const PendingReply reply = node_->replies.front();
+        node_->replies.pop_front();
+        const std::size_t n = std::min(capacity, reply.payload.size());
+        std::memcpy(buffer, reply.payload.data(), n);
+        if (reply.leaveAfterMs >= 0 && node_->backend)
+            node_->backend->ScheduleLeave(reply.leaveAfterMs, reply.returnAfterMs);
+        return int(n);
+    }
+
+private:
+    std::shared_ptr<SimulatedNode> node_;
+};
+
+SimulatedBackend::SimulatedBackend(SimulatedDevice* device, QObject* parent)
+    : QObject(parent), device_(device) {}
+
+SimulatedBackend::~SimulatedBackend() {
+    std::lock_guard lock(mutex_);
+    for (auto& node : nodes_) {
+        std::lock_guard nodeLock(node->mutex);
+        node->backend = nullptr;
+        node->gone = true;
+        node->replyReady.notify_all();
+    }
+}
+
+std::vector<HidDeviceInfo> SimulatedBackend::Enumerate() {
+    std::lock_guard lock(mutex_);
+    std::vector<HidDeviceInfo> list;
+    for (const auto& node : nodes_) list.push_back(node->info);
+    return list;
+}
+
+std::unique_ptr<HidHandle> SimulatedBackend::Open(const std::string& path) {
+    std::lock_guard lock(mutex_);
+    for (const auto& node : nodes_) {
+        if (node->info.path != path) continue;
+        std::lock_guard nodeLock(node->mutex);
+        if (refuseSecondOpen_ && node->openHandles > 0) return nullptr;
+        ++node->openHandles;
+        return std::make_unique<SimulatedHandle>(node);
+    }
+    return nullptr;
+}
+
+void SimulatedBackend::SetListener(Listener listener) { listener_ = std::move(listener); }
+
+void SimulatedBackend::PlugAdapter() {
+    PlugDevice({kAdapterPath, kAdapterVendorId, kAdapterProductId});
+}
+
+void SimulatedBackend::UnplugAdapter() { UnplugDevice(kAdapterPath); }
+
+bool SimulatedBackend::adapterPresent() const {
+    std::lock_guard lock(mutex_);
+    for (const auto& node : nodes_)
+        if (node->isAdapter) return true;
+    return false;
+}
+
+void SimulatedBackend::PlugDevice(const HidDeviceInfo& info) {
+    auto node = std::make_shared<SimulatedNode>();
+    node->info = info;
+    node->isAdapter = info.path == kAdapterPath;
+    node->backend = this;
+    {
+        std::lock_guard lock(mutex_);
+        nodes_.push_back(node);
+    }
+    if (node->isAdapter && device_) device_->OnPlugged(true);
+    Announce(HotplugEvent::Kind::Arrival, info);
+}
+
+void SimulatedBackend::UnplugDevice(const std::string& path) {
+    std::shared_ptr<SimulatedNode> removed;
+    {
+        std::lock_guard lock(mutex_);
+        for (auto it = nodes_.begin(); it != nodes_.end(); ++it) {
+            if ((*it)->info.path != path) continue;
+            removed = *it;
+            nodes_.erase(it);
+            break;
+        }
+    }
+    if (!removed) return;
+    {
+        std::lock_guard lock(removed->mutex);
+        removed->gone = true;
+        removed->replies.clear();
+        removed->replyReady.notify_all();
+    }
+    if (removed->isAdapter && device_) device_->OnPlugged(false);
+    Announce(HotplugEvent::Kind::Removal, removed->info);
+}
+
+std::vector<AdapterReport> SimulatedBackend::writtenReports() const {
+    std::lock_guard lock(mutex_);
+    return written_;
+}
+
+void SimulatedBackend::Announce(HotplugEvent::Kind kind, const HidDeviceInfo& info) {
+    for (int i = 0; i < announcements_; ++i)
+        Deliver({kind, info.path, info.vendorId, info.productId});
+}
+
+// Notifications reach the listener from the event loop, never from inside the
+// call that caused them, as a platform's notifications do.
+void SimulatedBackend::Deliver(HotplugEvent event) {
+    QMetaObject::invokeMethod(
+        this, [this, event] { if (listener_) listener_(event); }, Qt::QueuedConnection);
+}
+
+// Called on the reader's thread once a parting reply has been read: the
+// device drops off a moment later, after the host has had its reply.
+void SimulatedBackend::ScheduleLeave(int leaveAfterMs, int returnAfterMs) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, leaveAfterMs, returnAfterMs] {
+            QTimer::singleShot(leaveAfterMs, this, [this, returnAfterMs] {
+                UnplugAdapter();
+                if (returnAfterMs >= 0) QTimer::singleShot(returnAfterMs, this, [this] { PlugAdapter(); });
+            });
+        },
+        Qt::QueuedConnection);
+}

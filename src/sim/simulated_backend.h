@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QObject>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "link/hid_backend.h"
+#include "link/hotplug_source.h"
+#include "sim/simulated_device.h"
+
+struct SimulatedNode;
+
+// A HID bus with a simulated adapter on it (and, for tests, other devices). It
+// serves the same interfaces as the real backend and hot-plug source, so the
+// link, the transport and the engine run against it unchanged. Its adapter
+// paths look like the device paths of the original platform, so the link's
+// path rule is exercised as well.
+class SimulatedBackend : public QObject, public HidBackend, public HotplugSource {
+    Q_OBJECT
+public:
+    static constexpr const char* kAdapterPath =
+        "\\\\?\\hid#Vid_0712&Pid_0009#7&2a61c0b&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030}";
+
+    // device answers the adapter's reports; it must outlive the backend.
+    explicit SimulatedBackend(SimulatedDevice* device, QObject* parent = nullptr);
+    ~SimulatedBackend() override;
+
+    std::vector<HidDeviceInfo> Enumerate() override;
+    std::unique_ptr<HidHandle> Open(const std::string& path) override;
+    void SetListener(Listener listener) override;
+
+    // Puts the adapter on the bus (a new device each time) or takes it off;
+    // both announce themselves like real hot-plug events.
+    void PlugAdapter();
+    void UnplugAdapter();
+    bool adapterPresent() const;
+
+    // Another device on the bus, listed and announced like the adapter.
+    void PlugDevice(const HidDeviceInfo& info);
+    void UnplugDevice(const std::string& path);
+
+    // Each change is announced this many times (several notification classes
+    // report one plug on the original platform).
+    void SetAnnouncements(int count) { announcements_ = count; }
+    // Opening a path that already has an open handle fails.
+    void SetRefuseSecondOpen(bool refuse) { refuseSecondOpen_ = refuse; }
+
+    // Every output report written to the adapter, in order.
+    std::vector<AdapterReport> writtenReports() const;
+
+private:
+    void Announce(HotplugEvent::Kind kind, const HidDeviceInfo& info);
+    void Deliver(HotplugEvent event);
+    void ScheduleLeave(int leaveAfterMs, int returnAfterMs);
+    friend class SimulatedHandle;
+
+    SimulatedDevice* device_;
+    mutable std::mutex mutex_;
+    std::vector<std::shared_ptr<SimulatedNode>> nodes_;
+    std::vector<AdapterReport> written_;
+    Listener listener_;
+    int announcements_ = 1;
+    bool refuseSecondOpen_ = false;
+    int adapterInstance_ = 0;
+};

@@ -1,0 +1,188 @@
+#include <gtest/gtest.h>
+
+#include "link/adapter_link.h"
+#include "sim/simulated_backend.h"
+#include "support/event_loop.h"
+#include "support/function_device.h"
+#include "support/message_recorder.h"
+
+namespace {
+
+LinkTiming ShortTiming() {
+    LinkTiming t;
+    t.replyTimeoutMs = 60;
+    t.reopenDelayMs = 20;
+    t.readSliceMs = 5;
+    return t;
+}
+
+Payload Request(std::uint8_t code, std::uint8_t fill = 0) {
+    Payload p;
+    p.fill(fill);
+    p[0] = code;
+    return p;
+}
+
+// A link opened on a simulated bus with one adapter, and everything it posts.
+struct OpenLink {
+    FunctionDevice device;
+    SimulatedBackend bus{&device};
+    MessageRecorder replies;
+    AdapterLink link{bus, &bus, &replies, ShortTiming()};
+
+    explicit OpenLink(bool withAdapter = true) {
+        if (withAdapter) bus.PlugAdapter();
+        RunFor(0);
+        link.Initialise();
+    }
+
+    std::vector<MessageRecorder::Entry> WaitForReplies(std::size_t n) {
+        RunUntil([&] { return replies.of(WM_ADAPTER_REPLY).size() >= n; });
+        return replies.of(WM_ADAPTER_REPLY);
+    }
+};
+
+}  // namespace
+
+TEST(ReportTransport, WritesWholeReportWithReportIdZeroAndDeliversPayload) {
+    OpenLink t;
+    t.device.Set([](const std::uint8_t* report, std::size_t length) {
+        DeviceAnswer a;
+        EXPECT_EQ(length, kReportSize);
+        for (std::size_t i = 0; i < kPayloadSize; ++i) a.payload[i] = std::uint8_t(report[1 + i] + 1);
+        return a;
+    });
+    const Payload request = Request(23, 0x40);
+    EXPECT_EQ(t.link.SendAdapterReport(request.data(), request.size(), 1), 0);
+
+    auto replies = t.WaitForReplies(1);
+    ASSERT_EQ(replies.size(), 1u);
+    EXPECT_EQ(replies[0].wParam, REPLY_READY);
+    EXPECT_EQ(replies[0].lParam, 1);
+    // The report id never reaches the payload: byte 0 of the reply is report byte 1.
+    EXPECT_EQ(replies[0].reply[0], 24);
+    EXPECT_EQ(replies[0].reply[271], 0x41);
+
+    auto written = t.bus.writtenReports();
+    ASSERT_EQ(written.size(), 1u);
+    EXPECT_EQ(written[0][0], 0);
+    EXPECT_TRUE(std::equal(request.begin(), request.end(), written[0].begin() + 1));
+}
+
+TEST(ReportTransport, ModeOtherThanOneSendsAndPostsNothing) {
+    OpenLink t;
+    const Payload request = Request(23);
+    EXPECT_EQ(t.link.SendAdapterReport(request.data(), request.size(), 0), 0);
+    EXPECT_EQ(t.link.SendAdapterReport(request.data(), request.size(), 2), 0);
+    RunFor(100);
+    EXPECT_TRUE(t.bus.writtenReports().empty());
+    EXPECT_TRUE(t.replies.of(WM_ADAPTER_REPLY).empty());
+}
+
+TEST(ReportTransport, NoWriteHandleGivesExactlyOneOutcomeAndNoReader) {
+    OpenLink t(/*withAdapter=*/false);
+    const Payload request = Request(23);
+    EXPECT_EQ(t.link.SendAdapterReport(request.data(), request.size(), 1), 2);
+    RunFor(150);  // longer than the reply time-out: a reader would have posted by now
+    auto replies = t.replies.of(WM_ADAPTER_REPLY);
+    ASSERT_EQ(replies.size(), 1u);
+    EXPECT_EQ(replies[0].wParam, REPLY_NO_HANDLE);
+    EXPECT_EQ(replies[0].lParam, 0);
+}
+
+TEST(ReportTransport, NoReadHandleGivesReadHandleOutcome) {
+    FunctionDevice device;
+    SimulatedBackend bus{&device};
+    bus.SetRefuseSecondOpen(true);
+    bus.PlugAdapter();
+    MessageRecorder replies;
+    AdapterLink link{bus, &bus, &replies, ShortTiming()};
+    link.Initialise();
+    ASSERT_TRUE(link.isOpen());
+
+    const Payload request = Request(7);
+    EXPECT_EQ(link.SendAdapterReport(request.data(), request.size(), 1), 0);
+    RunFor(150);
+    auto got = replies.of(WM_ADAPTER_REPLY);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].wParam, REPLY_NO_HANDLE);
+    EXPECT_EQ(got[0].lParam, 1);
+}
+
+TEST(ReportTransport, WriteFailurePostsErrorCodeAndStartsNoReader) {
+    OpenLink t;
+    t.device.Set([](const std::uint8_t*, std::size_t) {
+        DeviceAnswer a;
+        a.written = -1;
+        a.errorCode = 31;
+        return a;
+    });
+    const Payload request = Request(15);
+    EXPECT_EQ(t.link.SendAdapterReport(request.data(), request.size(), 1), 1);
+    RunFor(150);
+    auto replies = t.replies.of(WM_ADAPTER_REPLY);
+    ASSERT_EQ(replies.size(), 1u);
+    EXPECT_EQ(replies[0].wParam, REPLY_WRITE_FAILED);
+    EXPECT_EQ(replies[0].lParam, 31);
+}
+
+TEST(ReportTransport, ShortWritePostsNothing) {
+    OpenLink t;
+    t.device.Set([](const std::uint8_t* report, std::size_t length) {
+        DeviceAnswer a = FunctionDevice::Echo(report, length);
+        a.written = 64;
+        return a;
+    });
+    const Payload request = Request(15);
+    EXPECT_EQ(t.link.SendAdapterReport(request.data(), request.size(), 1), 1);
+    RunFor(150);
+    EXPECT_TRUE(t.replies.of(WM_ADAPTER_REPLY).empty());
+}
+
+TEST(ReportTransport, SilenceTimesOutAndKeepsThePreviousReply) {
+    OpenLink t;
+    const Payload first = Request(23, 0x5A);
+    t.link.SendAdapterReport(first.data(), first.size(), 1);
+    ASSERT_EQ(t.WaitForReplies(1).size(), 1u);
+
+    t.device.Set([](const std::uint8_t*, std::size_t) {
+        DeviceAnswer a;
+        a.reply = false;
+        return a;
+    });
+    const Payload second = Request(7);
+    t.link.SendAdapterReport(second.data(), second.size(), 1);
+    auto replies = t.WaitForReplies(2);
+    ASSERT_EQ(replies.size(), 2u);
+    EXPECT_EQ(replies[1].wParam, REPLY_TIMEOUT);
+    EXPECT_EQ(replies[1].lParam, 1);
+    EXPECT_EQ(replies[1].reply, first);
+}
+
+TEST(ReportTransport, ReplySlowerThanTheTimeOutTimesOut) {
+    OpenLink t;
+    t.device.Set([](const std::uint8_t* report, std::size_t length) {
+        DeviceAnswer a = FunctionDevice::Echo(report, length);
+        a.latencyMs = report[1] == 7 ? 1000 : 0;
+        return a;
+    });
+    const Payload slow = Request(7);
+    t.link.SendAdapterReport(slow.data(), slow.size(), 1);
+    auto replies = t.WaitForReplies(1);
+    ASSERT_EQ(replies.size(), 1u);
+    EXPECT_EQ(replies[0].wParam, REPLY_TIMEOUT);
+}
+
+TEST(ReportTransport, OneOutcomePerRequestOverManyExchanges) {
+    OpenLink t;
+    for (int i = 0; i < 200; ++i) {
+        Payload request = Request(1);
+        request[4] = std::uint8_t(i);
+        t.link.SendAdapterReport(request.data(), request.size(), 1);
+        auto replies = t.WaitForReplies(std::size_t(i + 1));
+        ASSERT_EQ(replies.size(), std::size_t(i + 1));
+        EXPECT_EQ(replies.back().reply[4], std::uint8_t(i));
+    }
+    RunFor(20);
+    EXPECT_EQ(t.replies.of(WM_ADAPTER_REPLY).size(), 200u);
+}

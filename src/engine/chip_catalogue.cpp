@@ -39,12 +39,18 @@ std::string_view ChipCatalogue::chipMessageName(int index) {
 
 std::string ChipCatalogue::detectionLines(std::uint8_t type, const ReplyView& reply) {
     switch (type) {
-        case 0: return "NEC 78K0S series Microprocessor found\r\n";
-        case 1: return "PIC24FJ64GA004 found\r\n" + VersionLine(reply.picVersion());
-        case 3: return "PIC24FJ64GB106 found\r\n" + VersionLine(reply.picVersion());
-        case 5: return "Maxronix MX25L3208 found\r\n";
-        case 6: return "NEC 78K0R " + reply.deviceName() + " found\r\n";
-        default: return kNoChipLine;
+        case 0:
+            return "NEC 78K0S series Microprocessor found\r\n";
+        case 1:
+            return "PIC24FJ64GA004 found\r\n" + VersionLine(reply.picVersion());
+        case 3:
+            return "PIC24FJ64GB106 found\r\n" + VersionLine(reply.picVersion());
+        case 5:
+            return "Maxronix MX25L3208 found\r\n";
+        case 6:
+            return "NEC 78K0R " + reply.deviceName() + " found\r\n";
+        default:
+            return kNoChipLine;
     }
 }
 

@@ -10,10 +10,10 @@ class ReplyView;
 // chip list, request byte 3, and the value the adapter reports on detection
 // and on a read id. Names only: every chip lives in the same 4 MiB space.
 class ChipCatalogue {
-public:
-    static constexpr int kChipCount = 9;              // indices 0..8, 8 being "NONE"
+  public:
+    static constexpr int kChipCount = 9;  // indices 0..8, 8 being "NONE"
     static constexpr std::uint8_t kNoChip = 8;
-    static constexpr std::uint8_t kDefaultIndex = 1;  // the chip list's first selection
+    static constexpr std::uint8_t kDefaultIndex = 1;        // the chip list's first selection
     static constexpr std::uint8_t kCompareWritesIndex = 5;  // MX25L3208
     static constexpr std::uint8_t kNoBlankSkipIndex = 6;    // 78K0R
 

@@ -39,13 +39,13 @@ inline constexpr std::size_t OFFSET_CHIP_COUNT = 1;    // u16
 inline constexpr std::size_t OFFSET_BOOT_VERSION = 8;  // u16
 inline constexpr std::size_t OFFSET_BOOT_ID = 10;      // u16
 inline constexpr std::size_t OFFSET_STATUS = 12;
-inline constexpr std::size_t OFFSET_PIC_VERSION = 14;  // u16
-inline constexpr std::size_t OFFSET_CHIP_TYPES = 16;   // one byte per chip found
+inline constexpr std::size_t OFFSET_PIC_VERSION = 14;   // u16
+inline constexpr std::size_t OFFSET_CHIP_TYPES = 16;    // one byte per chip found
 inline constexpr std::size_t OFFSET_DEVICE_NAME = 144;  // zero-terminated 78K0R name
 
 inline constexpr std::size_t DATA_BLOCK_SIZE = 256;
 // Bits of request byte 2 inside the block-length field.
-inline constexpr std::uint8_t LENGTH_WRITE_BIT = 0x01;      // bytes 1..2 read 256
+inline constexpr std::uint8_t LENGTH_WRITE_BIT = 0x01;       // bytes 1..2 read 256
 inline constexpr std::uint8_t LENGTH_LAST_BLOCK_BIT = 0x80;  // the last block of a program job
 
 // Every chip is addressed in the same 4 MiB space; no chip has a size of its own.
@@ -58,8 +58,14 @@ inline constexpr std::uint8_t ACCESS_JTAG = 1;
 // Whether a reply code is one the host knows how to handle.
 constexpr bool IsKnownReplyCode(std::uint8_t code) {
     switch (code) {
-        case CMD_READ_BLOCK: case CMD_FIRMWARE_DONE: case CMD_ERASE: case CMD_VERIFY:
-        case CMD_READ_ID: case CMD_PROGRAM_VERIFY: case CMD_WRITE_BLOCK: case CMD_ENTER_BOOT:
+        case CMD_READ_BLOCK:
+        case CMD_FIRMWARE_DONE:
+        case CMD_ERASE:
+        case CMD_VERIFY:
+        case CMD_READ_ID:
+        case CMD_PROGRAM_VERIFY:
+        case CMD_WRITE_BLOCK:
+        case CMD_ENTER_BOOT:
         case CMD_DETECT:
             return true;
         default:
@@ -72,11 +78,17 @@ constexpr const char* TimeoutLine(std::uint8_t code) {
     switch (code) {
         case CMD_FIRMWARE_DONE:
             return "Firmware Updated succeed! Please Reset your programmer Manual.\r\n";
-        case CMD_ERASE: return "Erase Failed\r\n";
-        case CMD_READ_ID: return "Read Id Failed\r\n";
-        case CMD_PROGRAM_VERIFY: return "Verify Failed\r\n";
-        case CMD_WRITE_BLOCK: return "Write Failed\r\n";
-        case CMD_ENTER_BOOT: return "Enter boot mode failed,Please try again!\r\n";
-        default: return "unknown Commands timeout\r\n";
+        case CMD_ERASE:
+            return "Erase Failed\r\n";
+        case CMD_READ_ID:
+            return "Read Id Failed\r\n";
+        case CMD_PROGRAM_VERIFY:
+            return "Verify Failed\r\n";
+        case CMD_WRITE_BLOCK:
+            return "Write Failed\r\n";
+        case CMD_ENTER_BOOT:
+            return "Enter boot mode failed,Please try again!\r\n";
+        default:
+            return "unknown Commands timeout\r\n";
     }
 }

@@ -6,11 +6,14 @@
 
 std::uint32_t ReplyView::blockAddress() const {
     std::uint32_t value = 0;
-    for (std::size_t i = 0; i < 4; ++i) value |= std::uint32_t(at(OFFSET_BLOCK_ADDRESS + i)) << (8 * i);
+    for (std::size_t i = 0; i < 4; ++i)
+        value |= std::uint32_t(at(OFFSET_BLOCK_ADDRESS + i)) << (8 * i);
     return value;
 }
 
-std::span<const std::uint8_t> ReplyView::data() const { return tail(OFFSET_DATA, DATA_BLOCK_SIZE); }
+std::span<const std::uint8_t> ReplyView::data() const {
+    return tail(OFFSET_DATA, DATA_BLOCK_SIZE);
+}
 
 std::span<const std::uint8_t> ReplyView::chipTypes() const {
     return tail(OFFSET_CHIP_TYPES, chipCount());

@@ -14,7 +14,7 @@
 // the end of the reply, whatever count or missing terminator the adapter sent.
 // The view does not copy: the reply must outlive it.
 class ReplyView {
-public:
+  public:
     explicit ReplyView(const Payload& reply) : bytes_(reply) {}
     explicit ReplyView(const Payload&& reply) = delete;
     // A view of fewer bytes (a damaged or partial reply); more than 272 are ignored.
@@ -39,7 +39,7 @@ public:
     std::uint8_t at(std::size_t index) const { return index < bytes_.size() ? bytes_[index] : 0; }
     std::size_t size() const { return bytes_.size(); }
 
-private:
+  private:
     std::uint16_t u16(std::size_t offset) const;
     std::span<const std::uint8_t> tail(std::size_t offset, std::size_t maxLength) const;
 

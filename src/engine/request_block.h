@@ -11,7 +11,7 @@
 // the next request: the chip index and access mode set once reach every later
 // command, and a verify or erase carries the last block that was written.
 class RequestBlock {
-public:
+  public:
     RequestBlock() { bytes_.fill(0); }
 
     void SetCommand(std::uint8_t code);
@@ -47,6 +47,6 @@ public:
     const std::uint8_t* raw() const { return bytes_.data(); }
     static constexpr std::size_t size() { return kPayloadSize; }
 
-private:
+  private:
     Payload bytes_;
 };

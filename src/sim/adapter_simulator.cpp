@@ -75,36 +75,58 @@ void AdapterSimulator::OnPlugged(bool present) {
 
 void AdapterSimulator::Answer(const Payload& request, Payload& reply, DeviceAnswer& answer) {
     reply[OFFSET_COMMAND] = request[OFFSET_COMMAND];
-    if (bootMode_) AnswerBootLoader(request, reply);
-    else AnswerApplication(request, reply, answer);
+    if (bootMode_)
+        AnswerBootLoader(request, reply);
+    else
+        AnswerApplication(request, reply, answer);
 }
 
 void AdapterSimulator::AnswerApplication(const Payload& request, Payload& reply,
                                          DeviceAnswer& answer) {
     switch (request[OFFSET_COMMAND]) {
-        case CMD_DETECT: return Detect(reply);
-        case CMD_READ_ID: return ReadId(reply);
-        case CMD_ERASE: return EraseChip(reply);
-        case CMD_WRITE_BLOCK: return WriteChipBlock(request, reply);
-        case CMD_READ_BLOCK: return ReadChipBlock(request, reply);
-        case CMD_ENTER_BOOT: return EnterBoot(reply, answer);
+        case CMD_DETECT:
+            return Detect(reply);
+        case CMD_READ_ID:
+            return ReadId(reply);
+        case CMD_ERASE:
+            return EraseChip(reply);
+        case CMD_WRITE_BLOCK:
+            return WriteChipBlock(request, reply);
+        case CMD_READ_BLOCK:
+            return ReadChipBlock(request, reply);
+        case CMD_ENTER_BOOT:
+            return EnterBoot(reply, answer);
         case CMD_VERIFY:
         case CMD_PROGRAM_VERIFY:
-        case CMD_FIRMWARE_DONE: reply[OFFSET_STATUS] = STATUS_ACK; return;
-        default: reply[OFFSET_STATUS] = STATUS_NAK; return;
+        case CMD_FIRMWARE_DONE:
+            reply[OFFSET_STATUS] = STATUS_ACK;
+            return;
+        default:
+            reply[OFFSET_STATUS] = STATUS_NAK;
+            return;
     }
 }
 
 void AdapterSimulator::AnswerBootLoader(const Payload& request, Payload& reply) {
     switch (request[OFFSET_COMMAND]) {
-        case CMD_READ_ID: return ReadBootId(reply);
-        case CMD_ERASE: return EraseFirmware(reply);
-        case CMD_WRITE_BLOCK: return WriteFirmwareBlock(request, reply);
-        case CMD_FIRMWARE_DONE: return LeaveBoot(reply);
-        case CMD_ENTER_BOOT: reply[OFFSET_STATUS] = BOOT_READY; return;
+        case CMD_READ_ID:
+            return ReadBootId(reply);
+        case CMD_ERASE:
+            return EraseFirmware(reply);
+        case CMD_WRITE_BLOCK:
+            return WriteFirmwareBlock(request, reply);
+        case CMD_FIRMWARE_DONE:
+            return LeaveBoot(reply);
+        case CMD_ENTER_BOOT:
+            reply[OFFSET_STATUS] = BOOT_READY;
+            return;
         case CMD_VERIFY:
-        case CMD_PROGRAM_VERIFY: reply[OFFSET_STATUS] = STATUS_ACK; return;
-        default: reply[OFFSET_STATUS] = STATUS_NAK; return;
+        case CMD_PROGRAM_VERIFY:
+            reply[OFFSET_STATUS] = STATUS_ACK;
+            return;
+        default:
+            reply[OFFSET_STATUS] = STATUS_NAK;
+            return;
     }
 }
 
@@ -114,7 +136,8 @@ void AdapterSimulator::Detect(Payload& reply) const {
     StoreU16(&reply[OFFSET_CHIP_COUNT], std::uint16_t(count));
     std::copy_n(chips.begin(), count, &reply[OFFSET_CHIP_TYPES]);
     reply[OFFSET_CHIP_INDEX] = count > 0 ? chips.front() : ChipCatalogue::kNoChip;
-    if (IsType(chips, 1) || IsType(chips, 3)) StoreU16(&reply[OFFSET_PIC_VERSION], config_.picVersion);
+    if (IsType(chips, 1) || IsType(chips, 3))
+        StoreU16(&reply[OFFSET_PIC_VERSION], config_.picVersion);
     if (IsType(chips, ChipCatalogue::kNoBlankSkipIndex)) {
         // Always leave room for the terminating zero.
         const std::size_t room = kPayloadSize - OFFSET_DEVICE_NAME - 1;
@@ -179,8 +202,8 @@ void AdapterSimulator::ReadBootId(Payload& reply) const {
 
 void AdapterSimulator::EraseFirmware(Payload& reply) {
     // The boot loader spares its own words.
-    const std::size_t from = std::min<std::size_t>(std::size_t(config_.bootAreaWords) * 2,
-                                                   firmwareStore_.size());
+    const std::size_t from =
+        std::min<std::size_t>(std::size_t(config_.bootAreaWords) * 2, firmwareStore_.size());
     firmwareStore_.Erase(from, firmwareStore_.size() - from);
     reply[OFFSET_STATUS] = STATUS_ACK;
 }

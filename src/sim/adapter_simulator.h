@@ -20,7 +20,7 @@
 // Requests arrive on the writer's thread, plug events on the bus's thread, and
 // the inspection calls may come from anywhere: one mutex guards it all.
 class AdapterSimulator : public SimulatedDevice {
-public:
+  public:
     explicit AdapterSimulator(SimConfig config = {});
 
     DeviceAnswer OnReport(const std::uint8_t* report, std::size_t length) override;
@@ -43,7 +43,7 @@ public:
     // Another set of chips in the socket; the flash stays as it is.
     void SetChips(std::vector<std::uint8_t> chips);
 
-private:
+  private:
     void Answer(const Payload& request, Payload& reply, DeviceAnswer& answer);
     void AnswerApplication(const Payload& request, Payload& reply, DeviceAnswer& answer);
     void AnswerBootLoader(const Payload& request, Payload& reply);

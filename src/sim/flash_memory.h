@@ -10,7 +10,7 @@
 // and new. Every access is checked against the size; one that does not fit
 // is refused and changes nothing.
 class FlashMemory {
-public:
+  public:
     explicit FlashMemory(std::size_t size) : bytes_(size, 0xFF) {}
 
     std::size_t size() const { return bytes_.size(); }
@@ -23,6 +23,6 @@ public:
     // Puts bytes in place as they are, erased or not (a chip that came programmed).
     bool Preset(std::size_t offset, std::span<const std::uint8_t> data);
 
-private:
+  private:
     std::vector<std::uint8_t> bytes_;
 };

@@ -13,15 +13,33 @@ SimConfig::Faults SeededFaults(std::uint32_t seed, int requestSpan) {
     static constexpr std::uint8_t kCodes[] = {CMD_READ_BLOCK, CMD_ERASE,       CMD_VERIFY,
                                               CMD_READ_ID,    CMD_WRITE_BLOCK, CMD_DETECT};
     switch (draw() % 9) {
-        case 0: faults.silentRequest = request; break;
-        case 1: faults.refuseErase = true; break;
-        case 2: faults.refuseWriteBlock = request; break;
-        case 3: faults.corruptReadBack = request; break;
-        case 4: faults.wrongEchoRequest = request; break;
-        case 5: faults.unplugAfterRequest = request; break;
-        case 6: faults.shortWriteRequest = request; break;
-        case 7: faults.failWriteRequest = request; break;
-        default: faults.silentCommand = kCodes[draw() % std::size(kCodes)]; break;
+        case 0:
+            faults.silentRequest = request;
+            break;
+        case 1:
+            faults.refuseErase = true;
+            break;
+        case 2:
+            faults.refuseWriteBlock = request;
+            break;
+        case 3:
+            faults.corruptReadBack = request;
+            break;
+        case 4:
+            faults.wrongEchoRequest = request;
+            break;
+        case 5:
+            faults.unplugAfterRequest = request;
+            break;
+        case 6:
+            faults.shortWriteRequest = request;
+            break;
+        case 7:
+            faults.failWriteRequest = request;
+            break;
+        default:
+            faults.silentCommand = kCodes[draw() % std::size(kCodes)];
+            break;
     }
     return faults;
 }

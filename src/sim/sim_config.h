@@ -29,13 +29,14 @@ struct SimConfig {
         bool refuseErase = false;       // erase answers STATUS_NAK and erases nothing
         int refuseWriteBlock = kNever;  // the write block with this number (from 0) is refused
         std::uint8_t writeRefusalStatus = STATUS_NAK;
-        int corruptReadBack = kNever;   // this request's read-back data arrives damaged (or kEveryRequest)
-        int corruptBytes = 1;           // how many bytes of it
-        int wrongEchoRequest = kNever;  // the reply to this request names another code...
-        std::uint8_t wrongEchoCode = 2;  // ...this one
-        int unplugAfterRequest = kNever;  // the adapter drops off the bus once this reply is read
+        int corruptReadBack =
+            kNever;            // this request's read-back data arrives damaged (or kEveryRequest)
+        int corruptBytes = 1;  // how many bytes of it
+        int wrongEchoRequest = kNever;     // the reply to this request names another code...
+        std::uint8_t wrongEchoCode = 2;    // ...this one
+        int unplugAfterRequest = kNever;   // the adapter drops off the bus once this reply is read
         int unplugReturnAfterMs = kNever;  // and is back this long afterwards (never by default)
-        int shortWriteRequest = kNever;   // this write transfers only shortWriteBytes
+        int shortWriteRequest = kNever;    // this write transfers only shortWriteBytes
         int shortWriteBytes = 64;
         int failWriteRequest = kNever;  // this write fails with failWriteError
         int failWriteError = 31;
@@ -44,10 +45,10 @@ struct SimConfig {
 
     // Chip types in the socket, in the order detection reports them.
     std::vector<std::uint8_t> chips = {1};
-    std::uint16_t picVersion = 0x0C0A;        // reported for PIC24 chips (types 1 and 3)
-    std::string deviceName = "uPD78F1166";    // reported for a 78K0R (type 6)
+    std::uint16_t picVersion = 0x0C0A;      // reported for PIC24 chips (types 1 and 3)
+    std::string deviceName = "uPD78F1166";  // reported for a 78K0R (type 6)
 
-    int latencyMs = 0;                           // every reply, unless its command has its own
+    int latencyMs = 0;                             // every reply, unless its command has its own
     std::map<std::uint8_t, int> commandLatencyMs;  // by command code
 
     BootEntry bootEntry = BootEntry::Restarting;

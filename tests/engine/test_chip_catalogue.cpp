@@ -7,18 +7,19 @@
 #include "engine/reply_view.h"
 
 TEST(ChipCatalogue, ListTextsInIndexOrder) {
-    const char* expected[] = {"NEC78K0S",  "PIC24FJ64GA004", "PIC24FJ64GA106",
-                              "PIC24FJ64GB106", "AT45DB321", "MX25L3208",
-                              "78K0R",     "BF592",          "NONE"};
-    for (int i = 0; i < ChipCatalogue::kChipCount; ++i) EXPECT_EQ(ChipCatalogue::listText(i), expected[i]);
+    const char* expected[] = {"NEC78K0S",       "PIC24FJ64GA004", "PIC24FJ64GA106",
+                              "PIC24FJ64GB106", "AT45DB321",      "MX25L3208",
+                              "78K0R",          "BF592",          "NONE"};
+    for (int i = 0; i < ChipCatalogue::kChipCount; ++i)
+        EXPECT_EQ(ChipCatalogue::listText(i), expected[i]);
     EXPECT_EQ(ChipCatalogue::listText(-1), "");
     EXPECT_EQ(ChipCatalogue::listText(9), "");
     EXPECT_EQ(ChipCatalogue::listText(ChipCatalogue::kDefaultIndex), "PIC24FJ64GA004");
 }
 
 TEST(ChipCatalogue, MessageNamesOnlyForTheFirstSix) {
-    const char* expected[] = {"NEC 78K0S", "PIC24FJ64GA004", "PIC24FJ64GA106",
-                              "PIC24FJ64GB106", "AT45DB321", "MX25L3208"};
+    const char* expected[] = {"NEC 78K0S",      "PIC24FJ64GA004", "PIC24FJ64GA106",
+                              "PIC24FJ64GB106", "AT45DB321",      "MX25L3208"};
     for (int i = 0; i < 6; ++i) EXPECT_EQ(ChipCatalogue::chipMessageName(i), expected[i]);
     for (int i : {-1, 6, 7, 8, 9}) EXPECT_EQ(ChipCatalogue::chipMessageName(i), "") << i;
 }
@@ -40,12 +41,23 @@ TEST(ChipCatalogue, DetectionLineForEveryTypeByte) {
     for (int type = 0; type < 256; ++type) {
         const std::string line = ChipCatalogue::detectionLines(std::uint8_t(type), view);
         switch (type) {
-            case 0: EXPECT_EQ(line, "NEC 78K0S series Microprocessor found\r\n"); break;
-            case 1: EXPECT_EQ(line, "PIC24FJ64GA004 found\r\nChip Version:0C0A\r\n"); break;
-            case 3: EXPECT_EQ(line, "PIC24FJ64GB106 found\r\nChip Version:0C0A\r\n"); break;
-            case 5: EXPECT_EQ(line, "Maxronix MX25L3208 found\r\n"); break;
-            case 6: EXPECT_EQ(line, "NEC 78K0R uPD78F1166 found\r\n"); break;
-            default: EXPECT_EQ(line, "no chip detected\r\n") << type;
+            case 0:
+                EXPECT_EQ(line, "NEC 78K0S series Microprocessor found\r\n");
+                break;
+            case 1:
+                EXPECT_EQ(line, "PIC24FJ64GA004 found\r\nChip Version:0C0A\r\n");
+                break;
+            case 3:
+                EXPECT_EQ(line, "PIC24FJ64GB106 found\r\nChip Version:0C0A\r\n");
+                break;
+            case 5:
+                EXPECT_EQ(line, "Maxronix MX25L3208 found\r\n");
+                break;
+            case 6:
+                EXPECT_EQ(line, "NEC 78K0R uPD78F1166 found\r\n");
+                break;
+            default:
+                EXPECT_EQ(line, "no chip detected\r\n") << type;
         }
     }
 }

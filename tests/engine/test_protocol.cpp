@@ -10,7 +10,8 @@ TEST(Protocol, TimeoutLineOfTheLastCommand) {
     EXPECT_STREQ(TimeoutLine(CMD_PROGRAM_VERIFY), "Verify Failed\r\n");
     EXPECT_STREQ(TimeoutLine(CMD_WRITE_BLOCK), "Write Failed\r\n");
     EXPECT_STREQ(TimeoutLine(CMD_ENTER_BOOT), "Enter boot mode failed,Please try again!\r\n");
-    for (std::uint8_t code : {CMD_READ_BLOCK, CMD_VERIFY, CMD_DETECT, std::uint8_t(0), std::uint8_t(2)})
+    for (std::uint8_t code :
+         {CMD_READ_BLOCK, CMD_VERIFY, CMD_DETECT, std::uint8_t(0), std::uint8_t(2)})
         EXPECT_STREQ(TimeoutLine(code), "unknown Commands timeout\r\n") << int(code);
 }
 

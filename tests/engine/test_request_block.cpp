@@ -86,7 +86,8 @@ TEST(RequestBlock, MultiByteFieldsAreLittleEndian) {
     block.SetBlockAddress(0x12345678);
     block.SetImageSize(0x00010203);
     block.SetBlockLength(256);
-    const std::uint8_t expected[] = {0, 0x00, 0x01, 0, 0x78, 0x56, 0x34, 0x12, 0x03, 0x02, 0x01, 0x00};
+    const std::uint8_t expected[] = {0,    0x00, 0x01, 0,    0x78, 0x56,
+                                     0x34, 0x12, 0x03, 0x02, 0x01, 0x00};
     for (std::size_t i = 0; i < sizeof expected; ++i) EXPECT_EQ(block.at(i), expected[i]) << i;
     EXPECT_EQ(block.blockAddress(), 0x12345678u);
     EXPECT_EQ(block.imageSize(), 0x00010203u);

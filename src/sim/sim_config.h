@@ -41,6 +41,8 @@ struct SimConfig {
         int failWriteRequest = kNever;  // this write fails with failWriteError
         int failWriteError = 31;
         std::uint32_t seed = 1;  // where damage lands and what it does
+
+        bool operator==(const Faults&) const = default;
     };
 
     // Chip types in the socket, in the order detection reports them.

@@ -36,6 +36,9 @@ public:
     // selected chip's id otherwise. Leaves `busy` as it is.
     void StartChipCheck();
 
+    // At exit: a running worker is stopped and no worker starts again.
+    void CloseWorkerSlot() { workerSlotClosed_ = true; }
+
     AdapterLink& link() { return link_; }
     JobState& state() { return state_; }
     const JobState& state() const { return state_; }

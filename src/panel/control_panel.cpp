@@ -147,6 +147,7 @@ void ControlPanel::ConnectControls() {
     connect(jobButtons_[PanelLayout::Detect], &QAbstractButton::clicked, this, [this] { engine_->Detect(); });
     connect(jobButtons_[PanelLayout::AutoProgram], &QAbstractButton::clicked, this,
             [this] { engine_->AutoProgram(); });
+    connect(jobButtons_[PanelLayout::Open], &QAbstractButton::clicked, this, [this] { engine_->OpenFile(); });
     connect(jobButtons_[PanelLayout::Exit], &QAbstractButton::clicked, this, &ControlPanel::Exit);
     connect(autoChip_, &QCheckBox::clicked, this, [this](bool checked) { chipList_->setEnabled(!checked); });
     for (QRadioButton* radio : radios_)

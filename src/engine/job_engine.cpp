@@ -17,7 +17,7 @@ constexpr char kBusyLine[] = "Program is busy\r\n";
 
 JobEngine::JobEngine(HidBackend& backend, HotplugSource* hotplug, JobHost& host,
                      UserPrompts& prompts, const LinkTiming& timing)
-    : link_(backend, hotplug, this, timing), ctx_(host, prompts, link_), files_(ctx_, this) {
+    : link_(backend, hotplug, this, timing), ctx_(host, prompts, link_, this), files_(ctx_, this), data_(ctx_) {
     // A request lost with the adapter gets no outcome from the link; without
     // this the job would wait for ever with every button refusing as busy.
     link_.SetDropHook([this] { OnLinkLost(); });
@@ -79,8 +79,12 @@ void JobEngine::OnAdapterReply(int outcome, std::int64_t detail, const Payload& 
 
 void JobEngine::DispatchReply() {
     switch (ctx_.reply[0]) {
+        case CMD_READ_BLOCK: data_.OnReadBlockReply(); break;
+        case CMD_ERASE: data_.OnEraseReply(); break;
         case CMD_VERIFY: OnVerifyReply(); break;
         case CMD_READ_ID: OnReadIdReply(); break;
+        case CMD_PROGRAM_VERIFY: data_.OnProgramVerifyReply(); break;
+        case CMD_WRITE_BLOCK: data_.OnWriteBlockReply(); break;
         case CMD_DETECT: OnDetectReply(); break;
         default: OnUndefinedReply(); break;
     }
@@ -214,6 +218,9 @@ void JobEngine::OnJobProgress(int kind, std::int64_t value) {
         case PROGRESS_PERCENT:
             ctx_.host.ShowTransientLine(QString::asprintf("Processing... %d%%\r\n", int(value)));
             ctx_.host.SetProgress(100, int(value));
+            break;
+        case PROGRESS_READ_FINISHED:
+            data_.OnReadFinished();
             break;
         case PROGRESS_FILE_LOADED:
             files_.LogLoaded();

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <memory>
 
+#include "engine/data_jobs.h"
 #include "engine/file_load_job.h"
 #include "engine/job_context.h"
 
@@ -27,6 +28,10 @@ public:
     void Detect();
     void AutoProgram();
     void OpenFile() { files_.Open(); }
+    void Erase() { data_.Erase(); }
+    void Program() { data_.Program(); }
+    void Verify() { data_.Verify(); }
+    void Read() { data_.Read(); }
     void SetAccessMode(std::uint8_t mode);
     void SetReloadLastFile(bool on) { ctx_.state.reloadLastFile = on; }
 
@@ -63,4 +68,5 @@ private:
     AdapterLink link_;
     JobContext ctx_;
     FileLoadJob files_;
+    DataJobs data_;
 };

@@ -4,6 +4,8 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include "image/read_options_dialog.h"
+
 void QtUserPrompts::ShowMessage(const QString& text) {
     QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), text, QMessageBox::Ok, parent_);
     box.exec();
@@ -51,4 +53,10 @@ std::optional<UserPrompts::FileAnswer> QtUserPrompts::AskFile(const FileQuestion
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return FileAnswer{dialog.selectedFiles().first(),
                       int(std::max<qsizetype>(0, filters.indexOf(dialog.selectedNameFilter())))};
+}
+
+std::optional<ReadOptions> QtUserPrompts::AskReadOptions() {
+    ReadOptionsDialog dialog(parent_);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return dialog.options();
 }

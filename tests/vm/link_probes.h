@@ -55,6 +55,7 @@ public:
 
     qint64 lastArrivalMs = -1;
     int events = 0;
+    int removals = 0;
 
 private:
     void Forward(const HotplugEvent& e) {
@@ -63,6 +64,7 @@ private:
                     e.vendorId, e.productId);
         std::fflush(stdout);
         ++events;
+        if (!arrival) ++removals;
         // The first arrival after a reset is the one that started the reopen timer.
         if (arrival && lastArrivalMs < 0) lastArrivalMs = clock_.elapsed();
         if (listener_) listener_(e);

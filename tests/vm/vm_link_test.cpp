@@ -11,6 +11,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <optional>
@@ -31,7 +32,7 @@ namespace {
 using Entry = MessageRecorder::Entry;
 using Failure = std::string;  // empty when the check passed
 
-constexpr int kReplyTimeoutMs = 1500;   // short, so the silent checks stay quick
+constexpr int kReplyTimeoutMs = 2000;   // short, so the silent checks stay quick
 constexpr int kReopenDelayMs = 200;     // the real one: the delay itself is under test
 constexpr int kEarliestReopenMs = 190;  // Qt's coarse timers may fire up to 5% early
 constexpr int kUdevLimitMs = 15000;     // safety net for a hot-plug event under emulation
@@ -127,8 +128,9 @@ struct VmLink {
         if (!RunUntil([&] { return link.attached(); }, kUdevLimitMs))
             return "no arrival of the adapter was reported within " + std::to_string(kUdevLimitMs / 1000) +
                    " s (" + std::to_string(hotplug.events) + " hot-plug events seen)";
-        if (link.isOpen()) return "the link opened at once on arrival instead of after the reopen delay";
-        if (!link.reopenPending()) return "arrival started no reopen timer";
+        // Whether the link opened too early is told by the times below, which
+        // a busy machine cannot blur the way it can blur this moment.
+        if (!link.isOpen() && !link.reopenPending()) return "arrival started no reopen timer";
         if (!RunUntil([&] { return link.isOpen(); }, kReopenDelayMs + 5000))
             return "the reopen timer did not open the adapter; hidapi lists: " + backend.DescribeListing();
         const qint64 delay = backend.lastOpenMs - hotplug.lastArrivalMs;
@@ -233,14 +235,15 @@ Failure CheckRemovalWhileAwaiting(VmLink& t) {
     if (Failure f = t.Device("silent on"); !f.empty()) return f;
     const std::size_t before = t.replies.of(WM_ADAPTER_REPLY).size();
     const Payload request = Request(StandInAdapter::kDetect);
+    const qint64 sent = t.clock.elapsed();
     t.link.SendAdapterReport(request.data(), request.size(), 1);
     RunFor(50);
     t.menus.entries.clear();
     if (Failure f = t.Device("destroy"); !f.empty()) return f;
     if (!RunUntil([&] { return !t.link.attached(); }, kUdevLimitMs)) return "the removal of the adapter was not reported";
     if (t.link.isOpen()) return "the link is still open after the removal";
-    // Long enough for the reader's own time-out to have passed.
-    RunFor(kReplyTimeoutMs + 300);
+    // Until the reader's own time-out has passed.
+    RunFor(int(std::max<qint64>(sent + kReplyTimeoutMs + 300 - t.clock.elapsed(), 0)));
     if (Failure f = t.Device("silent off"); !f.empty()) return f;
     const std::vector<Entry> outcomes = t.replies.of(WM_ADAPTER_REPLY);
     if (outcomes.size() != before)
@@ -271,13 +274,16 @@ Failure CheckBootLoaderRestart(VmLink& t) {
         readId[3] = StandInAdapter::kChipMx25l3208;
         t.link.SendAdapterReport(readId.data(), readId.size(), 1);
     });
+    const int removalsBefore = t.hotplug.removals;
+    t.hotplug.lastArrivalMs = -1;
     Payload reply{};
     Failure f = t.ExpectReply("enter boot", Request(StandInAdapter::kEnterBoot), &reply);
     if (f.empty() && reply[12] != StandInAdapter::kBootRestarting)
         f = "enter boot: status " + Byte(reply[12]) + ", expected the restart 0x58";
     const std::size_t before = t.replies.of(WM_ADAPTER_REPLY).size();
-    t.hotplug.lastArrivalMs = -1;
-    if (f.empty() && !RunUntil([&] { return !t.link.attached(); }, kUdevLimitMs))
+    // The removal and the return can be handled in one go, so the removal is
+    // counted rather than looked for in `attached`.
+    if (f.empty() && !RunUntil([&] { return t.hotplug.removals > removalsBefore; }, kUdevLimitMs))
         f = "the restarting adapter's removal was not reported";
     if (f.empty()) f = t.ExpectArrivalAndReopen();
     if (f.empty() && !reopened) f = "the reopen did not continue on the new connection";

@@ -102,9 +102,11 @@ mount -t tmpfs run /host/run
 mount -t tmpfs tmp /host/tmp
 echo "brellix-vm: guest ready"
 chroot /host "$link_test" --adapter="$adapter" --fault="$fault" --label=kernel-events
+echo "brellix-vm: the kernel-events pass ended with status \$?"
 chroot /host /bin/sh -c 'mkdir -p /run/udev && /lib/systemd/systemd-udevd --daemon --resolve-names=never' \
     || echo "brellix-vm: systemd-udevd did not start"
 chroot /host "$link_test" --adapter="$adapter" --fault="$fault" --label=udevd
+echo "brellix-vm: the udevd pass ended with status \$?"
 echo "brellix-vm: done"
 poweroff -f
 EOF
@@ -133,5 +135,8 @@ grep -q '^brellix-vm: done' "$work/console.log" || fail "the guest stopped befor
 for label in kernel-events udevd; do
     grep -q "^RESULT \[$label\]: PASS" "$work/console.log" ||
         fail "the checks with $label hot-plug failed: $(grep -m 1 "^FAIL \[$label\]" "$work/console.log" || echo "no result")"
+    # A sanitizer report (a leak found at exit, say) comes after the result line.
+    grep -q "^brellix-vm: the $label pass ended with status 0" "$work/console.log" ||
+        fail "the link test with $label hot-plug passed its checks but did not end cleanly (see the sanitizer report above)"
 done
 echo "vm: PASS"

@@ -78,7 +78,7 @@ struct VmLink {
     MessageRecorder replies;
     MessageRecorder menus;
     AdapterLink link{backend, &hotplug, &replies, VmTiming()};
-    Payload lastGoodReply{};
+    Payload lastReply{};
 
     VmLink() {
         clock.start();
@@ -107,6 +107,7 @@ struct VmLink {
             return std::string(what) + ": outcome (" + std::to_string(outcome->wParam) + "," +
                    std::to_string(outcome->lParam) + ") where a reply (1,1) was expected" +
                    (outcome->wParam == REPLY_TIMEOUT ? " - the device did not answer in time" : "");
+        lastReply = outcome->reply;  // what a later time-out must repeat
         if (outcome->reply[0] != request[0])
             return std::string(what) + ": reply byte 0 is " + std::to_string(outcome->reply[0]) +
                    " where the echo of the command code " + std::to_string(request[0]) + " was expected";
@@ -119,7 +120,6 @@ struct VmLink {
             !f.empty())
             return std::string(what) + ": " + f;
         *reply = outcome->reply;
-        lastGoodReply = outcome->reply;
         return {};
     }
 
@@ -214,7 +214,7 @@ Failure CheckWriteReadRoundTrip(VmLink& t) {
 
 Failure CheckTimeoutWhenSilent(VmLink& t) {
     if (Failure f = t.Device("silent on"); !f.empty()) return f;
-    const Payload previous = t.lastGoodReply;
+    const Payload previous = t.lastReply;
     const qint64 sent = t.clock.elapsed();
     std::optional<Entry> outcome = t.Exchange(Request(12));
     const qint64 waited = t.clock.elapsed() - sent;

@@ -79,6 +79,7 @@ void AdapterLink::OnDeviceChange(const HotplugEvent& event) {
         DropAdapter();
         PostMenus(MENUS_UPDATE_FIRMWARE, 0);
         PostMenus(MENUS_ACCESS_MODE, 0);
+        if (dropHook_) dropHook_();
     }
 }
 

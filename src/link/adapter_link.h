@@ -25,6 +25,8 @@ public:
 
     // Called after the reopen timer opened the link (a firmware update continues there).
     void SetReopenHook(std::function<void()> hook) { reopenHook_ = std::move(hook); }
+    // Called after a removal closed the link.
+    void SetDropHook(std::function<void()> hook) { dropHook_ = std::move(hook); }
 
     // The main panel's start-up share: open if present, post the menu state,
     // set `attached`, and start listening for arrivals and removals.
@@ -60,6 +62,7 @@ private:
     ReportTransport transport_;
     QTimer reopenTimer_;
     std::function<void()> reopenHook_;
+    std::function<void()> dropHook_;
     bool attached_ = false;
     bool closed_ = false;
 };

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+// Every modal question the program asks. The program's own implementation
+// shows real dialogs; tests script the answers and record the questions.
+class UserPrompts {
+public:
+    virtual ~UserPrompts() = default;
+
+    // A message box with an OK button only.
+    virtual void ShowMessage(const QString& text) = 0;
+
+    // A topmost warning box. true for OK (or Yes), false for Cancel (or No).
+    enum class Buttons { OkCancel, YesNo };
+    virtual bool AskWarning(const QString& text, const QString& caption, Buttons buttons) = 0;
+
+    // File dialogs. The filter is written "Label|pattern|Label|pattern||".
+    struct FileQuestion {
+        QString filter;
+        QString defaultExtension;
+        QString initialName;
+    };
+    struct FileAnswer {
+        QString path;
+        int filterIndex = 0;  // 0-based entry of the filter the user had chosen
+    };
+    virtual std::optional<FileAnswer> AskOpenFile(const FileQuestion& question) = 0;
+    virtual std::optional<FileAnswer> AskSaveFile(const FileQuestion& question) = 0;
+};

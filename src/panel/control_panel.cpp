@@ -1,0 +1,277 @@
+#include "panel/control_panel.h"
+
+#include <QAbstractItemView>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTextEdit>
+#include <QTimer>
+
+#include "engine/chip_catalogue.h"
+#include "hexview/hex_view.h"
+#include "panel/panel_colours.h"
+#include "panel/panel_layout.h"
+
+namespace {
+
+struct ButtonSpec {
+    int id;
+    const char* text;
+};
+
+// Creation order is the tab order: top to bottom.
+constexpr ButtonSpec kButtons[] = {
+    {PanelLayout::Exit, "Exit"},       {PanelLayout::Detect, "Detect"},
+    {PanelLayout::Open, "Open"},       {PanelLayout::Save, "Save"},
+    {PanelLayout::Erase, "Erase"},     {PanelLayout::Read, "Read"},
+    {PanelLayout::Program, "Program"}, {PanelLayout::Verify, "Verify"},
+    {PanelLayout::AutoProgram, "Auto Program"},
+};
+
+// The log control shows line ends the platform's way.
+QString ForDisplay(const QString& text) {
+    QString shown = text;
+    shown.remove(QLatin1Char('\r'));
+    return shown;
+}
+
+}  // namespace
+
+ControlPanel::ControlPanel(HidBackend& backend, HotplugSource* hotplug, UserPrompts& prompts,
+                           QObject* frame, QWidget* parent, const LinkTiming& timing)
+    : QWidget(parent),
+      engine_(std::make_unique<JobEngine>(backend, hotplug, *this, prompts, timing)) {
+    CreateControls();
+    CreateButtons();
+    ApplyColours();
+    SetProgress(0, 0);
+    chipList_->setCurrentIndex(ChipCatalogue::kDefaultIndex);
+    SetAutoChip(true);
+    ConnectControls();
+    resize(PanelLayout::TemplateSize());
+    ApplyLayout();
+    engine_->link().SetMenuTarget(frame);
+    engine_->Initialise();
+    EnableHexView(false);
+}
+
+ControlPanel::~ControlPanel() {
+    // The engine closes the link; it must go before the widgets it reports to.
+    engine_.reset();
+}
+
+void ControlPanel::CreateControls() {
+    const char* radioTexts[] = {"8bit Data", "16bit Data", "32bit Data"};
+    auto* widths = new QButtonGroup(this);
+    for (int i = 0; i < 3; ++i) {
+        radios_[i] = new QRadioButton(radioTexts[i], this);
+        widths->addButton(radios_[i], i);
+        controls_[PanelLayout::Radio8 + i] = radios_[i];
+    }
+    radios_[0]->setChecked(true);
+    autoChip_ = new QCheckBox("Auto Chip", this);
+    chipList_ = new QComboBox(this);
+    for (int i = 0; i < ChipCatalogue::kChipCount; ++i)
+        chipList_->addItem(QString::fromLatin1(ChipCatalogue::listText(i).data(),
+                                               int(ChipCatalogue::listText(i).size())));
+    group_ = new QGroupBox(this);
+    group_->lower();
+    hexView_ = new HexView(this);
+    progress_ = new QProgressBar(this);
+    progress_->setOrientation(Qt::Vertical);
+    progress_->setTextVisible(false);
+    log_ = new QTextEdit(this);
+    log_->setReadOnly(true);
+    log_->setAcceptRichText(false);
+    log_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    log_->setContextMenuPolicy(Qt::CustomContextMenu);
+    controls_[PanelLayout::AutoChip] = autoChip_;
+    controls_[PanelLayout::ChipList] = chipList_;
+    controls_[PanelLayout::Group] = group_;
+    controls_[PanelLayout::HexView] = hexView_;
+    controls_[PanelLayout::Progress] = progress_;
+    controls_[PanelLayout::Log] = log_;
+}
+
+void ControlPanel::CreateButtons() {
+    for (const ButtonSpec& spec : kButtons) {
+        auto* button = new QPushButton(spec.text, this);
+        button->setObjectName(QString::number(spec.id));
+        button->setAutoDefault(false);
+        controls_[spec.id] = button;
+        jobButtons_[spec.id] = button;
+    }
+}
+
+void ControlPanel::ApplyColours() {
+    setAutoFillBackground(true);
+    QPalette panel = palette();
+    panel.setColor(QPalette::Window, kPanelColour);
+    setPalette(panel);
+    for (QWidget* w : {static_cast<QWidget*>(autoChip_), static_cast<QWidget*>(group_),
+                       static_cast<QWidget*>(radios_[0]), static_cast<QWidget*>(radios_[1]),
+                       static_cast<QWidget*>(radios_[2])}) {
+        QPalette p = w->palette();
+        p.setColor(QPalette::WindowText, kLabelColour);
+        w->setPalette(p);
+    }
+    QPalette list = chipList_->palette();
+    list.setColor(QPalette::Text, kChipEditColour);
+    list.setColor(QPalette::ButtonText, kChipEditColour);
+    chipList_->setPalette(list);
+    QPalette popup = chipList_->view()->palette();
+    popup.setColor(QPalette::Base, kPanelColour);
+    popup.setColor(QPalette::Text, kLabelColour);
+    chipList_->view()->setPalette(popup);
+
+    QPalette logPalette = log_->palette();
+    logPalette.setColor(QPalette::Base, kPanelColour);
+    logPalette.setColor(QPalette::Text, kLogColour);
+    log_->setPalette(logPalette);
+    log_->setTextColor(kLogColour);
+    progress_->setStyleSheet(
+        QString("QProgressBar { background: %1; border: 1px solid #8c8c8c; }"
+                "QProgressBar::chunk { background: %2; }")
+            .arg(kPanelColour.name(), kProgressColour.name()));
+}
+
+void ControlPanel::ConnectControls() {
+    connect(jobButtons_[PanelLayout::Detect], &QAbstractButton::clicked, this, [this] { engine_->Detect(); });
+    connect(jobButtons_[PanelLayout::AutoProgram], &QAbstractButton::clicked, this,
+            [this] { engine_->AutoProgram(); });
+    connect(jobButtons_[PanelLayout::Exit], &QAbstractButton::clicked, this, &ControlPanel::Exit);
+    connect(autoChip_, &QCheckBox::clicked, this, [this](bool checked) { chipList_->setEnabled(!checked); });
+    for (QRadioButton* radio : radios_)
+        connect(radio, &QRadioButton::clicked, this, &ControlPanel::OnDataWidth);
+    connect(log_, &QWidget::customContextMenuRequested, this, &ControlPanel::OnLogMenu);
+}
+
+QWidget* ControlPanel::control(int id) const {
+    auto it = controls_.find(id);
+    return it == controls_.end() ? nullptr : it->second;
+}
+
+// ---- log ---------------------------------------------------------------
+
+void ControlPanel::AppendLog(const QString& text) {
+    shown_ += text;
+    committed_ = shown_;
+    PushLog();
+}
+
+void ControlPanel::ShowTransientLine(const QString& line) {
+    const QString shown = committed_ + line;
+    // A program job repeats the same percent line for many blocks in a row.
+    if (shown == shown_) return;
+    shown_ = shown;
+    PushLog();
+}
+
+void ControlPanel::ClearLog() {
+    committed_.clear();
+    shown_.clear();
+    PushLog();
+}
+
+void ControlPanel::PushLog() {
+    log_->setPlainText(ForDisplay(shown_));
+    // The scroll runs once the text has been laid out.
+    QTimer::singleShot(0, log_, [log = log_] {
+        log->verticalScrollBar()->setValue(log->verticalScrollBar()->maximum());
+    });
+}
+
+QMenu* ControlPanel::BuildLogMenu() {
+    auto* menu = new QMenu("ShoMessage", this);
+    QAction* clear = menu->addAction("&Clear", this, &ControlPanel::ClearLog);
+    clear->setObjectName("32776");
+    clear->setEnabled(!shown_.isEmpty());
+    return menu;
+}
+
+void ControlPanel::OnLogMenu(const QPoint& pos) {
+    QMenu* menu = BuildLogMenu();
+    menu->exec(log_->viewport()->mapToGlobal(pos));
+    delete menu;
+}
+
+// ---- progress and buttons ------------------------------------------------
+
+void ControlPanel::SetProgress(int maximum, int position) {
+    // The bar works in 16-bit values; an empty range shows an empty bar.
+    const int top = std::uint16_t(maximum);
+    const int at = std::int16_t(position);
+    progress_->setRange(0, std::max(top, 1));
+    progress_->setValue(top == 0 ? 0 : std::clamp(at, 0, top));
+}
+
+void ControlPanel::EnableJobButtons() {
+    for (auto& [id, button] : jobButtons_) button->setEnabled(true);
+}
+
+void ControlPanel::DisableJobButtons() {
+    for (auto& [id, button] : jobButtons_) button->setEnabled(id == PanelLayout::Exit);
+}
+
+// ---- chip list -------------------------------------------------------------
+
+int ControlPanel::SelectedChip() const { return chipList_->currentIndex(); }
+
+void ControlPanel::SelectChip(int index) { chipList_->setCurrentIndex(index); }
+
+bool ControlPanel::AutoChipChecked() const { return autoChip_->isChecked(); }
+
+void ControlPanel::SetAutoChip(bool checked) {
+    autoChip_->setChecked(checked);
+    chipList_->setEnabled(!checked);
+}
+
+// ---- hex view --------------------------------------------------------------
+
+void ControlPanel::ShowData(const std::uint8_t* data, std::size_t length) {
+    hexView_->SetData(data, length);
+}
+
+void ControlPanel::EnableHexView(bool enable) { hexView_->setEnabled(enable); }
+
+void ControlPanel::OnDataWidth() {
+    static constexpr int kBits[] = {8, 16, 32};
+    for (int i = 0; i < 3; ++i)
+        if (radios_[i]->isChecked()) hexView_->SetDisplayWidth(kBits[i]);
+    hexView_->repaint();
+}
+
+// ---- frame -----------------------------------------------------------------
+
+void ControlPanel::Exit() {
+    engine_->CloseWorkerSlot();
+    QCoreApplication::quit();
+}
+
+void ControlPanel::resizeEvent(QResizeEvent*) { ApplyLayout(); }
+
+void ControlPanel::ApplyLayout() {
+    for (const auto& [id, rect] : PanelLayout::Arrange(size()))
+        if (QWidget* w = control(id)) w->setGeometry(rect);
+}
+
+// The panel never closes itself: Enter and Escape do nothing here.
+void ControlPanel::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Escape:
+            event->accept();
+            return;
+        default:
+            QWidget::keyPressEvent(event);
+    }
+}

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QWidget>
+#include <map>
+#include <memory>
+
+#include "engine/job_engine.h"
+#include "engine/job_host.h"
+#include "engine/user_prompts.h"
+
+class QAbstractButton;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QMenu;
+class QProgressBar;
+class QRadioButton;
+class QTextEdit;
+class HexView;
+
+// The program's working surface: the job buttons, the chip list with Auto
+// Chip, the data-width radios, the hex view, the log and the progress bar. It
+// owns the job engine and is the engine's window onto the user.
+class ControlPanel : public QWidget, public JobHost {
+    Q_OBJECT
+public:
+    // frame receives the adapter menu messages; it is known before the panel
+    // opens the adapter, so the first messages reach it.
+    ControlPanel(HidBackend& backend, HotplugSource* hotplug, UserPrompts& prompts,
+                 QObject* frame, QWidget* parent = nullptr, const LinkTiming& timing = {});
+    ~ControlPanel() override;
+
+    JobEngine& engine() { return *engine_; }
+    QWidget* control(int id) const;
+    HexView* hexView() const { return hexView_; }
+    QString committedLog() const { return committed_; }
+    QString shownLog() const { return shown_; }
+
+    // The log's right-click menu as it would open now; the caller owns it.
+    QMenu* BuildLogMenu();
+
+    // JobHost
+    void AppendLog(const QString& text) override;
+    void ShowTransientLine(const QString& line) override;
+    void ClearLog() override;
+    void SetProgress(int maximum, int position) override;
+    void EnableJobButtons() override;
+    void DisableJobButtons() override;
+    int SelectedChip() const override;
+    void SelectChip(int index) override;
+    bool AutoChipChecked() const override;
+    void SetAutoChip(bool checked) override;
+    void ShowData(const std::uint8_t* data, std::size_t length) override;
+    void EnableHexView(bool enable) override;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void CreateControls();
+    void CreateButtons();
+    void ApplyColours();
+    void ConnectControls();
+    void ApplyLayout();
+    void PushLog();
+    void OnDataWidth();
+    void OnLogMenu(const QPoint& pos);
+    void Exit();
+
+    std::unique_ptr<JobEngine> engine_;
+    std::map<int, QWidget*> controls_;
+    std::map<int, QAbstractButton*> jobButtons_;
+    HexView* hexView_ = nullptr;
+    QTextEdit* log_ = nullptr;
+    QProgressBar* progress_ = nullptr;
+    QComboBox* chipList_ = nullptr;
+    QCheckBox* autoChip_ = nullptr;
+    QGroupBox* group_ = nullptr;
+    QRadioButton* radios_[3] = {};
+    QString committed_;
+    QString shown_;
+};

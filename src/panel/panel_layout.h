@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QRect>
+#include <QSize>
+#include <map>
+
+// Where the main panel's controls go for a given panel size. The template's
+// positions are measured once; on every resize the button column follows the
+// bottom-right corner, the group box stretches down to it, the log grows in
+// both directions, the progress bar widens, and the hex view stays put.
+class PanelLayout {
+public:
+    // Control ids of the panel template.
+    enum Id {
+        AutoProgram = 1000, HexView = 1001, Log = 1002, Verify = 1003, Program = 1004,
+        Read = 1005, Erase = 1006, Save = 1007, Open = 1008, Detect = 1009, Exit = 1011,
+        AutoChip = 1013, ChipList = 1014, Group = 1015, Progress = 1016,
+        Radio8 = 1017, Radio16 = 1018, Radio32 = 1019,
+    };
+
+    // The template at 2 pixels per dialog unit: 399 x 229 units.
+    static QSize TemplateSize() { return {798, 458}; }
+    static const std::map<int, QRect>& TemplateRects();
+
+    static std::map<int, QRect> Arrange(QSize size);
+};

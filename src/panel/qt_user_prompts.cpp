@@ -1,0 +1,54 @@
+#include "panel/qt_user_prompts.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+
+void QtUserPrompts::ShowMessage(const QString& text) {
+    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), text, QMessageBox::Ok, parent_);
+    box.exec();
+}
+
+bool QtUserPrompts::AskWarning(const QString& text, const QString& caption, Buttons buttons) {
+    const bool yesNo = buttons == Buttons::YesNo;
+    // The warnings are asked before a window exists or must not hide behind one.
+    QMessageBox box(QMessageBox::Warning, caption, text,
+                    yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok | QMessageBox::Cancel,
+                    nullptr, Qt::Dialog | Qt::WindowStaysOnTopHint);
+    const int answer = box.exec();
+    return answer == (yesNo ? QMessageBox::Yes : QMessageBox::Ok);
+}
+
+std::optional<UserPrompts::FileAnswer> QtUserPrompts::AskOpenFile(const FileQuestion& question) {
+    return AskFile(question, false);
+}
+
+std::optional<UserPrompts::FileAnswer> QtUserPrompts::AskSaveFile(const FileQuestion& question) {
+    return AskFile(question, true);
+}
+
+QStringList QtUserPrompts::NameFilters(const QString& filter) {
+    const QStringList parts = filter.split('|');
+    QStringList filters;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        if (parts[i].isEmpty()) break;
+        const QString label = parts[i].trimmed();
+        filters << (label.contains('(') ? label : label + " (" + parts[i + 1] + ")");
+    }
+    return filters;
+}
+
+std::optional<UserPrompts::FileAnswer> QtUserPrompts::AskFile(const FileQuestion& question, bool save) {
+    QFileDialog dialog(parent_);
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+    const QStringList filters = NameFilters(question.filter);
+    dialog.setNameFilters(filters);
+    if (!question.defaultExtension.isEmpty()) dialog.setDefaultSuffix(question.defaultExtension);
+    if (!question.initialName.isEmpty() && !question.initialName.contains('*'))
+        dialog.selectFile(question.initialName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return FileAnswer{dialog.selectedFiles().first(),
+                      int(std::max<qsizetype>(0, filters.indexOf(dialog.selectedNameFilter())))};
+}

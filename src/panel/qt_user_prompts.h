@@ -1,0 +1,24 @@
+#pragma once
+
+#include "engine/user_prompts.h"
+
+class QWidget;
+
+// The program's prompts, as real dialogs owned by a parent window.
+class QtUserPrompts : public UserPrompts {
+public:
+    explicit QtUserPrompts(QWidget* parent = nullptr) : parent_(parent) {}
+    void SetParent(QWidget* parent) { parent_ = parent; }
+
+    void ShowMessage(const QString& text) override;
+    bool AskWarning(const QString& text, const QString& caption, Buttons buttons) override;
+    std::optional<FileAnswer> AskOpenFile(const FileQuestion& question) override;
+    std::optional<FileAnswer> AskSaveFile(const FileQuestion& question) override;
+
+    // "Label|pattern|Label|pattern||" as the list of Qt name filters.
+    static QStringList NameFilters(const QString& filter);
+
+private:
+    std::optional<FileAnswer> AskFile(const FileQuestion& question, bool save);
+    QWidget* parent_;
+};

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "engine/protocol.h"
+
+// Everything that makes one simulated adapter differ from another: what sits
+// in its socket, how fast it answers, how its boot loader starts, and which
+// faults it shows. Faults are fixed up front (by hand or from a seed) so that
+// a run can be repeated exactly.
+struct SimConfig {
+    static constexpr int kNever = -1;
+    static constexpr int kEveryRequest = -2;
+
+    enum class BootEntry {
+        Ready,       // BOOT_READY: boot mode at once, on the same connection
+        Restarting,  // BOOT_RESTARTING: leaves the bus and comes back in boot mode
+    };
+
+    // Request numbers count every report written to the adapter from 0, the
+    // failed and short writes included.
+    struct Faults {
+        // The silent requests are carried out; only their replies are lost.
+        int silentRequest = kNever;     // no reply to this request
+        int silentCommand = kNever;     // no reply to any request with this code
+        bool refuseErase = false;       // erase answers STATUS_NAK and erases nothing
+        int refuseWriteBlock = kNever;  // the write block with this number (from 0) is refused
+        std::uint8_t writeRefusalStatus = STATUS_NAK;
+        int corruptReadBack =
+            kNever;            // this request's read-back data arrives damaged (or kEveryRequest)
+        int corruptBytes = 1;  // how many bytes of it
+        int wrongEchoRequest = kNever;     // the reply to this request names another code...
+        std::uint8_t wrongEchoCode = 2;    // ...this one
+        int unplugAfterRequest = kNever;   // the adapter drops off the bus once this reply is read
+        int unplugReturnAfterMs = kNever;  // and is back this long afterwards (never by default)
+        int shortWriteRequest = kNever;    // this write transfers only shortWriteBytes
+        int shortWriteBytes = 64;
+        int failWriteRequest = kNever;  // this write fails with failWriteError
+        int failWriteError = 31;
+        std::uint32_t seed = 1;  // where damage lands and what it does
+
+        bool operator==(const Faults&) const = default;
+    };
+
+    // Chip types in the socket, in the order detection reports them.
+    std::vector<std::uint8_t> chips = {1};
+    std::uint16_t picVersion = 0x0C0A;      // reported for PIC24 chips (types 1 and 3)
+    std::string deviceName = "uPD78F1166";  // reported for a 78K0R (type 6)
+
+    int latencyMs = 0;                             // every reply, unless its command has its own
+    std::map<std::uint8_t, int> commandLatencyMs;  // by command code
+
+    BootEntry bootEntry = BootEntry::Restarting;
+    int leaveDelayMs = 0;        // from the BOOT_RESTARTING reply being read to leaving the bus
+    int reconnectDelayMs = 100;  // from leaving to arriving again in boot mode
+    std::uint16_t bootVersion = 0x0103;
+    std::uint16_t bootId = 0x4202;
+    std::uint32_t firmwareWords = 0x20000;  // size of the firmware store in 16-bit words
+    std::uint32_t bootAreaWords = 0x1400;   // the boot loader's own words, never erased or written
+
+    Faults faults;
+};
+
+// One fault, its kind and its request number in [0, requestSpan) chosen by the
+// seed; the same seed always gives the same faults.
+SimConfig::Faults SeededFaults(std::uint32_t seed, int requestSpan);

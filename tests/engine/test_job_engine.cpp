@@ -1,0 +1,303 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+
+#include "engine/protocol.h"
+#include "link/window_messages.h"
+#include "support/engine_rig.h"
+
+namespace {
+
+const QString kChecking = "QZProgrammer attached! Checking device...";
+
+SimConfig WithChips(std::vector<std::uint8_t> chips) {
+    SimConfig c;
+    c.chips = std::move(chips);
+    return c;
+}
+
+SimConfig SilentOn(std::uint8_t command, std::vector<std::uint8_t> chips = {5}) {
+    SimConfig c = WithChips(std::move(chips));
+    c.faults.silentCommand = command;
+    return c;
+}
+
+void PostReply(QObject* engine, int outcome, std::int64_t detail, Payload reply = {}) {
+    QCoreApplication::postEvent(engine, new AdapterReplyMessage(outcome, detail, reply));
+    RunFor(0);
+}
+
+}  // namespace
+
+TEST(Detect, WithoutAdapterLogsAndSendsNothing) {
+    EngineRig rig({}, /*plugged=*/false);
+    rig.engine->Detect();
+    RunFor(0);
+    EXPECT_EQ(rig.host.committed, "No adapter attached! please check you hardware connection.\r\n");
+    EXPECT_TRUE(rig.requests().empty());
+    EXPECT_FALSE(rig.state().busy);
+    EXPECT_EQ(rig.host.progress.back(), std::make_pair(0, 7));
+}
+
+TEST(Detect, NoChipEndsTheJobAndKeepsAutoChip) {
+    EngineRig rig(WithChips({}));
+    rig.host.autoChip = false;
+    rig.engine->Detect();
+    ASSERT_TRUE(rig.Settle());
+    EXPECT_EQ(rig.host.committed, kChecking + "no chip detected\r\n");
+    EXPECT_TRUE(rig.host.autoChip);
+    EXPECT_EQ(rig.engine->request().chipIndex(), 8);  // the adapter's own byte 3
+    ASSERT_EQ(rig.requests().size(), 1u);
+    EXPECT_EQ(rig.requests()[0][0], CMD_DETECT);
+}
+
+TEST(Detect, OneChipOfEachTypeLogsItsLinesAndSelectsIt) {
+    struct Case {
+        std::uint8_t type;
+        QString lines;
+    };
+    const Case cases[] = {
+        {0, "NEC 78K0S series Microprocessor found\r\n"},
+        {1, "PIC24FJ64GA004 found\r\nChip Version:0C0A\r\n"},
+        {2, "no chip detected\r\n"},
+        {3, "PIC24FJ64GB106 found\r\nChip Version:0C0A\r\n"},
+        {4, "no chip detected\r\n"},
+        {5, "Maxronix MX25L3208 found\r\n"},
+        {6, "NEC 78K0R uPD78F1166 found\r\n"},
+        {7, "no chip detected\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(int(c.type));
+        EngineRig rig(WithChips({c.type}));
+        rig.host.autoChip = false;
+        rig.engine->Detect();
+        ASSERT_TRUE(rig.Settle());
+        // The checking line has no line end: the answer continues it.
+        EXPECT_EQ(rig.host.committed, kChecking + c.lines);
+        EXPECT_EQ(rig.host.selectedChip, c.type);
+        EXPECT_TRUE(rig.host.autoChip);
+        EXPECT_EQ(rig.engine->request().chipIndex(), c.type);
+        EXPECT_FALSE(rig.state().autoProgram);
+    }
+}
+
+TEST(Detect, TwoChipsAskTheUserToChooseAndEndTheJob) {
+    EngineRig rig(WithChips({5, 1}));
+    rig.host.selectedChip = 3;
+    rig.engine->Detect();
+    ASSERT_TRUE(rig.Settle());
+    EXPECT_EQ(rig.host.committed,
+              kChecking + "Maxronix MX25L3208 found\r\nPIC24FJ64GA004 found\r\nChip Version:0C0A\r\n");
+    EXPECT_EQ(rig.prompts.messages,
+              QStringList{"more than one chip detected, please select the chip manual!"});
+    EXPECT_FALSE(rig.host.autoChip);
+    EXPECT_EQ(rig.host.selectedChip, 0);
+}
+
+TEST(Detect, TwoChipsEndEvenAnAutoProgram) {
+    EngineRig rig(WithChips({0, 3}));
+    rig.state().fileLoaded = true;
+    rig.engine->AutoProgram();
+    ASSERT_TRUE(rig.Settle());
+    EXPECT_FALSE(rig.state().autoProgram);
+    EXPECT_EQ(rig.commands(), std::vector<std::uint8_t>{CMD_DETECT});
+}
+
+TEST(Detect, RefusedWhileAJobRuns) {
+    EngineRig rig(SilentOn(CMD_DETECT));
+    rig.engine->Detect();
+    rig.engine->Detect();
+    RunFor(0);
+    EXPECT_EQ(rig.host.committed, kChecking + "Program is busy\r\n");
+    EXPECT_EQ(rig.requests().size(), 1u);
+    ASSERT_TRUE(rig.Settle());
+}
+
+TEST(AutoProgram, RefusesWithoutFileWhileBusyAndWhileDetached) {
+    {
+        EngineRig rig;
+        rig.engine->AutoProgram();
+        EXPECT_EQ(rig.host.committed, "please open a file first\r\n");
+    }
+    {
+        EngineRig rig(SilentOn(CMD_DETECT));
+        rig.state().fileLoaded = true;
+        rig.engine->Detect();
+        rig.engine->AutoProgram();
+        EXPECT_EQ(rig.host.committed, kChecking + "please open a file first\r\n");
+        ASSERT_TRUE(rig.Settle());
+    }
+    {
+        EngineRig rig({}, /*plugged=*/false);
+        rig.state().fileLoaded = true;
+        rig.engine->AutoProgram();
+        EXPECT_EQ(rig.host.committed, "Please connect your programmer first!\r\n");
+        EXPECT_FALSE(rig.state().busy);
+    }
+}
+
+TEST(AutoProgram, DetectedChipGoesOnToEraseWithItsIndex) {
+    EngineRig rig(SilentOn(CMD_ERASE, {3}));
+    rig.state().fileLoaded = true;
+    rig.engine->AutoProgram();
+    ASSERT_TRUE(RunUntil([&] { return rig.requests().size() == 2; }));
+    const auto requests = rig.requests();
+    EXPECT_EQ(requests[1][0], CMD_ERASE);
+    EXPECT_EQ(requests[1][3], 3);
+    EXPECT_TRUE(rig.state().busy);
+    EXPECT_TRUE(rig.state().autoProgram);
+    ASSERT_TRUE(rig.Settle());
+    EXPECT_TRUE(rig.host.committed.endsWith("Chip Version:0C0A\r\nErase Failed\r\n"));
+}
+
+TEST(AutoProgram, DetectedChipOutsideTheListEndsTheChain) {
+    EngineRig rig(WithChips({8}));
+    rig.state().fileLoaded = true;
+    rig.engine->AutoProgram();
+    ASSERT_TRUE(rig.Settle());
+    EXPECT_EQ(rig.host.committed, kChecking + "no chip detected\r\n");
+    EXPECT_FALSE(rig.state().autoProgram);
+    EXPECT_EQ(rig.commands(), std::vector<std::uint8_t>{CMD_DETECT});
+}
+
+TEST(ChipCheck, AutoChipOffAsksForTheSelectedChipsId) {
+    EngineRig rig(SilentOn(CMD_ERASE, {5}));
+    rig.host.autoChip = false;
+    rig.host.selectedChip = 5;
+    rig.state().fileLoaded = true;
+    rig.engine->AutoProgram();
+    ASSERT_TRUE(RunUntil([&] { return rig.requests().size() == 2; }));
+    const auto requests = rig.requests();
+    EXPECT_EQ(requests[0][0], CMD_READ_ID);
+    EXPECT_EQ(requests[0][3], 5);
+    EXPECT_EQ(requests[1][0], CMD_ERASE);
+    EXPECT_EQ(requests[1][3], 5);
+    ASSERT_TRUE(rig.Settle());
+    EXPECT_TRUE(rig.host.committed.startsWith(kChecking + "Selected Chip MX25L3208 found!\r\n"));
+}
+
+TEST(ChipCheck, ChipsWithoutAMessageNameAreConfirmedByTheirListText) {
+    EngineRig rig(SilentOn(CMD_ERASE, {7}));
+    rig.host.autoChip = false;
+    rig.host.selectedChip = 7;
+    rig.state().fileLoaded = true;
+    rig.engine->AutoProgram();
+    ASSERT_TRUE(rig.Settle());
+    EXPECT_TRUE(rig.host.committed.startsWith(kChecking + "Selected Chip BF592 found!\r\n"));
+}
+
+TEST(ChipCheck, MismatchEndsTheJob) {
+    EngineRig rig(WithChips({5}));
+    rig.host.autoChip = false;  // the list still shows the default, PIC24FJ64GA004
+    rig.state().fileLoaded = true;
+    rig.engine->AutoProgram();
+    ASSERT_TRUE(rig.Settle());
+    EXPECT_EQ(rig.host.committed, kChecking + "Selected cihp not found!\r\n");
+    EXPECT_FALSE(rig.state().autoProgram);
+    ASSERT_EQ(rig.requests().size(), 1u);
+    EXPECT_EQ(rig.requests()[0][3], 1);  // the default selection rides in byte 3
+}
+
+TEST(Timeouts, EachCommandHasItsOwnLine) {
+    struct Case {
+        std::uint8_t silent;
+        bool autoChip;
+        const char* line;
+    };
+    const Case cases[] = {
+        {CMD_DETECT, true, "unknown Commands timeout\r\n"},
+        {CMD_READ_ID, false, "Read Id Failed\r\n"},
+        {CMD_ERASE, true, "Erase Failed\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(int(c.silent));
+        EngineRig rig(SilentOn(c.silent, {1}));
+        rig.host.autoChip = c.autoChip;
+        rig.state().fileLoaded = true;
+        rig.engine->AutoProgram();
+        ASSERT_TRUE(rig.Settle());
+        EXPECT_TRUE(rig.host.committed.endsWith(c.line)) << rig.host.committed.toStdString();
+        EXPECT_FALSE(rig.state().autoProgram);
+    }
+}
+
+TEST(Replies, IgnoredWhileNoJobRuns) {
+    EngineRig rig;
+    Payload reply{};
+    reply[0] = CMD_DETECT;
+    reply[1] = 1;
+    reply[16] = 5;
+    for (int outcome : {REPLY_READY, REPLY_TIMEOUT, REPLY_NO_HANDLE, REPLY_WRITE_FAILED})
+        PostReply(rig.engine.get(), outcome, 1, reply);
+    EXPECT_TRUE(rig.host.committed.isEmpty());
+    EXPECT_EQ(rig.host.selectedChip, 1);
+}
+
+TEST(Replies, LinkErrorsLogTheirLineAndEndTheJob) {
+    struct Case {
+        int outcome;
+        std::int64_t detail;
+        QString line;
+    };
+    const Case cases[] = {
+        {REPLY_NO_HANDLE, 0, "write handle error!"},
+        {REPLY_NO_HANDLE, 1, "read handle error!\r\n"},
+        {REPLY_WRITE_FAILED, 19, "Usb Error,Error Code:19. Processing Terminated!\r\n"},
+    };
+    for (const Case& c : cases) {
+        EngineRig rig(SilentOn(CMD_DETECT));
+        rig.state().fileLoaded = true;
+        rig.engine->AutoProgram();
+        PostReply(rig.engine.get(), c.outcome, c.detail);
+        EXPECT_EQ(rig.host.committed, kChecking + c.line);
+        EXPECT_FALSE(rig.state().busy);
+        EXPECT_FALSE(rig.state().autoProgram);
+        RunFor(120);  // the silent request's time-out comes later and is ignored
+        EXPECT_EQ(rig.host.committed, kChecking + c.line);
+    }
+}
+
+TEST(Replies, WriteFailureFromTheBusEndsTheJob) {
+    SimConfig config;
+    config.faults.failWriteRequest = 0;
+    config.faults.failWriteError = 5;
+    EngineRig rig(config);
+    rig.engine->Detect();
+    ASSERT_TRUE(rig.Settle());
+    EXPECT_EQ(rig.host.committed, kChecking + "Usb Error,Error Code:5. Processing Terminated!\r\n");
+}
+
+TEST(Replies, UndefinedCodeLogsAndEndsTheJob) {
+    SimConfig config;
+    config.faults.wrongEchoRequest = 0;
+    config.faults.wrongEchoCode = 2;
+    EngineRig rig(config);
+    rig.engine->Detect();
+    ASSERT_TRUE(rig.Settle());
+    EXPECT_EQ(rig.host.committed, kChecking + "undefined commands feed back!");
+}
+
+TEST(Replies, AdapterPulledWhileAReplyIsAwaitedEndsTheJob) {
+    EngineRig rig(SilentOn(CMD_DETECT));
+    LinkTiming timing = EngineRig::ShortTiming();
+    rig.engine->Detect();
+    RunFor(5);
+    rig.bus->UnplugAdapter();
+    ASSERT_TRUE(rig.Settle(timing.replyTimeoutMs / 2));
+    EXPECT_EQ(rig.host.committed, kChecking + "unknown Commands timeout\r\n");
+    RunFor(150);
+    EXPECT_EQ(rig.host.committed, kChecking + "unknown Commands timeout\r\n");
+}
+
+TEST(Progress, PercentMessageShowsATransientLineAndMovesTheBar) {
+    EngineRig rig;
+    rig.host.AppendLog("before\r\n");
+    for (int percent : {7, 42}) {
+        QCoreApplication::postEvent(rig.engine.get(),
+                                    new WindowMessage(WM_JOB_PROGRESS, PROGRESS_PERCENT, percent));
+        RunFor(0);
+    }
+    EXPECT_EQ(rig.host.shown, "before\r\nProcessing... 42%\r\n");
+    EXPECT_EQ(rig.host.committed, "before\r\n");
+    EXPECT_EQ(rig.host.progress.back(), std::make_pair(100, 42));
+}

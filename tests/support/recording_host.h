@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+#include <utility>
+#include <vector>
+
+#include "engine/job_host.h"
+
+// A main panel without widgets: keeps the log the way the panel does and
+// records everything else the engine asks of it.
+class RecordingHost : public JobHost {
+public:
+    QString committed;
+    QString shown;
+    std::vector<std::pair<int, int>> progress;
+    int selectedChip = 1;
+    bool autoChip = true;
+    bool buttonsEnabled = true;
+    int buttonsDisabledCount = 0;
+    bool hexViewEnabled = false;
+    std::vector<std::uint8_t> viewData;
+    int viewHandOvers = 0;
+
+    void AppendLog(const QString& text) override {
+        shown += text;
+        committed = shown;
+    }
+    void ShowTransientLine(const QString& line) override { shown = committed + line; }
+    void ClearLog() override { committed.clear(), shown.clear(); }
+    void SetProgress(int maximum, int position) override { progress.emplace_back(maximum, position); }
+    void EnableJobButtons() override { buttonsEnabled = true; }
+    void DisableJobButtons() override {
+        buttonsEnabled = false;
+        ++buttonsDisabledCount;
+    }
+    int SelectedChip() const override { return selectedChip; }
+    void SelectChip(int index) override { selectedChip = index; }
+    bool AutoChipChecked() const override { return autoChip; }
+    void SetAutoChip(bool checked) override { autoChip = checked; }
+    void ShowData(const std::uint8_t* data, std::size_t length) override {
+        viewData.assign(data, data + length);
+        ++viewHandOvers;
+    }
+    void EnableHexView(bool enable) override { hexViewEnabled = enable; }
+};

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <deque>
+
+#include "engine/user_prompts.h"
+
+// Answers every question from a script and records what was asked. An
+// unscripted question is answered with Cancel, so no test ever blocks.
+class ScriptedPrompts : public UserPrompts {
+public:
+    QStringList messages;
+    QStringList warnings;
+    std::vector<FileQuestion> openQuestions;
+    std::vector<FileQuestion> saveQuestions;
+
+    std::deque<bool> warningAnswers;
+    std::deque<std::optional<FileAnswer>> openAnswers;
+    std::deque<std::optional<FileAnswer>> saveAnswers;
+
+    void ShowMessage(const QString& text) override { messages << text; }
+    bool AskWarning(const QString& text, const QString& caption, Buttons) override {
+        warnings << caption + ": " + text;
+        return Next(warningAnswers, false);
+    }
+    std::optional<FileAnswer> AskOpenFile(const FileQuestion& q) override {
+        openQuestions.push_back(q);
+        return Next(openAnswers, std::optional<FileAnswer>{});
+    }
+    std::optional<FileAnswer> AskSaveFile(const FileQuestion& q) override {
+        saveQuestions.push_back(q);
+        return Next(saveAnswers, std::optional<FileAnswer>{});
+    }
+
+private:
+    template <typename T>
+    static T Next(std::deque<T>& script, T fallback) {
+        if (script.empty()) return fallback;
+        T answer = script.front();
+        script.pop_front();
+        return answer;
+    }
+};

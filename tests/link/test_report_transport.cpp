@@ -211,13 +211,15 @@ TEST(ReportTransport, PullOutWhileAwaitingAReplyPostsNothing) {
 
 // An adapter that takes every request and fails every read while staying put.
 class FailingReadBackend : public HidBackend {
-public:
+  public:
     std::vector<HidDeviceInfo> Enumerate() override {
         return {{"/dev/hidraw7", kAdapterVendorId, kAdapterProductId}};
     }
     std::unique_ptr<HidHandle> Open(const std::string&) override {
         struct Handle : HidHandle {
-            int Write(const std::uint8_t*, std::size_t length, int*) override { return int(length); }
+            int Write(const std::uint8_t*, std::size_t length, int*) override {
+                return int(length);
+            }
             int Read(std::uint8_t*, std::size_t, int) override { return -1; }
         };
         return std::make_unique<Handle>();

@@ -23,11 +23,13 @@ AdapterProcess::~AdapterProcess() {
     }
 }
 
-bool AdapterProcess::Start(const QString& program, const QStringList& arguments, std::string* error) {
+bool AdapterProcess::Start(const QString& program, const QStringList& arguments,
+                           std::string* error) {
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process_.start(program, arguments);
     if (!process_.waitForStarted(kAnswerLimitMs)) {
-        *error = "cannot start " + program.toStdString() + ": " + process_.errorString().toStdString();
+        *error =
+            "cannot start " + program.toStdString() + ": " + process_.errorString().toStdString();
         return false;
     }
     std::optional<std::string> ready = ReadAnswer(error);
@@ -60,7 +62,8 @@ std::optional<std::string> AdapterProcess::ReadAnswer(std::string* error) {
         if (!process_.waitForReadyRead(kAnswerLimitMs)) {
             *error = process_.state() == QProcess::Running
                          ? "the uhid adapter did not answer"
-                         : "the uhid adapter ended (exit code " + std::to_string(process_.exitCode()) + ")";
+                         : "the uhid adapter ended (exit code " +
+                               std::to_string(process_.exitCode()) + ")";
             return std::nullopt;
         }
     }

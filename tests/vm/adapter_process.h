@@ -11,7 +11,7 @@
 // changed (appeared, left, fallen silent) by the time Command returns. The
 // child's log goes straight to our standard error, into the same console.
 class AdapterProcess {
-public:
+  public:
     ~AdapterProcess();
 
     // Starts the program and waits until it holds /dev/uhid. On failure the
@@ -25,7 +25,7 @@ public:
     // The last output report the device received, or an empty list.
     std::vector<std::uint8_t> LastOutputReport();
 
-private:
+  private:
     std::optional<std::string> ReadAnswer(std::string* error);
     QProcess process_;
 };

@@ -11,7 +11,7 @@
 // The real backend, passed through, noting when the link opened a device and
 // what the platform listed, so that a failing check can say what it saw.
 class RecordingBackend : public HidBackend {
-public:
+  public:
     RecordingBackend(HidBackend& real, const QElapsedTimer& clock) : real_(real), clock_(clock) {}
 
     std::vector<HidDeviceInfo> Enumerate() override {
@@ -37,7 +37,7 @@ public:
     std::vector<HidDeviceInfo> lastListing;
     qint64 lastOpenMs = -1;
 
-private:
+  private:
     HidBackend& real_;
     const QElapsedTimer& clock_;
 };
@@ -45,7 +45,7 @@ private:
 // The real hot-plug source, passed through, logging every event it delivers
 // and noting when the adapter last arrived.
 class TapHotplug : public HotplugSource {
-public:
+  public:
     TapHotplug(HotplugSource& real, const QElapsedTimer& clock) : real_(real), clock_(clock) {}
 
     void SetListener(Listener listener) override {
@@ -57,7 +57,7 @@ public:
     int events = 0;
     int removals = 0;
 
-private:
+  private:
     void Forward(const HotplugEvent& e) {
         const bool arrival = e.kind == HotplugEvent::Kind::Arrival;
         std::printf("  event: %s %s %04x:%04x\n", arrival ? "arrival" : "removal", e.path.c_str(),

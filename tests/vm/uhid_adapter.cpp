@@ -36,7 +36,8 @@
 #include <string>
 #include <vector>
 
-#include "stand_in_adapter.h"
+#include "sim/adapter_simulator.h"
+#include "vm_adapter_config.h"
 
 namespace {
 
@@ -87,7 +88,7 @@ std::string Hex(const std::uint8_t* bytes, std::size_t count) {
 }
 
 class UhidAdapter {
-public:
+  public:
     UhidAdapter(SimulatedDevice& device, Fault fault) : device_(device), fault_(fault) {}
     ~UhidAdapter() {
         if (fd_ >= 0) {
@@ -106,7 +107,7 @@ public:
     bool Destroy();
     int Run();
 
-private:
+  private:
     struct PendingReply {
         Clock::time_point due;
         Payload payload;
@@ -194,18 +195,35 @@ void UhidAdapter::OnUhidReadable() {
     auto event = std::make_unique<uhid_event>();
     const ssize_t n = ::read(fd_, event.get(), sizeof *event);
     if (n < 0) {
-        if (errno != EINTR && errno != EAGAIN) Log("read from /dev/uhid failed: %s", std::strerror(errno));
+        if (errno != EINTR && errno != EAGAIN)
+            Log("read from /dev/uhid failed: %s", std::strerror(errno));
         return;
     }
     switch (event->type) {
-    case UHID_START: Log("start"); break;
-    case UHID_STOP: Log("stop"); break;
-    case UHID_OPEN: Log("open"); break;
-    case UHID_CLOSE: Log("close"); break;
-    case UHID_OUTPUT: OnOutput(event->u.output); break;
-    case UHID_GET_REPORT: RefuseGetReport(event->u.get_report.id); break;
-    case UHID_SET_REPORT: RefuseSetReport(event->u.set_report.id); break;
-    default: Log("uhid event %u ignored", unsigned(event->type)); break;
+        case UHID_START:
+            Log("start");
+            break;
+        case UHID_STOP:
+            Log("stop");
+            break;
+        case UHID_OPEN:
+            Log("open");
+            break;
+        case UHID_CLOSE:
+            Log("close");
+            break;
+        case UHID_OUTPUT:
+            OnOutput(event->u.output);
+            break;
+        case UHID_GET_REPORT:
+            RefuseGetReport(event->u.get_report.id);
+            break;
+        case UHID_SET_REPORT:
+            RefuseSetReport(event->u.set_report.id);
+            break;
+        default:
+            Log("uhid event %u ignored", unsigned(event->type));
+            break;
     }
 }
 
@@ -266,7 +284,8 @@ void UhidAdapter::RunDueActions() {
     if (leaveAt_ && *leaveAt_ <= now) {
         leaveAt_.reset();
         Destroy();
-        if (returnAfterMs_ >= 0) returnAt_ = Clock::now() + std::chrono::milliseconds(returnAfterMs_);
+        if (returnAfterMs_ >= 0)
+            returnAt_ = Clock::now() + std::chrono::milliseconds(returnAfterMs_);
     }
     if (returnAt_ && *returnAt_ <= now) {
         returnAt_.reset();
@@ -341,10 +360,14 @@ int UhidAdapter::Run() {
 }
 
 bool ParseFault(const char* text, Fault* fault) {
-    if (std::strcmp(text, "none") == 0) *fault = Fault::None;
-    else if (std::strcmp(text, "silent") == 0) *fault = Fault::Silent;
-    else if (std::strcmp(text, "wrong-echo") == 0) *fault = Fault::WrongEcho;
-    else return false;
+    if (std::strcmp(text, "none") == 0)
+        *fault = Fault::None;
+    else if (std::strcmp(text, "silent") == 0)
+        *fault = Fault::Silent;
+    else if (std::strcmp(text, "wrong-echo") == 0)
+        *fault = Fault::WrongEcho;
+    else
+        return false;
     return true;
 }
 
@@ -364,8 +387,8 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    // The one line that chooses the firmware behind the device.
-    auto device = std::make_unique<StandInAdapter>();
+    // The firmware behind the device: the same model the simulated bus uses.
+    auto device = std::make_unique<AdapterSimulator>(VmAdapterConfig());
 
     UhidAdapter adapter(*device, fault);
     if (!adapter.Open()) {

@@ -19,11 +19,23 @@ constexpr std::array<std::int8_t, 256> MakeDigitTable() {
 }
 constexpr std::array<std::int8_t, 256> kDigit = MakeDigitTable();
 
+// Every pair of characters read as two hex digits, or -1: one lookup per byte
+// of data keeps the parse at memory speed.
+struct PairTable {
+    std::array<std::int16_t, 65536> value;
+    PairTable() {
+        for (int first = 0; first < 256; ++first)
+            for (int second = 0; second < 256; ++second) {
+                const int high = kDigit[std::size_t(first)], low = kDigit[std::size_t(second)];
+                value[std::size_t(first | second << 8)] =
+                    std::int16_t((high | low) < 0 ? -1 : high * 16 + low);
+            }
+    }
+};
+const PairTable kPairs;
+
 // Two hex digits; a negative result marks a character that is not a digit.
-inline int Byte(const std::uint8_t* p) {
-    const int high = kDigit[p[0]], low = kDigit[p[1]];
-    return (high * 16 + low) | ((high | low) >> 8);
-}
+inline int Byte(const std::uint8_t* p) { return kPairs.value[std::size_t(p[0] | p[1] << 8)]; }
 
 // Posts a percentage each time 105 x characters read / file length reaches
 // the next step exactly; a step jumped over ends the posting for good.
@@ -68,6 +80,8 @@ public:
 
     // 1 = end record reached, 0 = go on, -1 = failed (result_ says how).
     int Record(const std::uint8_t* line, std::size_t length, int lineNumber);
+    // How many characters of the line the last record read.
+    std::size_t consumed() const { return consumed_; }
     ImportResult result() const { return result_; }
     std::uint32_t ImageSize() const;
 
@@ -86,6 +100,7 @@ private:
     std::int64_t lastStored_ = -1;
     std::uint32_t highestPage_ = 0;
     ImportResult result_;
+    std::size_t consumed_ = 0;
 };
 
 int HexReader::Record(const std::uint8_t* line, std::size_t length, int lineNumber) {
@@ -95,6 +110,7 @@ int HexReader::Record(const std::uint8_t* line, std::size_t length, int lineNumb
     const int high = Byte(line + 3), low = Byte(line + 5);
     const int type = Byte(line + 7);
     if (count < 0 || high < 0 || low < 0 || type < 0) return FormatError(lineNumber);
+    consumed_ = 9;
     switch (type) {
         case 0: return Data(line, length, count, high << 8 | low, lineNumber);
         case 1: return 1;
@@ -113,6 +129,7 @@ int HexReader::Data(const std::uint8_t* line, std::size_t length, int count, int
     if (first + std::uint64_t(count) > ImageBuffer::kSize) {
         return Fail(QString::asprintf("Address Error: line %d", lineNumber));
     }
+    consumed_ = 9 + 2 * std::size_t(count) + 2;
     const std::uint8_t* p = line + 9;
     unsigned sum = unsigned(count) + unsigned(address >> 8) + unsigned(address & 0xFF);
     int bad = 0;
@@ -135,6 +152,7 @@ int HexReader::Data(const std::uint8_t* line, std::size_t length, int count, int
 
 int HexReader::Base(const std::uint8_t* line, std::size_t length, int count, int type, int lineNumber) {
     if (length < 15) return FormatError(lineNumber);
+    consumed_ = 15;
     const int high = Byte(line + 9), low = Byte(line + 11), checksum = Byte(line + 13);
     if ((high | low | checksum) < 0) return FormatError(lineNumber);
     if (((count + high + low + type + checksum) & 0xFF) != 0) {
@@ -175,14 +193,24 @@ ImportResult ReadIntelHex(const std::uint8_t* text, std::size_t length, std::uin
     std::size_t pos = 0;
     for (int lineNumber = 1;; ++lineNumber) {
         const std::uint8_t* start = text + pos;
-        const void* feed = pos < length ? std::memchr(start, '\n', length - pos) : nullptr;
+        const std::size_t left = length - pos;
+        // A record that reads well is all hex digits after its first
+        // character, so its line cannot end inside it: the line feed is looked
+        // for only after it. Anything else is read again within its true line.
+        int outcome = -1;
+        std::size_t scanFrom = 0;
+        if (left > 0 && start[0] != '\n') {
+            outcome = reader.Record(start, left, lineNumber);
+            if (outcome >= 0) scanFrom = reader.consumed();
+        }
+        const void* feed = scanFrom < left ? std::memchr(start + scanFrom, '\n', left - scanFrom) : nullptr;
         const std::size_t lineLength =
-            feed ? std::size_t(static_cast<const std::uint8_t*>(feed) - start) : length - pos;
+            feed ? std::size_t(static_cast<const std::uint8_t*>(feed) - start) : left;
         steps.Add(lineLength);
         // An empty line, and the end of the file before an end record, both
         // read as a line with nothing before its line feed.
         if (lineLength == 0) return ImportResult::Failed(kUnexpectedEnd);
-        const int outcome = reader.Record(start, lineLength, lineNumber);
+        if (outcome < 0 && lineLength != left) outcome = reader.Record(start, lineLength, lineNumber);
         if (outcome < 0) return reader.result();
         if (outcome > 0) return ImportResult::Loaded(reader.ImageSize());
         pos += lineLength + (feed ? 1 : 0);

@@ -18,15 +18,20 @@ void SaveJob::saveReadBack() {
         return;
     }
     const QString path = CompleteName(answer->path, answer->filterIndex);
-    const QByteArray content =
-        path.right(4) == ".bin"
-            ? QByteArray::fromRawData(reinterpret_cast<const char*>(ctx_.image.readBack()), ImageBuffer::kSize)
-            : IntelHexText(ctx_.image.readBack());
+    const std::uint8_t* image = ctx_.image.readBack();
 
     // The file is written aside and renamed into place, so a failed save
     // never leaves a damaged file where an older one stood.
     QSaveFile file(path);
-    const bool saved = file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.commit();
+    bool saved = file.open(QIODevice::WriteOnly);
+    if (saved && path.right(4) == ".bin") {
+        saved = file.write(reinterpret_cast<const char*>(image), ImageBuffer::kSize) == ImageBuffer::kSize;
+    } else if (saved) {
+        saved = WriteIntelHex(image, [&file](const char* piece, std::size_t length) {
+            return file.write(piece, qint64(length)) == qint64(length);
+        });
+    }
+    saved = saved && file.commit();
     if (saved) {
         ctx_.host.AppendLog(QString("File %1 have been saved successfully!").arg(path));
     } else {

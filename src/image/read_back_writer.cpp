@@ -64,12 +64,11 @@ char* DataRecord(char* out, std::uint32_t address, const std::uint8_t* line) {
 
 void byteToHex(std::uint8_t value, char* out) { Put(out, value); }
 
-QByteArray IntelHexText(const std::uint8_t* image) {
-    constexpr std::uint32_t kLines = ImageBuffer::kSize / 16;
-    constexpr std::size_t kRecord = 1 + 2 + 4 + 2 + 32 + 2 + 2;
-    constexpr std::size_t kMost = kLines * kRecord + 64 * 17 + 12;
-    QByteArray text(qsizetype(kMost), Qt::Uninitialized);
-    char* out = text.data();
+bool WriteIntelHex(const std::uint8_t* image, const std::function<bool(const char*, std::size_t)>& sink) {
+    constexpr std::size_t kChunk = 64 * 1024;
+    constexpr std::size_t kLongestPiece = 17 + 45;  // an address record and a data record
+    char buffer[kChunk];
+    char* out = buffer;
     std::uint32_t upper = 0;
     for (std::uint32_t address = 0; address < ImageBuffer::kSize; address += 16) {
         const std::uint8_t* line = image + address;
@@ -79,9 +78,21 @@ QByteArray IntelHexText(const std::uint8_t* image) {
             out = ExtendedAddress(out, upper);
         }
         out = DataRecord(out, address, line);
+        if (std::size_t(out - buffer) > kChunk - kLongestPiece) {
+            if (!sink(buffer, std::size_t(out - buffer))) return false;
+            out = buffer;
+        }
     }
     std::memcpy(out, ":00000001FF\n", 12);
     out += 12;
-    text.truncate(out - text.data());
+    return sink(buffer, std::size_t(out - buffer));
+}
+
+QByteArray IntelHexText(const std::uint8_t* image) {
+    QByteArray text;
+    WriteIntelHex(image, [&text](const char* piece, std::size_t length) {
+        text.append(piece, qsizetype(length));
+        return true;
+    });
     return text;
 }

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 
 // One byte as two upper-case hex digits, high nibble first.
 void byteToHex(std::uint8_t value, char* out);
@@ -11,3 +13,7 @@ void byteToHex(std::uint8_t value, char* out);
 // record before the first line of each new 64 KiB segment, CR LF after every
 // record and a lone LF after the end record.
 QByteArray IntelHexText(const std::uint8_t* image);
+
+// The same text, handed out in pieces of at most 64 KiB as it is made, so a
+// save never holds the whole text at once. Stops when sink returns false.
+bool WriteIntelHex(const std::uint8_t* image, const std::function<bool(const char*, std::size_t)>& sink);

@@ -24,15 +24,16 @@ struct EngineRig {
         t.replyTimeoutMs = 80;
         t.reopenDelayMs = 20;
         t.readSliceMs = 5;
+        t.reconnectDeadlineMs = 1000;
         return t;
     }
 
-    explicit EngineRig(SimConfig config = {}, bool plugged = true) {
+    explicit EngineRig(SimConfig config = {}, bool plugged = true, LinkTiming timing = ShortTiming()) {
         adapter = std::make_unique<AdapterSimulator>(std::move(config));
         bus = std::make_unique<SimulatedBackend>(adapter.get());
         if (plugged) bus->PlugAdapter();
         RunFor(0);
-        engine = std::make_unique<JobEngine>(*bus, bus.get(), host, prompts, ShortTiming());
+        engine = std::make_unique<JobEngine>(*bus, bus.get(), host, prompts, timing);
         engine->Initialise();
     }
     ~EngineRig() {

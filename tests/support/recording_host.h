@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <utility>
 #include <vector>
 
@@ -13,6 +14,7 @@ public:
     QString committed;
     QString shown;
     std::vector<std::pair<int, int>> progress;
+    QStringList transients;
     int selectedChip = 1;
     bool autoChip = true;
     bool buttonsEnabled = true;
@@ -25,7 +27,10 @@ public:
         shown += text;
         committed = shown;
     }
-    void ShowTransientLine(const QString& line) override { shown = committed + line; }
+    void ShowTransientLine(const QString& line) override {
+        shown = committed + line;
+        transients << line;
+    }
     void ClearLog() override { committed.clear(), shown.clear(); }
     void SetProgress(int maximum, int position) override { progress.emplace_back(maximum, position); }
     void EnableJobButtons() override { buttonsEnabled = true; }

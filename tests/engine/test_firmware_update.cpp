@@ -1,0 +1,171 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+
+#include "engine/protocol.h"
+#include "link/window_messages.h"
+#include "support/engine_rig.h"
+#include "support/temp_files.h"
+
+namespace {
+
+// A firmware image: the boot loader's area, then `blocks` blocks of program.
+std::vector<std::uint8_t> Firmware(int blocks, int blankBlock = -1) {
+    std::vector<std::uint8_t> image(0x2800 + std::size_t(blocks) * 256, 0xFF);
+    for (int b = 0; b < blocks; ++b)
+        if (b != blankBlock)
+            for (int i = 0; i < 256; ++i) image[0x2800 + std::size_t(b * 256 + i)] = std::uint8_t(b + i);
+    return image;
+}
+
+SimConfig Boot(SimConfig::BootEntry entry) {
+    SimConfig c;
+    c.chips = {5};
+    c.bootEntry = entry;
+    c.reconnectDelayMs = 40;
+    return c;
+}
+
+struct FirmwareRig : EngineRig {
+    TempFiles files;
+    using EngineRig::EngineRig;
+
+    void Start(const std::vector<std::uint8_t>& image) {
+        prompts.openAnswers.push_back(UserPrompts::FileAnswer{files.Write("fw.bin", image), 2});
+        engine->StartFirmwareUpdate();
+    }
+    std::vector<std::uint32_t> writtenWords() const {
+        std::vector<std::uint32_t> out;
+        for (const Payload& p : requests())
+            if (p[0] == CMD_WRITE_BLOCK) out.push_back(std::uint32_t(p[4] | p[5] << 8 | p[6] << 16));
+        return out;
+    }
+};
+
+const std::vector<std::uint8_t> kUpdate = {CMD_ENTER_BOOT, CMD_READ_ID, CMD_ERASE, CMD_WRITE_BLOCK,
+                                           CMD_WRITE_BLOCK, CMD_WRITE_BLOCK, CMD_PROGRAM_VERIFY,
+                                           CMD_FIRMWARE_DONE};
+
+}  // namespace
+
+TEST(FirmwareUpdate, BootReadyRunsOnTheSameConnection) {
+    FirmwareRig rig(Boot(SimConfig::BootEntry::Ready));
+    const auto image = Firmware(3);
+    rig.Start(image);
+    ASSERT_TRUE(rig.Settle());
+    EXPECT_EQ(rig.commands(), kUpdate);
+    EXPECT_EQ(rig.writtenWords(), (std::vector<std::uint32_t>{0x1400, 0x1480, 0x1500}));
+    EXPECT_TRUE(rig.host.committed.endsWith(
+        " bytes!\r\nStart update firmware...\r\nchip id:4202,chip version:103\r\nErase Finished\r\n"
+        "Programming... 100%\r\nProgram Finished\r\nVerify OK\r\nFirmware Updated succeed!\r\n"));
+    EXPECT_EQ(rig.adapter->firmware(0x1400, 0x180),
+              std::vector<std::uint8_t>(image.begin() + 0x2800, image.end()));
+    EXPECT_FALSE(rig.state().firmwareUpdate);
+    EXPECT_FALSE(rig.state().fileLoaded);
+
+    rig.engine->AutoProgram();
+    EXPECT_TRUE(rig.host.committed.endsWith("please open a file first\r\n"));
+}
+
+TEST(FirmwareUpdate, RestartingAdapterIsFollowedThroughRemovalAndArrival) {
+    FirmwareRig rig(Boot(SimConfig::BootEntry::Restarting));
+    rig.Start(Firmware(3));
+    ASSERT_TRUE(RunUntil([&] { return rig.engine->waitingForReconnect(); }));
+    ASSERT_TRUE(rig.Settle());
+    EXPECT_EQ(rig.commands(), kUpdate);
+    EXPECT_TRUE(rig.host.committed.endsWith("Firmware Updated succeed!\r\n"));
+    EXPECT_TRUE(rig.engine->link().isOpen());
+}
+
+TEST(FirmwareUpdate, ReconnectDeadlineEndsTheUpdateAndALateIdIsIgnored) {
+    SimConfig config = Boot(SimConfig::BootEntry::Restarting);
+    config.reconnectDelayMs = 20;
+    config.commandLatencyMs[CMD_READ_ID] = 500;  // the id arrives after the deadline
+    LinkTiming timing = EngineRig::ShortTiming();
+    timing.replyTimeoutMs = 2000;
+    timing.reconnectDeadlineMs = 250;
+    FirmwareRig rig(config, true, timing);
+    rig.Start(Firmware(2));
+    ASSERT_TRUE(RunUntil([&] { return rig.host.committed.contains("Reconnect Time out!"); }));
+    EXPECT_FALSE(rig.state().busy);
+    EXPECT_FALSE(rig.state().firmwareUpdate);
+    EXPECT_EQ(rig.commands().back(), CMD_READ_ID);
+    RunFor(600);
+    EXPECT_TRUE(rig.host.committed.endsWith("Start update firmware...\r\nReconnect Time out!"));
+}
+
+TEST(FirmwareUpdate, BlankBlocksAreSkippedUnlessTheChipIndexIs6) {
+    for (std::uint8_t chip : {std::uint8_t(5), std::uint8_t(6)}) {
+        FirmwareRig rig(Boot(SimConfig::BootEntry::Ready));
+        rig.engine->request().SetChipIndex(chip);
+        rig.Start(Firmware(3, /*blankBlock=*/1));
+        ASSERT_TRUE(rig.Settle());
+        EXPECT_EQ(rig.writtenWords().size(), chip == 6 ? 3u : 2u);
+        EXPECT_TRUE(rig.host.committed.endsWith("Firmware Updated succeed!\r\n"));
+    }
+}
+
+TEST(FirmwareUpdate, PercentReachesAHundredOnlyAtTheEnd) {
+    FirmwareRig rig(Boot(SimConfig::BootEntry::Ready));
+    rig.Start(Firmware(4));
+    ASSERT_TRUE(rig.Settle());
+    EXPECT_EQ(rig.host.transients, (QStringList{"Programming... 25%\r\n", "Programming... 50%\r\n",
+                                                "Programming... 75%\r\n", "Programming... 100%\r\n",
+                                                "Programming... 100%\r\n"}));
+}
+
+TEST(FirmwareUpdate, RefusalsAndEarlyEnds) {
+    {   // Too small a file is refused before anything goes to the adapter.
+        FirmwareRig rig(Boot(SimConfig::BootEntry::Ready));
+        rig.Start(std::vector<std::uint8_t>(0x2800, 0x00));
+        ASSERT_TRUE(rig.Settle());
+        EXPECT_TRUE(rig.requests().empty());
+        EXPECT_TRUE(rig.host.committed.endsWith("Firmware file too small, Update Terminated!\r\n"));
+        EXPECT_FALSE(rig.state().firmwareUpdate);
+    }
+    {   // Busy, then a cancelled file dialog.
+        SimConfig config = Boot(SimConfig::BootEntry::Ready);
+        config.faults.silentCommand = CMD_DETECT;
+        FirmwareRig rig(config);
+        rig.engine->Detect();
+        rig.engine->StartFirmwareUpdate();
+        EXPECT_TRUE(rig.host.committed.endsWith("Progrmming is busy!\r\n"));
+        ASSERT_TRUE(rig.Settle());
+        rig.engine->StartFirmwareUpdate();
+        ASSERT_TRUE(RunUntil([&] { return !rig.state().busy; }));
+        EXPECT_FALSE(rig.state().firmwareUpdate);
+    }
+}
+
+TEST(FirmwareUpdate, TimeOutClearsTheUpdateSoALaterLoadDoesNotContinueIt) {
+    SimConfig config = Boot(SimConfig::BootEntry::Ready);
+    config.faults.silentCommand = CMD_READ_ID;
+    FirmwareRig rig(config);
+    rig.Start(Firmware(2));
+    ASSERT_TRUE(rig.Settle());
+    EXPECT_TRUE(rig.host.committed.endsWith("Start update firmware...\r\nRead Id Failed\r\n"));
+    EXPECT_FALSE(rig.state().firmwareUpdate);
+
+    rig.adapter->ClearTranscript();
+    rig.prompts.openAnswers.push_back(UserPrompts::FileAnswer{rig.files.Write("chip.bin", Firmware(1)), 2});
+    rig.engine->OpenFile();
+    ASSERT_TRUE(RunUntil([&] { return rig.state().fileLoaded; }));
+    RunFor(50);
+    EXPECT_TRUE(rig.requests().empty());
+}
+
+TEST(FirmwareUpdate, UnknownBootAnswerEndsTheUpdate) {
+    SimConfig config = Boot(SimConfig::BootEntry::Ready);
+    config.faults.silentCommand = CMD_ENTER_BOOT;
+    FirmwareRig rig(config);
+    rig.Start(Firmware(2));
+    ASSERT_TRUE(RunUntil([&] { return rig.requests().size() == 1; }));
+    Payload reply{};
+    reply[0] = CMD_ENTER_BOOT;
+    reply[12] = 0x21;
+    QCoreApplication::postEvent(rig.engine.get(), new AdapterReplyMessage(REPLY_READY, 1, reply));
+    RunFor(0);
+    EXPECT_TRUE(rig.host.committed.endsWith("Enter boot mode failed,Please try again!\r\n"));
+    EXPECT_FALSE(rig.state().busy);
+    EXPECT_FALSE(rig.state().firmwareUpdate);
+}

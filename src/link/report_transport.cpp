@@ -9,45 +9,50 @@
 
 #include "link/window_messages.h"
 
-// State shared by a link's reader thread and the transport. The mutex guards
-// every field; a post happens under it too, so that once Disconnect has set
-// `stop`, the reader can no longer post.
+// State shared by a link's reader thread and the transport. Two locks keep
+// the sender and the reader out of each other's way: `wakeMutex` hands
+// requests to the reader, `postMutex` makes a post and a close exclusive, so
+// that once Disconnect has set `stop`, the reader can no longer post.
 struct ReaderSession {
-    std::mutex mutex;
+    std::mutex wakeMutex;
     std::condition_variable wake;
     std::condition_variable ended;
-    int pendingReads = 0;
+    int pendingReads = 0;  // guarded by wakeMutex
+    bool finished = false;  // guarded by wakeMutex
     std::atomic<bool> stop = false;
-    bool finished = false;
+    std::mutex postMutex;
+    Payload receiveBuffer{};  // guarded by postMutex: the last reply of this link; a time-out repeats it
     std::shared_ptr<HidHandle> readHandle;
     QObject* target = nullptr;
-    Payload receiveBuffer{};  // the last reply of this link; a time-out repeats it
     LinkTiming timing;
 };
 
 namespace {
 
+// Waits for the next request; false once the link has closed.
+bool AwaitRequest(ReaderSession& session) {
+    std::unique_lock lock(session.wakeMutex);
+    session.wake.wait(lock, [&] { return session.stop || session.pendingReads > 0; });
+    if (session.stop) return false;
+    --session.pendingReads;
+    return true;
+}
+
 // The reader: one read per request, one posted outcome per read.
 void RunReader(std::shared_ptr<ReaderSession> session) {
-    std::unique_lock lock(session->mutex);
-    for (;;) {
-        session->wake.wait(lock, [&] { return session->stop || session->pendingReads > 0; });
-        if (session->stop) break;
-        HidHandle* handle = session->readHandle.get();
-        const LinkTiming timing = session->timing;
-        lock.unlock();
-
+    while (AwaitRequest(*session)) {
         Payload reply{};
-        const int result = ReportTransport::ReadAdapterReport(handle, reply, timing.replyTimeoutMs,
-                                                              timing.readSliceMs, session->stop);
-        lock.lock();
-        --session->pendingReads;
+        const int result = ReportTransport::ReadAdapterReport(session->readHandle.get(), reply,
+                                                              session->timing.replyTimeoutMs,
+                                                              session->timing.readSliceMs, session->stop);
+        std::lock_guard guard(session->postMutex);
         if (session->stop) break;
         if (result == 1) session->receiveBuffer = reply;
         const int wParam = result == 1 ? REPLY_READY : REPLY_TIMEOUT;
         QCoreApplication::postEvent(session->target,
                                     new AdapterReplyMessage(wParam, 1, session->receiveBuffer));
     }
+    std::lock_guard lock(session->wakeMutex);
     session->finished = true;
     session->ended.notify_all();
 }
@@ -76,14 +81,17 @@ void ReportTransport::Disconnect() {
     writeHandle_.reset();
     if (!reader_) return;
     std::shared_ptr<ReaderSession> session = std::move(reader_);
-    std::unique_lock lock(session->mutex);
-    session->stop = true;
-    session->wake.notify_all();
+    {
+        std::lock_guard guard(session->postMutex);
+        session->stop = true;
+        lastReply_ = session->receiveBuffer;
+    }
     // A reader blocked in a read notices the stop within one read slice; if the
     // platform keeps it longer it is left to end on its own, posting nothing.
+    std::unique_lock lock(session->wakeMutex);
+    session->wake.notify_all();
     session->ended.wait_for(lock, std::chrono::milliseconds(timing_.readerStopMs),
                             [&] { return session->finished; });
-    lastReply_ = session->receiveBuffer;
 }
 
 int ReportTransport::SendAdapterReport(const std::uint8_t* payload, std::size_t length,
@@ -101,13 +109,14 @@ int ReportTransport::SendAdapterReport(const std::uint8_t* payload, std::size_t 
     if (written < 0) Post(REPLY_WRITE_FAILED, errorCode);
     if (written != int(kReportSize)) return 1;
 
-    std::lock_guard lock(reader_->mutex);
     if (!reader_->readHandle) {
-        QCoreApplication::postEvent(replyTarget_,
-                                    new AdapterReplyMessage(REPLY_NO_HANDLE, 1, reader_->receiveBuffer));
+        Post(REPLY_NO_HANDLE, 1);
         return 0;
     }
-    ++reader_->pendingReads;
+    {
+        std::lock_guard lock(reader_->wakeMutex);
+        ++reader_->pendingReads;
+    }
     reader_->wake.notify_one();
     return 0;
 }
@@ -143,7 +152,7 @@ int ReportTransport::ReadAdapterReport(HidHandle* readHandle, Payload& buffer, i
 void ReportTransport::Post(int wParam, std::int64_t lParam) {
     Payload copy = lastReply_;
     if (reader_) {
-        std::lock_guard lock(reader_->mutex);
+        std::lock_guard guard(reader_->postMutex);
         copy = reader_->receiveBuffer;
     }
     QCoreApplication::postEvent(replyTarget_, new AdapterReplyMessage(wParam, lParam, copy));

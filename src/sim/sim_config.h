@@ -54,7 +54,10 @@ struct SimConfig {
     std::map<std::uint8_t, int> commandLatencyMs;  // by command code
 
     BootEntry bootEntry = BootEntry::Restarting;
-    int leaveDelayMs = 0;        // from the BOOT_RESTARTING reply being read to leaving the bus
+    // From the BOOT_RESTARTING reply being read to leaving the bus. A real
+    // adapter resets a moment after its answer; leaving at once could pull
+    // the link away before the host has taken the answer in.
+    int leaveDelayMs = 30;
     int reconnectDelayMs = 100;  // from leaving to arriving again in boot mode
     std::uint16_t bootVersion = 0x0103;
     std::uint16_t bootId = 0x4202;

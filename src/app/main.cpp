@@ -1,6 +1,10 @@
 #include <QApplication>
 #include <QCommandLineParser>
 
+#include "app/adapter_bus.h"
+#include "app/loader_app.h"
+#include "panel/qt_user_prompts.h"
+
 namespace {
 
 struct Options {
@@ -26,7 +30,11 @@ Options ParseOptions(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     const Options options = ParseOptions(argc, argv);
-    (void)options;
     QApplication app(argc, argv);
-    return 0;
+    QCoreApplication::setApplicationVersion("1.02");
+    std::unique_ptr<AdapterBus> bus = options.simulate ? AdapterBus::Simulated() : AdapterBus::Real();
+    QtUserPrompts prompts;
+    LoaderApp loader(bus->backend(), bus->hotplug(), prompts);
+    if (!loader.InitInstance()) return 1;
+    return app.exec();
 }

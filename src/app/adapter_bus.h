@@ -14,7 +14,7 @@ class UdevHotplug;
 // Where the program finds its adapter: the real HID devices with udev
 // hot-plug, or the built-in simulated adapter on its own simulated bus.
 class AdapterBus {
-public:
+  public:
     static std::unique_ptr<AdapterBus> Real();
     // The simulated adapter, plugged in, answering like the real one.
     static std::unique_ptr<AdapterBus> Simulated(const SimConfig& config = DemoConfig());
@@ -28,7 +28,7 @@ public:
     // progress can be watched.
     static SimConfig DemoConfig();
 
-private:
+  private:
     AdapterBus() = default;
 
     std::unique_ptr<HidapiBackend> hidapi_;

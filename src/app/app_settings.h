@@ -9,7 +9,7 @@ class QSettings;
 // "Fernwick Brellix", the application name (the executable's base name) and
 // the section "Fernwick Brellix". Only integers are stored.
 class AppSettings {
-public:
+  public:
     static constexpr char kKey[] = "Fernwick Brellix";
     static constexpr char kSection[] = "Fernwick Brellix";
     static constexpr char kAccessMode[] = "AccessMode";
@@ -29,6 +29,6 @@ public:
     // The executable's file name without its extension.
     static QString ApplicationName();
 
-private:
+  private:
     std::unique_ptr<QSettings> settings_;
 };

@@ -12,23 +12,31 @@
 
 LoaderApp::LoaderApp(HidBackend& backend, HotplugSource* hotplug, UserPrompts& prompts,
                      Environment environment)
-    : backend_(backend), hotplug_(hotplug), prompts_(prompts), environment_(std::move(environment)) {}
+    : backend_(backend),
+      hotplug_(hotplug),
+      prompts_(prompts),
+      environment_(std::move(environment)) {}
 
 LoaderApp::~LoaderApp() {
     // The frame goes before the settings it writes to and the backend under its panel.
     delete frame_.data();
 }
 
-CMainFrame* LoaderApp::mainFrame() const { return frame_; }
+CMainFrame* LoaderApp::mainFrame() const {
+    return frame_;
+}
 
 QString LoaderApp::lockFilePath() const {
     QString directory = environment_.lockDirectory;
-    if (directory.isEmpty()) directory = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (directory.isEmpty())
+        directory = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     if (directory.isEmpty()) directory = QDir::tempPath();
     return QDir(directory).filePath(AppSettings::ApplicationName() + ".lock");
 }
 
-bool LoaderApp::ownsInstanceLock() const { return instanceLock_ && instanceLock_->isLocked(); }
+bool LoaderApp::ownsInstanceLock() const {
+    return instanceLock_ && instanceLock_->isLocked();
+}
 
 bool LoaderApp::InitInstance() {
     if (!CheckSingleInstance()) return false;

@@ -18,7 +18,7 @@ class UserPrompts;
 // still there when the program ends. The adapter backend and the prompts
 // come from outside and must outlive it.
 class LoaderApp {
-public:
+  public:
     struct Environment {
         QString lockDirectory;  // empty: the user's runtime directory
         QString settingsFile;   // empty: the user's own settings store
@@ -42,7 +42,7 @@ public:
     bool ownsInstanceLock() const;
     QString lockFilePath() const;
 
-private:
+  private:
     bool CheckSingleInstance();
 
     HidBackend& backend_;

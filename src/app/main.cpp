@@ -20,7 +20,8 @@ Options ParseOptions(int argc, char** argv) {
     parser.setApplicationDescription("Brellix: front end for the QZProgrammer device programmer");
     parser.addHelpOption();
     parser.addVersionOption();
-    QCommandLineOption simulate("simulate", "Use the built-in simulated adapter instead of real hardware.");
+    QCommandLineOption simulate("simulate",
+                                "Use the built-in simulated adapter instead of real hardware.");
     parser.addOption(simulate);
     parser.process(probe);
     return {parser.isSet(simulate)};
@@ -32,7 +33,8 @@ int main(int argc, char** argv) {
     const Options options = ParseOptions(argc, argv);
     QApplication app(argc, argv);
     QCoreApplication::setApplicationVersion("1.02");
-    std::unique_ptr<AdapterBus> bus = options.simulate ? AdapterBus::Simulated() : AdapterBus::Real();
+    std::unique_ptr<AdapterBus> bus =
+        options.simulate ? AdapterBus::Simulated() : AdapterBus::Real();
     QtUserPrompts prompts;
     LoaderApp loader(bus->backend(), bus->hotplug(), prompts);
     if (!loader.InitInstance()) return 1;

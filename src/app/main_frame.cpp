@@ -78,7 +78,9 @@ CMainFrame::~CMainFrame() {
     delete tabBar_;
 }
 
-ControlPanel* CMainFrame::panel() const { return panel_; }
+ControlPanel* CMainFrame::panel() const {
+    return panel_;
+}
 
 QAction* CMainFrame::action(int id) const {
     auto it = actions_.find(id);
@@ -120,7 +122,8 @@ void CMainFrame::CreateTabBar(HidBackend& backend, HotplugSource* hotplug, UserP
     // moment, so it learns the frame before it opens the adapter.
     panel_ = new ControlPanel(backend, hotplug, prompts, this, tabBar_, timing);
     for (int i = 0; i < int(std::size(kTabs)); ++i)
-        tabBar_->SetTab(i, kTabs[i].strip, kTabs[i].hit, kTabs[i].toolTip, i == 0 ? panel_.data() : nullptr);
+        tabBar_->SetTab(i, kTabs[i].strip, kTabs[i].hit, kTabs[i].toolTip,
+                        i == 0 ? panel_.data() : nullptr);
 }
 
 void CMainFrame::CentreOnScreen() {
@@ -137,7 +140,8 @@ void CMainFrame::ReadSettings() {
     const auto mode = std::uint8_t(stored & 0xFF);
     engine.SetAccessMode(mode);
     action(mode != 0 ? ID_CONFIG_JTAG_ACCESS : ID_CONFIG_DIRECT_ACCESS)->setChecked(true);
-    const int reload = settings_.GetProfileInt(AppSettings::kReloadFile, engine.state().reloadLastFile);
+    const int reload =
+        settings_.GetProfileInt(AppSettings::kReloadFile, engine.state().reloadLastFile);
     engine.SetReloadLastFile(reload != 0);
     action(ID_CONFIG_RELOAD_LAST_FILE)->setChecked(reload != 0);
 }
@@ -187,6 +191,7 @@ void CMainFrame::focusInEvent(QFocusEvent* event) {
 
 // Check and radio marks have already moved when a command arrives here.
 void CMainFrame::OnCommand(int id) {
+    // clang-format off
     switch (id) {
         case ID_FILE_OPEN_FILE: OpenFile(); break;
         case ID_EDIT_CLEAR_INFO: panel_->ClearLog(); break;
@@ -198,6 +203,7 @@ void CMainFrame::OnCommand(int id) {
         case ID_OPTION_UPDATE_FIRMWARE: UpdateFirmware(); break;
         default: break;
     }
+    // clang-format on
 }
 
 // Hook for the panel's Open action: it starts the file-load worker once the
@@ -228,7 +234,8 @@ void CMainFrame::SetAlwaysOnTop(bool on) {
 }
 
 void CMainFrame::UpdateFirmware() {
-    if (prompts_.AskWarning(kFirmwareWarning, "Warning", UserPrompts::Buttons::YesNo)) StartFirmwareUpdate();
+    if (prompts_.AskWarning(kFirmwareWarning, "Warning", UserPrompts::Buttons::YesNo))
+        StartFirmwareUpdate();
 }
 
 // Hook for the engine's firmware update, which is not part of the engine yet:

@@ -20,7 +20,7 @@ class UserPrompts;
 // menu, and follows the panel's word on which adapter items to offer.
 class CMainFrame : public QMainWindow {
     Q_OBJECT
-public:
+  public:
     // Menu command ids.
     enum Command {
         ID_EDIT_CLEAR_INFO = 32772,
@@ -53,11 +53,11 @@ public:
     // Every menu command comes through here.
     void OnCommand(int id);
 
-protected:
+  protected:
     bool event(QEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
 
-private:
+  private:
     void CreateMenus();
     void CreateTabBar(HidBackend& backend, HotplugSource* hotplug, UserPrompts& prompts,
                       const LinkTiming& timing);

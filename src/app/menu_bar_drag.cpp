@@ -30,7 +30,8 @@ bool MenuBarDrag::eventFilter(QObject* watched, QEvent* event) {
             grab_.reset();
             return true;
         case QEvent::MouseButtonDblClick:
-            if (mouseEvent()->button() != Qt::LeftButton || !IsCaption(mouseEvent()->position().toPoint()))
+            if (mouseEvent()->button() != Qt::LeftButton ||
+                !IsCaption(mouseEvent()->position().toPoint()))
                 return false;
             frame_->setWindowState(frame_->windowState() ^ Qt::WindowMaximized);
             return true;

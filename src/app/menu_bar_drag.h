@@ -14,16 +14,16 @@ class QWidget;
 // window system moves the window where it can; elsewhere (the offscreen
 // platform, some Wayland compositors) the window follows the mouse itself.
 class MenuBarDrag : public QObject {
-public:
+  public:
     MenuBarDrag(QMenuBar* bar, QWidget* frame, int captionFromX);
 
     // Whether a point of the bar counts as caption.
     bool IsCaption(const QPoint& barPos) const;
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     bool OnPress(QMouseEvent* event);
 
     QMenuBar* bar_;

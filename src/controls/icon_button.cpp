@@ -9,13 +9,22 @@
 namespace {
 
 // The platform's 3D colours, as the palette names them.
-QColor Highlight(const QPalette& p) { return p.color(QPalette::Light); }
-QColor Light3D(const QPalette& p) { return p.color(QPalette::Midlight); }
-QColor Shadow(const QPalette& p) { return p.color(QPalette::Dark); }
-QColor DarkShadow(const QPalette& p) { return p.color(QPalette::Shadow); }
+QColor Highlight(const QPalette& p) {
+    return p.color(QPalette::Light);
+}
+QColor Light3D(const QPalette& p) {
+    return p.color(QPalette::Midlight);
+}
+QColor Shadow(const QPalette& p) {
+    return p.color(QPalette::Dark);
+}
+QColor DarkShadow(const QPalette& p) {
+    return p.color(QPalette::Shadow);
+}
 
 // One-pixel lines along the four sides of r, each pair in its own colour.
-void DrawSides(QPainter& painter, const QRect& r, const QColor& topLeft, const QColor& bottomRight) {
+void DrawSides(QPainter& painter, const QRect& r, const QColor& topLeft,
+               const QColor& bottomRight) {
     painter.setPen(topLeft);
     painter.drawLine(r.topLeft(), r.topRight());
     painter.drawLine(r.topLeft(), r.bottomLeft());
@@ -109,12 +118,13 @@ void IconButton::DrawContent(QPainter& painter, const QRect& area, bool pressed)
     int textLeft = area.left();
     if (!icon_.isNull()) {
         const QPoint at(area.left() + kIconInset, area.top() + (area.height() - kIconSize) / 2);
-        const QPixmap pixmap =
-            icon_.pixmap(QSize(kIconSize, kIconSize), isEnabled() ? QIcon::Normal : QIcon::Disabled);
+        const QPixmap pixmap = icon_.pixmap(QSize(kIconSize, kIconSize),
+                                            isEnabled() ? QIcon::Normal : QIcon::Disabled);
         painter.drawPixmap(QRect(at + shift, QSize(kIconSize, kIconSize)), pixmap);
         textLeft = at.x() + kIconSize;
     }
-    const QRect textArea = QRect(QPoint(textLeft, area.top()), area.bottomRight()).translated(shift);
+    const QRect textArea =
+        QRect(QPoint(textLeft, area.top()), area.bottomRight()).translated(shift);
     const int flags = Qt::AlignCenter | Qt::TextWordWrap | Qt::TextShowMnemonic;
     painter.setFont(font());
     if (!isEnabled()) {
@@ -138,7 +148,9 @@ void IconButton::TrackHover(bool inside) {
     update();
 }
 
-void IconButton::ClearHover() { TrackHover(false); }
+void IconButton::ClearHover() {
+    TrackHover(false);
+}
 
 void IconButton::enterEvent(QEnterEvent* event) {
     QPushButton::enterEvent(event);

@@ -11,15 +11,15 @@
 // their 3D edge, a black frame when focused or default, and a focus rectangle.
 class IconButton : public QPushButton {
     Q_OBJECT
-public:
+  public:
     // Colour slots.
     enum Slot {
         BackgroundActive = 0,  // hovered or pressed
         TextActive = 1,        // hovered or pressed
         BackgroundNormal = 2,
-        TextNormal = 3,        // every state but hovered or pressed
+        TextNormal = 3,  // every state but hovered or pressed
         BackgroundFocused = 4,
-        TextSpare = 5,         // kept for callers; never drawn
+        TextSpare = 5,  // kept for callers; never drawn
         SlotCount = 6,
     };
 
@@ -38,7 +38,7 @@ public:
     static constexpr int kIconSize = 16;
     static constexpr int kIconInset = 3;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
@@ -47,7 +47,7 @@ protected:
     void changeEvent(QEvent* event) override;
     bool event(QEvent* event) override;
 
-private:
+  private:
     void TrackHover(bool inside);
     void ClearHover();
     void DrawFramedEdge(QPainter& painter, const QRect& area, bool pressed) const;

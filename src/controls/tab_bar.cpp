@@ -43,11 +43,21 @@ TabBar::~TabBar() {
     for (Tab& tab : tabs_) tab.strip = QPixmap();
 }
 
-void TabBar::SetBackground(const QString& resource) { background_.load(resource); }
-void TabBar::SetLeftEdge(const QString& resource) { left_.load(resource); }
-void TabBar::SetRightEdge(const QString& resource) { right_.load(resource); }
-void TabBar::SetTopEdge(const QString& resource) { top_.load(resource); }
-void TabBar::SetBottomEdge(const QString& resource) { bottom_.load(resource); }
+void TabBar::SetBackground(const QString& resource) {
+    background_.load(resource);
+}
+void TabBar::SetLeftEdge(const QString& resource) {
+    left_.load(resource);
+}
+void TabBar::SetRightEdge(const QString& resource) {
+    right_.load(resource);
+}
+void TabBar::SetTopEdge(const QString& resource) {
+    top_.load(resource);
+}
+void TabBar::SetBottomEdge(const QString& resource) {
+    bottom_.load(resource);
+}
 
 void TabBar::SetTabCount(int count) {
     if (!tabs_.empty() || count <= 0) return;
@@ -80,7 +90,9 @@ QRect TabBar::PageArea() const {
                  QPoint(width() - (rightMargin() + 3) - 1, height() - (bottomMargin() + 3) - 1));
 }
 
-QString TabBar::shownToolTip() const { return toolTip_->isVisible() ? toolTip_->text() : QString(); }
+QString TabBar::shownToolTip() const {
+    return toolTip_->isVisible() ? toolTip_->text() : QString();
+}
 
 // ---- drawing and size --------------------------------------------------------
 
@@ -180,4 +192,6 @@ void TabBar::ShowToolTip(const QPoint& pos, const QPoint& globalPos) {
     toolTip_->show();
 }
 
-void TabBar::HideToolTip() { toolTip_->hide(); }
+void TabBar::HideToolTip() {
+    toolTip_->hide();
+}

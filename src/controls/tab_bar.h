@@ -13,7 +13,7 @@ class QLabel;
 // a strip picture of the whole tab column with that tab selected.
 class TabBar : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit TabBar(QWidget* parent = nullptr);
     ~TabBar() override;
 
@@ -42,7 +42,7 @@ public:
 
     static const QColor kToolTipColour;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -50,7 +50,7 @@ protected:
     void leaveEvent(QEvent* event) override;
     bool event(QEvent* event) override;
 
-private:
+  private:
     struct Tab {
         QPixmap strip;
         QRect hit;

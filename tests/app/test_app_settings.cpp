@@ -19,7 +19,8 @@ TEST(AppSettings, IntegersGoIntoTheBrellixSectionAtOnce) {
     const QString file = dir.filePath("s.ini");
     AppSettings settings(file);
     settings.WriteProfileInt("AccessMode", 1);
-    EXPECT_EQ(QSettings(file, QSettings::IniFormat).value("Fernwick Brellix/AccessMode").toInt(), 1);
+    EXPECT_EQ(QSettings(file, QSettings::IniFormat).value("Fernwick Brellix/AccessMode").toInt(),
+              1);
     EXPECT_EQ(settings.GetProfileInt("AccessMode", 0), 1);
 }
 

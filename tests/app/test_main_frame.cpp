@@ -4,8 +4,8 @@
 #include <QSettings>
 #include <QTest>
 
-#include "app/menu_bar_drag.h"
 #include "app/frame_rig.h"
+#include "app/menu_bar_drag.h"
 #include "controls/tab_bar.h"
 #include "link/window_messages.h"
 #include "panel/panel_layout.h"
@@ -55,11 +55,13 @@ TEST(MainFrame, TitleSizeAndMenus) {
     EXPECT_EQ(popups[1]->text(), "&Edit");
     EXPECT_EQ(Items(popups[1]->menu()), QStringList({"&Clear Info 32772"}));
     EXPECT_EQ(popups[2]->text(), "&Configuration");
-    EXPECT_EQ(Items(popups[2]->menu()),
-              QStringList({"&Always Read Whole chip 32781 (check)", "-", "Direct Access 32784 (radio)",
-                           "JTAG Access 32785 (radio)", "-", "Auto Reload Last File 32788 (check)"}));
+    EXPECT_EQ(
+        Items(popups[2]->menu()),
+        QStringList({"&Always Read Whole chip 32781 (check)", "-", "Direct Access 32784 (radio)",
+                     "JTAG Access 32785 (radio)", "-", "Auto Reload Last File 32788 (check)"}));
     EXPECT_EQ(popups[3]->text(), "&Option");
-    EXPECT_EQ(Items(popups[3]->menu()), QStringList({"&Alway on Top 32783 (check)", "Update Firmware 32786"}));
+    EXPECT_EQ(Items(popups[3]->menu()),
+              QStringList({"&Alway on Top 32783 (check)", "Update Firmware 32786"}));
 }
 
 TEST(MainFrame, StartsCentredWithTheTabStripAndThePanel) {
@@ -89,7 +91,8 @@ TEST(MainFrame, JtagAccessIsRememberedAcrossARestart) {
     EXPECT_EQ(rig.engine().state().accessMode, 1);
 
     // Every request carries it in byte 13.
-    QTest::mouseClick(qobject_cast<QWidget*>(rig.panel().control(PanelLayout::Detect)), Qt::LeftButton);
+    QTest::mouseClick(qobject_cast<QWidget*>(rig.panel().control(PanelLayout::Detect)),
+                      Qt::LeftButton);
     ASSERT_TRUE(RunUntil([&] { return !rig.engine().state().busy; }));
     ASSERT_FALSE(rig.adapter.transcript().empty());
     EXPECT_EQ(rig.adapter.transcript().back()[13], 1);
@@ -103,7 +106,8 @@ TEST(MainFrame, JtagAccessIsRememberedAcrossARestart) {
 TEST(MainFrame, StoredAccessModeUsesItsLowByteOnly) {
     FrameRig rig;
     for (auto [stored, mode] : {std::pair{256, 0}, std::pair{257, 1}, std::pair{2, 2}}) {
-        QSettings(rig.settingsFile(), QSettings::IniFormat).setValue("Fernwick Brellix/AccessMode", stored);
+        QSettings(rig.settingsFile(), QSettings::IniFormat)
+            .setValue("Fernwick Brellix/AccessMode", stored);
         rig.Restart();
         EXPECT_EQ(rig.engine().state().accessMode, mode) << stored;
         EXPECT_EQ(rig.engine().request().accessMode(), mode) << stored;
@@ -124,7 +128,10 @@ TEST(MainFrame, AutoReloadLastFileIsRememberedAcrossARestart) {
     EXPECT_FALSE(rig.engine().state().reloadLastFile);
     rig.Restart();
     EXPECT_FALSE(rig.action(F::ID_CONFIG_RELOAD_LAST_FILE)->isChecked());
-    EXPECT_EQ(QSettings(rig.settingsFile(), QSettings::IniFormat).value("Fernwick Brellix/Reloadfile").toInt(), 0);
+    EXPECT_EQ(QSettings(rig.settingsFile(), QSettings::IniFormat)
+                  .value("Fernwick Brellix/Reloadfile")
+                  .toInt(),
+              0);
 }
 
 TEST(MainFrame, AlwaysOnTopAndReadWholeChipAreForgottenAtARestart) {
@@ -204,7 +211,8 @@ TEST(MainFrame, UpdateFirmwareAsksFirstAndNoChangesNothing) {
     rig.Trigger(F::ID_OPTION_UPDATE_FIRMWARE);
     ASSERT_EQ(rig.prompts.warnings.size(), 1);
     EXPECT_EQ(rig.prompts.warnings[0],
-              "Warning: You are attemp to update the firmware,\r\nIf failed it may damage you programmer,\r\n"
+              "Warning: You are attemp to update the firmware,\r\nIf failed it may damage you "
+              "programmer,\r\n"
               "Are you want to continue?");
     RunFor(0);
     EXPECT_TRUE(rig.adapter.transcript().empty());

@@ -27,7 +27,8 @@ struct BarRig {
         field = new QLineEdit(page);
         bar->SetTab(0, ":/skin/tab_status.png", QRect(0, 0, 32, 42), "Status", page);
         bar->SetTab(1, ":/skin/tab_read_buffer.png", QRect(0, 52, 32, 44), "ReadBuffer", nullptr);
-        bar->SetTab(2, ":/skin/tab_write_buffer.png", QRect(0, 104, 32, 46), "WriteBuffer", nullptr);
+        bar->SetTab(2, ":/skin/tab_write_buffer.png", QRect(0, 104, 32, 46), "WriteBuffer",
+                    nullptr);
         bar->setGeometry(0, 0, 400, 300);
         window.resize(400, 300);
         window.show();
@@ -120,5 +121,6 @@ TEST(TabBar, DrawsTheSelectedTabsStripOverTheSkin) {
     EXPECT_EQ(first.copy(0, 160, 33, 100), second.copy(0, 160, 33, 100));
     // The background tile shows where no page covers it.
     QImage tile(":/skin/background.png");
-    EXPECT_EQ(second.pixelColor(200, 100), tile.convertToFormat(second.format()).pixelColor(200 % 45, 100 % 22));
+    EXPECT_EQ(second.pixelColor(200, 100),
+              tile.convertToFormat(second.format()).pixelColor(200 % 45, 100 % 22));
 }

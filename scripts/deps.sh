@@ -19,4 +19,7 @@ brellix_install() {
 
 BRELLIX_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libhidapi-dev libudev-dev)
 BRELLIX_TEST_PACKAGES=(libgtest-dev libgmock-dev srecord binutils)
+# The link's test against a real kernel HID device boots Debian's kernel under
+# qemu (tests/vm); udev provides the systemd-udevd it also runs against.
+BRELLIX_VM_PACKAGES=(qemu-system-x86 linux-image-amd64 busybox-static cpio udev)
 BRELLIX_BENCH_PACKAGES=(libbenchmark-dev hyperfine srecord binutils)

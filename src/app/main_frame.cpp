@@ -206,9 +206,8 @@ void CMainFrame::OnCommand(int id) {
     // clang-format on
 }
 
-// Hook for the panel's Open action: it starts the file-load worker once the
-// image loader is part of the engine. Until then there is nothing to load into.
-void CMainFrame::OpenFile() {}
+// The panel's Open button, from the menu.
+void CMainFrame::OpenFile() { panel_->engine().OpenFile(); }
 
 void CMainFrame::SetAccessMode(std::uint8_t mode) {
     panel_->engine().SetAccessMode(mode);

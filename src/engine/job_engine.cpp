@@ -1,5 +1,7 @@
 #include "engine/job_engine.h"
 
+#include <QCoreApplication>
+
 #include "engine/chip_catalogue.h"
 #include "engine/protocol.h"
 #include "engine/reply_view.h"
@@ -15,7 +17,7 @@ constexpr char kBusyLine[] = "Program is busy\r\n";
 
 JobEngine::JobEngine(HidBackend& backend, HotplugSource* hotplug, JobHost& host,
                      UserPrompts& prompts, const LinkTiming& timing)
-    : host_(host), prompts_(prompts), link_(backend, hotplug, this, timing) {
+    : link_(backend, hotplug, this, timing), ctx_(host, prompts, link_, this), files_(ctx_, this), data_(ctx_) {
     // A request lost with the adapter gets no outcome from the link; without
     // this the job would wait for ever with every button refusing as busy.
     link_.SetDropHook([this] { OnLinkLost(); });
@@ -31,6 +33,10 @@ bool JobEngine::event(QEvent* e) {
         OnAdapterReply(m->wParam, m->lParam, m->reply);
         return true;
     }
+    if (e->type() == WM_LOAD_FINISHED) {
+        OnLoadFinished(static_cast<LoadFinishedMessage*>(e)->outcome);
+        return true;
+    }
     if (e->type() == WM_JOB_PROGRESS) {
         auto* m = static_cast<WindowMessage*>(e);
         OnJobProgress(m->wParam, m->lParam);
@@ -39,42 +45,32 @@ bool JobEngine::event(QEvent* e) {
     return QObject::event(e);
 }
 
-void JobEngine::Send() {
-    awaitingReply_ = true;
-    link_.SendAdapterReport(request_.raw(), RequestBlock::size(), 1);
-}
-
-void JobEngine::EndJob() {
-    state_.busy = false;
-    state_.autoProgram = false;
-}
-
 void JobEngine::SetAccessMode(std::uint8_t mode) {
-    state_.accessMode = mode;
-    request_.SetAccessMode(mode);
+    ctx_.state.accessMode = mode;
+    ctx_.request.SetAccessMode(mode);
 }
 
 // ---- replies -------------------------------------------------------------
 
 void JobEngine::OnAdapterReply(int outcome, std::int64_t detail, const Payload& reply) {
-    awaitingReply_ = false;
-    if (!state_.busy) return;
+    ctx_.awaitingReply = false;
+    if (!ctx_.state.busy) return;
     switch (outcome) {
         case REPLY_READY:
-            reply_ = reply;
+            ctx_.reply = reply;
             DispatchReply();
             break;
         case REPLY_TIMEOUT:
             OnTimeout();
             break;
         case REPLY_NO_HANDLE:
-            host_.AppendLog(detail == 0 ? "write handle error!" : "read handle error!\r\n");
-            EndJob();
+            ctx_.host.AppendLog(detail == 0 ? "write handle error!" : "read handle error!\r\n");
+            ctx_.EndJob();
             break;
         case REPLY_WRITE_FAILED:
-            host_.AppendLog(QString::asprintf("Usb Error,Error Code:%d. Processing Terminated!\r\n",
+            ctx_.host.AppendLog(QString::asprintf("Usb Error,Error Code:%d. Processing Terminated!\r\n",
                                               int(detail)));
-            EndJob();
+            ctx_.EndJob();
             break;
         default:
             break;
@@ -82,35 +78,39 @@ void JobEngine::OnAdapterReply(int outcome, std::int64_t detail, const Payload& 
 }
 
 void JobEngine::DispatchReply() {
-    switch (reply_[0]) {
+    switch (ctx_.reply[0]) {
+        case CMD_READ_BLOCK: data_.OnReadBlockReply(); break;
+        case CMD_ERASE: data_.OnEraseReply(); break;
         case CMD_VERIFY: OnVerifyReply(); break;
         case CMD_READ_ID: OnReadIdReply(); break;
+        case CMD_PROGRAM_VERIFY: data_.OnProgramVerifyReply(); break;
+        case CMD_WRITE_BLOCK: data_.OnWriteBlockReply(); break;
         case CMD_DETECT: OnDetectReply(); break;
         default: OnUndefinedReply(); break;
     }
 }
 
 void JobEngine::OnTimeout() {
-    EndJob();
-    host_.AppendLog(TimeoutLine(request_.command()));
+    ctx_.EndJob();
+    ctx_.host.AppendLog(TimeoutLine(ctx_.request.command()));
 }
 
 // A reply whose code the host does not know: nothing would ever send the next
 // request, so the job ends here.
 void JobEngine::OnUndefinedReply() {
-    host_.AppendLog("undefined commands feed back!");
-    EndJob();
+    ctx_.host.AppendLog("undefined commands feed back!");
+    ctx_.EndJob();
 }
 
 void JobEngine::OnLinkLost() {
-    if (!awaitingReply_ || !state_.busy) return;
-    awaitingReply_ = false;
+    if (!ctx_.awaitingReply || !ctx_.state.busy) return;
+    ctx_.awaitingReply = false;
     OnTimeout();
 }
 
 void JobEngine::OnVerifyReply() {
-    state_.busy = false;
-    host_.AppendLog("Verify Succeed!\r\n");
+    ctx_.state.busy = false;
+    ctx_.host.AppendLog("Verify Succeed!\r\n");
 }
 
 // ---- detection -----------------------------------------------------------
@@ -118,120 +118,124 @@ void JobEngine::OnVerifyReply() {
 void JobEngine::Detect() {
     // Detect sends a request of its own: beside a running job, two requests
     // would be outstanding and the job's chain would be cut.
-    if (state_.busy) {
-        host_.AppendLog(kBusyLine);
+    if (ctx_.state.busy) {
+        ctx_.host.AppendLog(kBusyLine);
     } else if (link_.attached()) {
-        host_.AppendLog(kCheckingLine);
-        state_.busy = true;
-        request_.SetCommand(CMD_DETECT);
-        Send();
+        ctx_.host.AppendLog(kCheckingLine);
+        ctx_.state.busy = true;
+        ctx_.request.SetCommand(CMD_DETECT);
+        ctx_.Send();
     } else {
-        host_.AppendLog("No adapter attached! please check you hardware connection.\r\n");
+        ctx_.host.AppendLog("No adapter attached! please check you hardware connection.\r\n");
     }
-    host_.SetProgress(0, 7);
+    ctx_.host.SetProgress(0, 7);
 }
 
 void JobEngine::StartChipCheck() {
-    if (host_.AutoChipChecked()) {
-        request_.SetCommand(CMD_DETECT);
+    if (ctx_.host.AutoChipChecked()) {
+        ctx_.request.SetCommand(CMD_DETECT);
     } else {
-        request_.SetChipIndex(std::uint8_t(host_.SelectedChip()));
-        request_.SetCommand(CMD_READ_ID);
+        ctx_.request.SetChipIndex(std::uint8_t(ctx_.host.SelectedChip()));
+        ctx_.request.SetCommand(CMD_READ_ID);
     }
-    host_.AppendLog(kCheckingLine);
-    Send();
+    ctx_.host.AppendLog(kCheckingLine);
+    ctx_.Send();
 }
 
 void JobEngine::OnDetectReply() {
-    const ReplyView view(reply_);
+    const ReplyView view(ctx_.reply);
     const unsigned count = view.chipCount();
     for (std::uint8_t type : view.chipTypes()) {
-        reply_[3] = type;
-        host_.AppendLog(QString::fromStdString(ChipCatalogue::detectionLines(type, view)));
+        ctx_.reply[3] = type;
+        ctx_.host.AppendLog(QString::fromStdString(ChipCatalogue::detectionLines(type, view)));
     }
-    const std::uint8_t chip = reply_[3];
+    const std::uint8_t chip = ctx_.reply[3];
 
     if (count == 1 && ChipCatalogue::isSelectable(chip)) {
-        host_.SelectChip(chip);
-        if (state_.autoProgram) {
-            request_.SetChipIndex(chip);
-            request_.SetCommand(CMD_ERASE);
-            Send();
+        ctx_.host.SelectChip(chip);
+        if (ctx_.state.autoProgram) {
+            ctx_.request.SetChipIndex(chip);
+            ctx_.request.SetCommand(CMD_ERASE);
+            ctx_.Send();
         }
     }
     if (count >= 2) {
-        host_.SetAutoChip(false);
-        host_.SelectChip(0);
-        EndJob();
-        prompts_.ShowMessage("more than one chip detected, please select the chip manual!");
+        ctx_.host.SetAutoChip(false);
+        ctx_.host.SelectChip(0);
+        ctx_.EndJob();
+        ctx_.prompts.ShowMessage("more than one chip detected, please select the chip manual!");
     } else if (count == 1) {
-        host_.SetAutoChip(true);
-        request_.SetChipIndex(chip);
+        ctx_.host.SetAutoChip(true);
+        ctx_.request.SetChipIndex(chip);
         // A chip the list does not hold cannot be erased: the chain ends here.
-        if (!state_.autoProgram || !ChipCatalogue::isSelectable(chip)) EndJob();
+        if (!ctx_.state.autoProgram || !ChipCatalogue::isSelectable(chip)) ctx_.EndJob();
     } else {
-        host_.AppendLog(kNoChipLine);
-        host_.SetAutoChip(true);
-        request_.SetChipIndex(chip);
-        EndJob();
+        ctx_.host.AppendLog(kNoChipLine);
+        ctx_.host.SetAutoChip(true);
+        ctx_.request.SetChipIndex(chip);
+        ctx_.EndJob();
     }
 }
 
 void JobEngine::OnReadIdReply() {
-    const int selected = host_.SelectedChip();
-    request_.SetChipIndex(std::uint8_t(selected));
-    if (selected != reply_[3]) {
-        host_.AppendLog("Selected cihp not found!\r\n");
-        EndJob();
+    const int selected = ctx_.host.SelectedChip();
+    ctx_.request.SetChipIndex(std::uint8_t(selected));
+    if (selected != ctx_.reply[3]) {
+        ctx_.host.AppendLog("Selected cihp not found!\r\n");
+        ctx_.EndJob();
         return;
     }
-    host_.AppendLog(QString::fromStdString(ChipCatalogue::confirmationLine(selected)));
-    request_.SetCommand(CMD_ERASE);
-    Send();
+    ctx_.host.AppendLog(QString::fromStdString(ChipCatalogue::confirmationLine(selected)));
+    ctx_.request.SetCommand(CMD_ERASE);
+    ctx_.Send();
 }
 
 // ---- auto program --------------------------------------------------------
 
 void JobEngine::AutoProgram() {
-    if (!state_.fileLoaded || state_.busy) {
-        host_.AppendLog("please open a file first\r\n");
+    if (!ctx_.state.fileLoaded || ctx_.state.busy) {
+        ctx_.host.AppendLog("please open a file first\r\n");
         return;
     }
     if (!link_.attached()) {
-        host_.AppendLog("Please connect your programmer first!\r\n");
+        ctx_.host.AppendLog("Please connect your programmer first!\r\n");
         return;
     }
-    state_.autoProgram = true;
-    state_.busy = true;
-    if (!state_.reloadLastFile) {
+    ctx_.state.autoProgram = true;
+    ctx_.state.busy = true;
+    if (!ctx_.state.reloadLastFile) {
         StartChipCheck();
         return;
     }
-    state_.reloadNow = true;
-    StartFileLoad();
+    ctx_.state.reloadNow = true;
+    files_.Start();
 }
 
 // ---- progress ------------------------------------------------------------
 
 void JobEngine::OnJobProgress(int kind, std::int64_t value) {
-    if (kind == PROGRESS_PERCENT) {
-        host_.ShowTransientLine(QString::asprintf("Processing... %d%%\r\n", int(value)));
-        host_.SetProgress(100, int(value));
+    switch (kind) {
+        case PROGRESS_PERCENT:
+            ctx_.host.ShowTransientLine(QString::asprintf("Processing... %d%%\r\n", int(value)));
+            ctx_.host.SetProgress(100, int(value));
+            break;
+        case PROGRESS_READ_FINISHED:
+            data_.OnReadFinished();
+            break;
+        case PROGRESS_FILE_LOADED:
+            files_.LogLoaded();
+            if (ctx_.state.reloadLastFile && ctx_.state.autoProgram) StartChipCheck();
+            break;
+        default:
+            break;
     }
 }
 
 // ---- file load -----------------------------------------------------------
 
-void JobEngine::StartFileLoad() {
-    if (workerSlotClosed_) return;
-    // The image loader is not wired in yet: a load that cannot run fails, and
-    // a failed load ends whatever job was waiting for it.
-    OnFileLoadFailed();
-}
-
-void JobEngine::OnFileLoadFailed() {
-    state_.busy = false;
-    state_.autoProgram = false;
-    state_.firmwareUpdate = false;
-    state_.reloadNow = state_.reloadLastFile;
+void JobEngine::OnLoadFinished(const FileLoadOutcome& outcome) {
+    if (!files_.Finish(outcome)) return;
+    // The log line and an auto program's next step come with the file-loaded
+    // message, after any percentages the parse posted.
+    QCoreApplication::postEvent(this, new WindowMessage(WM_JOB_PROGRESS, PROGRESS_FILE_LOADED, 0));
 }

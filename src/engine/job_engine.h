@@ -3,11 +3,9 @@
 #include <QObject>
 #include <memory>
 
-#include "engine/job_host.h"
-#include "engine/job_state.h"
-#include "engine/request_block.h"
-#include "engine/user_prompts.h"
-#include "link/adapter_link.h"
+#include "engine/data_jobs.h"
+#include "engine/file_load_job.h"
+#include "engine/job_context.h"
 
 // Runs every operation on the adapter as a chain of single requests: a button
 // sends the first request, and the handling of each reply either sends the
@@ -29,21 +27,28 @@ public:
     // Buttons and menu commands.
     void Detect();
     void AutoProgram();
+    void OpenFile() { files_.Open(); }
+    void Erase() { data_.Erase(); }
+    void Program() { data_.Program(); }
+    void Verify() { data_.Verify(); }
+    void Read() { data_.Read(); }
     void SetAccessMode(std::uint8_t mode);
-    void SetReloadLastFile(bool on) { state_.reloadLastFile = on; }
+    void SetReloadLastFile(bool on) { ctx_.state.reloadLastFile = on; }
 
     // Asks the adapter for the chip: detection with Auto Chip ticked, the
     // selected chip's id otherwise. Leaves `busy` as it is.
     void StartChipCheck();
 
     // At exit: a running worker is stopped and no worker starts again.
-    void CloseWorkerSlot() { workerSlotClosed_ = true; }
+    void CloseWorkerSlot() { files_.CloseSlot(); }
 
     AdapterLink& link() { return link_; }
-    JobState& state() { return state_; }
-    const JobState& state() const { return state_; }
-    RequestBlock& request() { return request_; }
-    const Payload& replyCopy() const { return reply_; }
+    JobState& state() { return ctx_.state; }
+    const JobState& state() const { return ctx_.state; }
+    RequestBlock& request() { return ctx_.request; }
+    const Payload& replyCopy() const { return ctx_.reply; }
+    ImageBuffer& image() { return ctx_.image; }
+    bool loadRunning() const { return files_.running(); }
 
 protected:
     bool event(QEvent* e) override;
@@ -58,22 +63,10 @@ private:
     void OnTimeout();
     void OnLinkLost();
     void OnJobProgress(int kind, std::int64_t value);
+    void OnLoadFinished(const FileLoadOutcome& outcome);
 
-    void Send();
-    void EndJob();
-
-    // Loads an image file on the worker (the last file when `reloadNow` is set).
-    void StartFileLoad();
-    void OnFileLoadFailed();
-
-    JobHost& host_;
-    UserPrompts& prompts_;
     AdapterLink link_;
-    JobState state_;
-    RequestBlock request_;
-    Payload reply_{};
-    // A request went out and its one outcome has not arrived yet.
-    bool awaitingReply_ = false;
-    // Closed at exit: no worker starts after that.
-    bool workerSlotClosed_ = false;
+    JobContext ctx_;
+    FileLoadJob files_;
+    DataJobs data_;
 };

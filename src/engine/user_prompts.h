@@ -3,6 +3,8 @@
 #include <QString>
 #include <optional>
 
+#include "image/read_range.h"
+
 // Every modal question the program asks. The program's own implementation
 // shows real dialogs; tests script the answers and record the questions.
 class UserPrompts {
@@ -28,4 +30,7 @@ public:
     };
     virtual std::optional<FileAnswer> AskOpenFile(const FileQuestion& question) = 0;
     virtual std::optional<FileAnswer> AskSaveFile(const FileQuestion& question) = 0;
+
+    // The Read Options dialog, new for every read; nothing on Cancel.
+    virtual std::optional<ReadOptions> AskReadOptions() = 0;
 };

@@ -126,7 +126,15 @@ int ReportTransport::ReadAdapterReport(HidHandle* readHandle, Payload& buffer, i
             std::memcpy(buffer.data(), local, kPayloadSize);
             return 1;
         }
-        if (got != 0) return 0;  // a failed or short read
+        if (got > 0) return 0;  // a short reply is a failed read
+        if (got < 0) {
+            // A handle fails every read from the moment its device is pulled
+            // out, well before the removal reaches the user-interface thread
+            // and closes the link. Waiting for that close keeps a pulled-out
+            // adapter from ending its request as a time-out; a device that
+            // fails without leaving still times out at the deadline.
+            std::this_thread::sleep_for(std::chrono::milliseconds(std::max(wait, 1)));
+        }
         if (stop.load()) return 0;
         if (Clock::now() >= deadline) return 0;
     }

@@ -41,7 +41,8 @@ public:
     int SendAdapterReport(const std::uint8_t* payload, std::size_t length, int mode);
 
     // Waits up to ms for one reply on readHandle; 1 with the 272 payload bytes
-    // in buffer, 0 on failure, time-out or when stop becomes true, 2 without a handle.
+    // in buffer, 0 on a short reply, time-out or when stop becomes true, 2
+    // without a handle. A handle whose reads fail is waited out like silence.
     static int ReadAdapterReport(HidHandle* readHandle, Payload& buffer, int ms, int sliceMs,
                                  const std::atomic<bool>& stop);
 

@@ -155,6 +155,11 @@ void ControlPanel::ConnectControls() {
     connect(jobButtons_[PanelLayout::Detect], &QAbstractButton::clicked, this, [this] { engine_->Detect(); });
     connect(jobButtons_[PanelLayout::AutoProgram], &QAbstractButton::clicked, this,
             [this] { engine_->AutoProgram(); });
+    connect(jobButtons_[PanelLayout::Open], &QAbstractButton::clicked, this, [this] { engine_->OpenFile(); });
+    connect(jobButtons_[PanelLayout::Erase], &QAbstractButton::clicked, this, [this] { engine_->Erase(); });
+    connect(jobButtons_[PanelLayout::Program], &QAbstractButton::clicked, this, [this] { engine_->Program(); });
+    connect(jobButtons_[PanelLayout::Verify], &QAbstractButton::clicked, this, [this] { engine_->Verify(); });
+    connect(jobButtons_[PanelLayout::Read], &QAbstractButton::clicked, this, [this] { engine_->Read(); });
     connect(jobButtons_[PanelLayout::Exit], &QAbstractButton::clicked, this, &ControlPanel::Exit);
     connect(autoChip_, &QCheckBox::clicked, this, [this](bool checked) { chipList_->setEnabled(!checked); });
     for (QRadioButton* radio : radios_)

@@ -4,6 +4,8 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include "image/read_options_dialog.h"
+
 namespace {
 
 // The program's texts end their lines the Windows way; a message box wants "\n".
@@ -58,4 +60,10 @@ std::optional<UserPrompts::FileAnswer> QtUserPrompts::AskFile(const FileQuestion
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return FileAnswer{dialog.selectedFiles().first(),
                       int(std::max<qsizetype>(0, filters.indexOf(dialog.selectedNameFilter())))};
+}
+
+std::optional<ReadOptions> QtUserPrompts::AskReadOptions() {
+    ReadOptionsDialog dialog(parent_);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return dialog.options();
 }

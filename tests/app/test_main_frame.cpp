@@ -205,6 +205,16 @@ TEST(MainFrame, ClearInfoEmptiesTheLog) {
     EXPECT_TRUE(rig.panel().shownLog().isEmpty());
 }
 
+TEST(MainFrame, OpenFileAsksForAFileAsTheOpenButtonDoes) {
+    FrameRig rig;
+    rig.Trigger(F::ID_FILE_OPEN_FILE);
+    ASSERT_TRUE(RunUntil([&] { return !rig.engine().loadRunning(); }));
+    ASSERT_EQ(rig.prompts.openQuestions.size(), 1u);
+    EXPECT_EQ(rig.prompts.openQuestions[0].filter,
+              "Inter Hex(*.hex)|*.hex|Loader(*.ldr)|*.ldr| Binary(*.bin)|*.bin||");
+    EXPECT_FALSE(rig.engine().state().fileLoaded);
+}
+
 TEST(MainFrame, UpdateFirmwareAsksFirstAndNoChangesNothing) {
     FrameRig rig;
     rig.prompts.warningAnswers = {false};

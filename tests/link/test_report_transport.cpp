@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
+
 #include "link/adapter_link.h"
 #include "sim/simulated_backend.h"
 #include "support/event_loop.h"
@@ -185,4 +187,62 @@ TEST(ReportTransport, OneOutcomePerRequestOverManyExchanges) {
     }
     RunFor(20);
     EXPECT_EQ(t.replies.of(WM_ADAPTER_REPLY).size(), 200u);
+}
+
+// A handle fails its reads as soon as the device is pulled out, before the
+// removal reaches the link; the request cut off that way must end silently
+// once the removal closes the link, not as a time-out.
+TEST(ReportTransport, PullOutWhileAwaitingAReplyPostsNothing) {
+    OpenLink t;
+    t.device.Set([](const std::uint8_t*, std::size_t) {
+        DeviceAnswer a;
+        a.reply = false;
+        return a;
+    });
+    const Payload request = Request(23);
+    ASSERT_EQ(t.link.SendAdapterReport(request.data(), request.size(), 1), 0);
+    RunFor(10);
+    t.bus.UnplugAdapter();
+    ASSERT_TRUE(RunUntil([&] { return !t.link.attached(); }));
+    EXPECT_FALSE(t.link.isOpen());
+    RunFor(ShortTiming().replyTimeoutMs * 2);
+    EXPECT_TRUE(t.replies.of(WM_ADAPTER_REPLY).empty());
+}
+
+// An adapter that takes every request and fails every read while staying put.
+class FailingReadBackend : public HidBackend {
+  public:
+    std::vector<HidDeviceInfo> Enumerate() override {
+        return {{"/dev/hidraw7", kAdapterVendorId, kAdapterProductId}};
+    }
+    std::unique_ptr<HidHandle> Open(const std::string&) override {
+        struct Handle : HidHandle {
+            int Write(const std::uint8_t*, std::size_t length, int*) override {
+                return int(length);
+            }
+            int Read(std::uint8_t*, std::size_t, int) override { return -1; }
+        };
+        return std::make_unique<Handle>();
+    }
+};
+
+// A read that fails while the device stays on the bus still ends its request,
+// as the time-out, once the reply time-out has passed.
+TEST(ReportTransport, FailingReadWithoutRemovalTimesOut) {
+    FailingReadBackend backend;
+    MessageRecorder replies;
+    AdapterLink link{backend, nullptr, &replies, ShortTiming()};
+    link.Initialise();
+    ASSERT_TRUE(link.isOpen());
+    const Payload request = Request(7);
+    QElapsedTimer clock;
+    clock.start();
+    link.SendAdapterReport(request.data(), request.size(), 1);
+    ASSERT_TRUE(RunUntil([&] { return !replies.of(WM_ADAPTER_REPLY).empty(); }));
+    EXPECT_GE(clock.elapsed(), ShortTiming().replyTimeoutMs);
+    RunFor(20);
+    auto got = replies.of(WM_ADAPTER_REPLY);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].wParam, REPLY_TIMEOUT);
+    EXPECT_EQ(got[0].lParam, 1);
 }

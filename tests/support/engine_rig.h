@@ -6,6 +6,7 @@
 #include "sim/adapter_simulator.h"
 #include "sim/simulated_backend.h"
 #include "support/event_loop.h"
+#include "support/qt_printers.h"
 #include "support/recording_host.h"
 #include "support/scripted_prompts.h"
 

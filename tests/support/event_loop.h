@@ -16,10 +16,12 @@ inline bool RunUntil(const std::function<bool()>& done, int limitMs = 5000) {
     return true;
 }
 
-// Lets every event that is already due run, and the given time pass.
+// Lets every event that is already due run, including the events those post
+// in turn, and the given time pass.
 inline void RunFor(int ms) {
     QElapsedTimer clock;
     clock.start();
+    int passes = 0;
     do QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    while (clock.elapsed() < ms);
+    while (++passes < 8 || clock.elapsed() < ms);
 }

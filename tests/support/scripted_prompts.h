@@ -18,6 +18,8 @@ public:
     std::deque<bool> warningAnswers;
     std::deque<std::optional<FileAnswer>> openAnswers;
     std::deque<std::optional<FileAnswer>> saveAnswers;
+    std::deque<std::optional<ReadOptions>> readOptionAnswers;
+    int readOptionQuestions = 0;
 
     void ShowMessage(const QString& text) override { messages << text; }
     bool AskWarning(const QString& text, const QString& caption, Buttons) override {
@@ -31,6 +33,11 @@ public:
     std::optional<FileAnswer> AskSaveFile(const FileQuestion& q) override {
         saveQuestions.push_back(q);
         return Next(saveAnswers, std::optional<FileAnswer>{});
+    }
+
+    std::optional<ReadOptions> AskReadOptions() override {
+        ++readOptionQuestions;
+        return Next(readOptionAnswers, std::optional<ReadOptions>{});
     }
 
 private:

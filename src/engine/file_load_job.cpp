@@ -1,0 +1,72 @@
+#include "engine/file_load_job.h"
+
+void FileLoadJob::Open() {
+    // A load rewrites the program image; it must not do so under a running
+    // job or beside another load.
+    if (ctx_.state.busy || worker_.running()) {
+        ctx_.host.AppendLog("Program is busy\r\n");
+        return;
+    }
+    ctx_.state.reloadNow = false;
+    Start();
+}
+
+void FileLoadJob::Start() {
+    if (slotClosed_) return;
+    ctx_.host.DisableJobButtons();
+    QString path = ctx_.image.loadedFilePath;
+    if (!ctx_.state.reloadNow) {
+        const auto answer = ctx_.prompts.AskOpenFile(
+            {"Inter Hex(*.hex)|*.hex|Loader(*.ldr)|*.ldr| Binary(*.bin)|*.bin||", "HEX", "*.HEX"});
+        if (!answer) {
+            Failed({});
+            return;
+        }
+        path = answer->path;
+    }
+    worker_.Start(path, ctx_.image.ResetStaging());
+}
+
+bool FileLoadJob::Finish(const FileLoadOutcome& outcome) {
+    if (outcome.opened) {
+        ctx_.image.loadedFilePath = outcome.path;
+        ctx_.image.fileTimeText = outcome.timeText;
+    }
+    if (!outcome.result.ok) {
+        Failed(outcome.result.message);
+        return false;
+    }
+    ctx_.image.CommitLoad(outcome.result.imageSize);
+    ctx_.host.ShowData(ctx_.image.program(), ctx_.image.imageSize());
+    ctx_.state.fileLoaded = true;
+    Done();
+    return true;
+}
+
+void FileLoadJob::LogLoaded() {
+    ctx_.host.AppendLog(QString("File %1 has been loaded sucessful!Generate Time:%2\tSize:%3 bytes!\r\n")
+                            .arg(ctx_.image.loadedFilePath, ctx_.image.fileTimeText)
+                            .arg(ctx_.image.imageSize()));
+    ctx_.host.SetProgress(100, 0);
+    ctx_.host.EnableHexView(true);
+}
+
+// A failed load ends whatever was waiting for it: an auto program's reload or
+// a firmware update's image.
+void FileLoadJob::Failed(const QString& message) {
+    if (!message.isEmpty()) ctx_.prompts.ShowMessage(message);
+    ctx_.state.busy = false;
+    ctx_.state.autoProgram = false;
+    ctx_.state.firmwareUpdate = false;
+    Done();
+}
+
+void FileLoadJob::Done() {
+    ctx_.host.EnableJobButtons();
+    ctx_.state.reloadNow = ctx_.state.reloadLastFile;
+}
+
+void FileLoadJob::CloseSlot() {
+    slotClosed_ = true;
+    worker_.Stop();
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QObject>
+
+#include "engine/job_context.h"
+#include "engine/load_worker.h"
+
+// Loading an image file into the program image: the open dialog (or the last
+// file, for a reload) on the user-interface thread, the parse on the worker,
+// and the outcome applied back on the user-interface thread.
+class FileLoadJob {
+public:
+    FileLoadJob(JobContext& context, QObject* target) : ctx_(context), worker_(target) {}
+
+    // The Open button and "&Open File".
+    void Open();
+    // Starts a load: the last file when `reloadNow` is set, else the one the user picks.
+    void Start();
+    // The worker's outcome; true when the program image now holds the new file.
+    bool Finish(const FileLoadOutcome& outcome);
+    // The file-loaded message: the log line, the bar, the view.
+    void LogLoaded();
+
+    // At exit: a running load is stopped and no load starts again.
+    void CloseSlot();
+    bool slotClosed() const { return slotClosed_; }
+    bool running() const { return worker_.running(); }
+
+private:
+    void Failed(const QString& message);
+    void Done();
+
+    JobContext& ctx_;
+    LoadWorker worker_;
+    bool slotClosed_ = false;
+};

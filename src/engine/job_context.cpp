@@ -1,0 +1,37 @@
+#include "engine/job_context.h"
+
+#include <QCoreApplication>
+#include <algorithm>
+#include <span>
+
+#include "engine/chip_catalogue.h"
+#include "engine/protocol.h"
+#include "link/window_messages.h"
+
+void JobContext::WriteBlock(const std::uint8_t* source, std::uint32_t address) {
+    const std::span<const std::uint8_t> block(source, DATA_BLOCK_SIZE);
+    const bool blank = std::all_of(block.begin(), block.end(), [](std::uint8_t b) { return b == 0xFF; });
+    if (blank && ChipCatalogue::skipsBlankBlocks(request.chipIndex())) {
+        // The made-up reply repeats the block sent last, as if the adapter had
+        // read it back, and accepts the skipped block: its status byte must
+        // not repeat whatever the last real reply said.
+        Payload made = reply;
+        made[0] = CMD_WRITE_BLOCK;
+        made[12] = STATUS_ACK;
+        std::copy(request.bytes().begin() + OFFSET_DATA, request.bytes().end(), made.begin() + OFFSET_DATA);
+        awaitingReply = true;
+        QCoreApplication::postEvent(engine, new AdapterReplyMessage(REPLY_READY, 1, made));
+        return;
+    }
+    request.SetImageSize(image.imageSize());
+    request.SetCommand(CMD_WRITE_BLOCK);
+    request.SetData(block);
+    request.MarkWriteLength();
+    request.SetBlockAddress(address);
+    request.SetAddressHigh(std::uint8_t(address >> 8));
+    Send();
+}
+
+void JobContext::Post(QEvent::Type type, int wParam, std::int64_t lParam) {
+    QCoreApplication::postEvent(engine, new WindowMessage(type, wParam, lParam));
+}

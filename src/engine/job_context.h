@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QEvent>
+
+#include "engine/job_host.h"
+#include "engine/job_state.h"
+#include "engine/request_block.h"
+#include "engine/user_prompts.h"
+#include "image/image_buffer.h"
+#include "link/adapter_link.h"
+
+// What every part of the job engine works on: the job state, the one request
+// block, the copy of the last reply, the images, and the ways out to the
+// adapter and to the user. Lives on the user-interface thread.
+struct JobContext {
+    JobContext(JobHost& host, UserPrompts& prompts, AdapterLink& link, QObject* engine)
+        : host(host), prompts(prompts), link(link), engine(engine) {}
+
+    JobHost& host;
+    UserPrompts& prompts;
+    AdapterLink& link;
+    QObject* engine;  // where the engine's own messages are posted
+    JobState state;
+    RequestBlock request;
+    Payload reply{};
+    ImageBuffer image;
+    // A request went out and its one outcome has not arrived yet.
+    bool awaitingReply = false;
+
+    // Sends the request block as it stands.
+    void Send() {
+        awaitingReply = true;
+        link.SendAdapterReport(request.raw(), RequestBlock::size(), 1);
+    }
+
+    // Sends one block of 256 bytes for writing at address, or, for a blank
+    // block on a chip that may skip it, answers it here without the adapter.
+    void WriteBlock(const std::uint8_t* source, std::uint32_t address);
+
+    // Posts one of the engine's own messages to itself.
+    void Post(QEvent::Type type, int wParam, std::int64_t lParam);
+
+    // The end of a job: nothing runs, and an auto program chain is over.
+    void EndJob() {
+        state.busy = false;
+        state.autoProgram = false;
+    }
+};

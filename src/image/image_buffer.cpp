@@ -1,0 +1,19 @@
+#include "image/image_buffer.h"
+
+#include <algorithm>
+#include <cstring>
+
+ImageBuffer::ImageBuffer()
+    : program_(new std::uint8_t[kSize]()),
+      staging_(new std::uint8_t[kSize]),
+      readBack_(new std::uint8_t[kSize]()) {}
+
+std::uint8_t* ImageBuffer::ResetStaging() {
+    std::memset(staging_.get(), kBlank, kSize);
+    return staging_.get();
+}
+
+void ImageBuffer::CommitLoad(std::uint32_t size) {
+    std::swap(program_, staging_);
+    imageSize_ = std::min(size, kSize);
+}

@@ -1,0 +1,218 @@
+#include "image/intel_hex_reader.h"
+
+#include <array>
+#include <cstring>
+
+#include "image/image_buffer.h"
+
+namespace {
+
+constexpr char kUnexpectedEnd[] = "Unexcepted End file, Format Error!";
+
+constexpr std::array<std::int8_t, 256> MakeDigitTable() {
+    std::array<std::int8_t, 256> t{};
+    for (auto& v : t) v = -1;
+    for (int c = '0'; c <= '9'; ++c) t[c] = std::int8_t(c - '0');
+    for (int c = 'A'; c <= 'F'; ++c) t[c] = std::int8_t(c - 'A' + 10);
+    for (int c = 'a'; c <= 'f'; ++c) t[c] = std::int8_t(c - 'a' + 10);
+    return t;
+}
+constexpr std::array<std::int8_t, 256> kDigit = MakeDigitTable();
+
+// Every pair of characters read as two hex digits, or -1: one lookup per byte
+// of data keeps the parse at memory speed.
+struct PairTable {
+    std::array<std::int16_t, 65536> value;
+    PairTable() {
+        for (int first = 0; first < 256; ++first)
+            for (int second = 0; second < 256; ++second) {
+                const int high = kDigit[std::size_t(first)], low = kDigit[std::size_t(second)];
+                value[std::size_t(first | second << 8)] =
+                    std::int16_t((high | low) < 0 ? -1 : high * 16 + low);
+            }
+    }
+};
+const PairTable kPairs;
+
+// Two hex digits; a negative result marks a character that is not a digit.
+inline int Byte(const std::uint8_t* p) { return kPairs.value[std::size_t(p[0] | p[1] << 8)]; }
+
+// Posts a percentage each time 105 x characters read / file length reaches
+// the next step exactly; a step jumped over ends the posting for good.
+class ProgressSteps {
+public:
+    ProgressSteps(std::size_t length, const ProgressSink& sink) : length_(length), sink_(sink) {
+        Aim();
+    }
+    void Add(std::size_t lineLength) {
+        total_ += lineLength;
+        if (total_ < threshold_) return;
+        const std::uint64_t q = 105 * std::uint64_t(total_) / length_;
+        if (q != std::uint64_t(step_)) {
+            threshold_ = SIZE_MAX;
+            return;
+        }
+        if (step_ < 100) {
+            ++step_;
+            if (sink_) sink_(step_);
+            Aim();
+        } else {
+            threshold_ = SIZE_MAX;
+        }
+    }
+
+private:
+    // The first total at which the quotient can equal the step.
+    void Aim() {
+        threshold_ = length_ == 0 ? SIZE_MAX
+                                  : std::size_t((std::uint64_t(step_) * length_ + 104) / 105);
+    }
+    std::size_t length_;
+    const ProgressSink& sink_;
+    std::size_t total_ = 0;
+    std::size_t threshold_ = 0;
+    int step_ = 1;
+};
+
+class HexReader {
+public:
+    HexReader(std::uint8_t* image) : image_(image) {}
+
+    // 1 = end record reached, 0 = go on, -1 = failed (result_ says how).
+    int Record(const std::uint8_t* line, std::size_t length, int lineNumber);
+    // How many characters of the line the last record read.
+    std::size_t consumed() const { return consumed_; }
+    ImportResult result() const { return result_; }
+    std::uint32_t ImageSize() const;
+
+private:
+    int Data(const std::uint8_t* line, std::size_t length, int count, int address, int lineNumber);
+    int Base(const std::uint8_t* line, std::size_t length, int count, int type, int lineNumber);
+    int Fail(QString message) {
+        result_ = ImportResult::Failed(std::move(message));
+        return -1;
+    }
+    int FormatError(int lineNumber) { return Fail(QString::asprintf("Format Error: line %d", lineNumber)); }
+    void MarkPage();
+
+    std::uint8_t* image_;
+    std::uint64_t base_ = 0;
+    std::int64_t lastStored_ = -1;
+    std::uint32_t highestPage_ = 0;
+    ImportResult result_;
+    std::size_t consumed_ = 0;
+};
+
+int HexReader::Record(const std::uint8_t* line, std::size_t length, int lineNumber) {
+    // The first character (normally ':') is passed over unread.
+    if (length < 9) return FormatError(lineNumber);
+    const int count = Byte(line + 1);
+    const int high = Byte(line + 3), low = Byte(line + 5);
+    const int type = Byte(line + 7);
+    if (count < 0 || high < 0 || low < 0 || type < 0) return FormatError(lineNumber);
+    consumed_ = 9;
+    switch (type) {
+        case 0: return Data(line, length, count, high << 8 | low, lineNumber);
+        case 1: return 1;
+        case 2:
+        case 4: return Base(line, length, count, type, lineNumber);
+        case 3:
+        case 5: return 0;
+        default: return Fail({});
+    }
+}
+
+int HexReader::Data(const std::uint8_t* line, std::size_t length, int count, int address,
+                    int lineNumber) {
+    if (length < 9 + 2 * std::size_t(count) + 2) return FormatError(lineNumber);
+    const std::uint64_t first = base_ + std::uint64_t(address);
+    if (first + std::uint64_t(count) > ImageBuffer::kSize) {
+        return Fail(QString::asprintf("Address Error: line %d", lineNumber));
+    }
+    consumed_ = 9 + 2 * std::size_t(count) + 2;
+    const std::uint8_t* p = line + 9;
+    unsigned sum = unsigned(count) + unsigned(address >> 8) + unsigned(address & 0xFF);
+    int bad = 0;
+    std::uint8_t* out = image_ + first;
+    for (int i = 0; i < count; ++i, p += 2) {
+        const int v = Byte(p);
+        bad |= v;
+        out[i] = std::uint8_t(v);
+        sum += unsigned(v);
+    }
+    const int checksum = Byte(p);
+    if ((bad | checksum) < 0) return FormatError(lineNumber);
+    if (count > 0) lastStored_ = std::int64_t(first) + count - 1;
+    if (((sum + unsigned(checksum)) & 0xFF) != 0) {
+        return Fail(QString::asprintf("Checksum Error: line %d", lineNumber));
+    }
+    MarkPage();
+    return 0;
+}
+
+int HexReader::Base(const std::uint8_t* line, std::size_t length, int count, int type, int lineNumber) {
+    if (length < 15) return FormatError(lineNumber);
+    consumed_ = 15;
+    const int high = Byte(line + 9), low = Byte(line + 11), checksum = Byte(line + 13);
+    if ((high | low | checksum) < 0) return FormatError(lineNumber);
+    if (((count + high + low + type + checksum) & 0xFF) != 0) {
+        return Fail(QString::asprintf("Checksum Error: line %d", lineNumber));
+    }
+    const std::uint64_t value = std::uint64_t(high << 8 | low);
+    base_ = type == 2 ? value * 16 : value * 65536;
+    return 0;
+}
+
+// The image reaches the highest page that holds data other than 0xFF, even
+// when the file's last record lies lower.
+void HexReader::MarkPage() {
+    if (lastStored_ < 0) return;
+    const std::uint32_t page = std::uint32_t(lastStored_) / 128;
+    if (page <= highestPage_) return;
+    const std::uint8_t* p = image_ + std::size_t(page) * 128;
+    for (int i = 0; i < 128; ++i) {
+        if (p[i] != ImageBuffer::kBlank) {
+            highestPage_ = page;
+            return;
+        }
+    }
+}
+
+std::uint32_t HexReader::ImageSize() const {
+    if (lastStored_ < 0) return 0;
+    const std::uint32_t lastPage = std::uint32_t(lastStored_) / 128;
+    return 128 * (std::max(lastPage, highestPage_) + 1);
+}
+
+}  // namespace
+
+ImportResult ReadIntelHex(const std::uint8_t* text, std::size_t length, std::uint8_t* image,
+                          const ProgressSink& progress) {
+    HexReader reader(image);
+    ProgressSteps steps(length, progress);
+    std::size_t pos = 0;
+    for (int lineNumber = 1;; ++lineNumber) {
+        const std::uint8_t* start = text + pos;
+        const std::size_t left = length - pos;
+        // A record that reads well is all hex digits after its first
+        // character, so its line cannot end inside it: the line feed is looked
+        // for only after it. Anything else is read again within its true line.
+        int outcome = -1;
+        std::size_t scanFrom = 0;
+        if (left > 0 && start[0] != '\n') {
+            outcome = reader.Record(start, left, lineNumber);
+            if (outcome >= 0) scanFrom = reader.consumed();
+        }
+        const void* feed = scanFrom < left ? std::memchr(start + scanFrom, '\n', left - scanFrom) : nullptr;
+        const std::size_t lineLength =
+            feed ? std::size_t(static_cast<const std::uint8_t*>(feed) - start) : left;
+        steps.Add(lineLength);
+        // An empty line, and the end of the file before an end record, both
+        // read as a line with nothing before its line feed.
+        if (lineLength == 0) return ImportResult::Failed(kUnexpectedEnd);
+        if (outcome < 0 && lineLength != left) outcome = reader.Record(start, lineLength, lineNumber);
+        if (outcome < 0) return reader.result();
+        if (outcome > 0) return ImportResult::Loaded(reader.ImageSize());
+        pos += lineLength + (feed ? 1 : 0);
+    }
+}

@@ -1,0 +1,98 @@
+#include "image/read_options_dialog.h"
+
+#include <QButtonGroup>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace {
+
+const QColor kPanelColour(230, 235, 245);
+
+QFrame* Row(QWidget* parent, std::initializer_list<QWidget*> widgets) {
+    auto* frame = new QFrame(parent);
+    frame->setFrameShape(QFrame::StyledPanel);
+    auto* layout = new QHBoxLayout(frame);
+    layout->setContentsMargins(6, 2, 6, 2);
+    for (QWidget* w : widgets) layout->addWidget(w);
+    layout->addStretch();
+    return frame;
+}
+
+}  // namespace
+
+ReadOptionsDialog::ReadOptionsDialog(QWidget* parent) : QDialog(parent) {
+    setWindowTitle("Read Options");
+    setAutoFillBackground(true);
+    QPalette p = palette();
+    p.setColor(QPalette::Window, kPanelColour);
+    setPalette(p);
+
+    const char* labels[] = {"Read From", "Read From Begin", "Read From", "Read Whole Chip"};
+    auto* group = new QButtonGroup(this);
+    for (int i = 0; i < 4; ++i) {
+        modes_[i] = new QRadioButton(labels[i], this);
+        group->addButton(modes_[i], i);
+    }
+    modes_[0]->setChecked(true);
+    fromToStart_ = MakeEdit(1021);
+    fromToEnd_ = MakeEdit(1022);
+    fromBeginToEnd_ = MakeEdit(1025);
+    fromToEndStart_ = MakeEdit(1027);
+
+    auto* ok = new QPushButton("OK", this);
+    auto* cancel = new QPushButton("Cancel", this);
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(Row(this, {modes_[0], fromToStart_, new QLabel("To", this), fromToEnd_}));
+    layout->addWidget(Row(this, {modes_[1], new QLabel("To", this), fromBeginToEnd_}));
+    layout->addWidget(Row(this, {modes_[2], fromToEndStart_, new QLabel("To    End", this)}));
+    layout->addWidget(Row(this, {modes_[3]}));
+    layout->addLayout(buttons);
+    resize(400, 210);
+}
+
+QLineEdit* ReadOptionsDialog::MakeEdit(int id) {
+    auto* edit = new QLineEdit(this);
+    edit->setObjectName(QString::number(id));
+    edit->setFixedWidth(90);
+    // Typed letters become capitals, as addresses are written.
+    connect(edit, &QLineEdit::textEdited, edit, [edit](const QString& text) {
+        const int cursor = edit->cursorPosition();
+        edit->setText(text.toUpper());
+        edit->setCursorPosition(cursor);
+    });
+    return edit;
+}
+
+ReadOptions ReadOptionsDialog::options() const {
+    ReadOptions o;
+    for (int i = 0; i < 4; ++i)
+        if (modes_[i]->isChecked()) o.mode = ReadRangeMode(i);
+    o.fromToStart = fromToStart_->text();
+    o.fromToEnd = fromToEnd_->text();
+    o.fromBeginToEnd = fromBeginToEnd_->text();
+    o.fromToEndStart = fromToEndStart_->text();
+    return o;
+}
+
+// Escape goes to the focused control instead of closing the dialog.
+void ReadOptionsDialog::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        event->ignore();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}

@@ -1,0 +1,138 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+
+#include "engine/protocol.h"
+#include "image/image_file_reader.h"
+#include "support/engine_rig.h"
+#include "support/temp_files.h"
+
+namespace {
+
+const QByteArray kSmallHex = ":100000000102030405060708090A0B0C0D0E0F1068\r\n:00000001FF\r\n";
+
+UserPrompts::FileAnswer Pick(const QString& path) { return {path, 0}; }
+
+// Presses Open with the dialog answered by `answer` and waits for the load.
+void OpenWith(EngineRig& rig, std::optional<UserPrompts::FileAnswer> answer) {
+    rig.prompts.openAnswers.push_back(answer);
+    rig.engine->OpenFile();
+    ASSERT_TRUE(RunUntil([&] { return !rig.engine->loadRunning() && rig.host.buttonsEnabled; }));
+    RunFor(0);
+}
+
+QString LoadedLine(const QString& path, std::uint32_t size) {
+    return QString("File %1 has been loaded sucessful!Generate Time:%2\tSize:%3 bytes!\r\n")
+        .arg(path, FileTimeText(path))
+        .arg(size);
+}
+
+}  // namespace
+
+TEST(FileLoad, OpenAsksWithTheProgramsFilterAndLogsTheFile) {
+    TempFiles files;
+    EngineRig rig;
+    const QString path = files.Write("image.hex", kSmallHex);
+    OpenWith(rig, Pick(path));
+    ASSERT_EQ(rig.prompts.openQuestions.size(), 1u);
+    EXPECT_EQ(rig.prompts.openQuestions[0].filter,
+              "Inter Hex(*.hex)|*.hex|Loader(*.ldr)|*.ldr| Binary(*.bin)|*.bin||");
+    EXPECT_EQ(rig.prompts.openQuestions[0].defaultExtension, "HEX");
+    EXPECT_EQ(rig.prompts.openQuestions[0].initialName, "*.HEX");
+
+    EXPECT_EQ(rig.host.committed, LoadedLine(path, 128));
+    EXPECT_TRUE(rig.state().fileLoaded);
+    EXPECT_TRUE(rig.host.hexViewEnabled);
+    EXPECT_EQ(rig.host.progress.back(), std::make_pair(100, 0));
+    ASSERT_EQ(rig.host.viewData.size(), 128u);
+    EXPECT_EQ(rig.host.viewData[0], 1);
+    EXPECT_EQ(rig.host.viewData[16], 0xFF);
+    EXPECT_EQ(rig.host.buttonsDisabledCount, 1);
+    EXPECT_EQ(rig.engine->image().program()[15], 0x10);
+}
+
+TEST(FileLoad, CancelOrFailureChangesNothing) {
+    TempFiles files;
+    EngineRig rig;
+    const QString good = files.Write("good.bin", QByteArray(10, 0x42));
+    OpenWith(rig, Pick(good));
+    ASSERT_TRUE(rig.state().fileLoaded);
+    const int handOvers = rig.host.viewHandOvers;
+
+    OpenWith(rig, std::nullopt);
+    OpenWith(rig, Pick(files.Write("bad.hex", ":10000000AA\r\n")));
+    OpenWith(rig, Pick(files.Path("missing.hex")));
+    EXPECT_EQ(rig.prompts.messages, QStringList{"Format Error: line 1"});
+    EXPECT_TRUE(rig.state().fileLoaded);
+    EXPECT_EQ(rig.engine->image().imageSize(), 10u);
+    EXPECT_EQ(rig.engine->image().program()[0], 0x42);
+    EXPECT_EQ(rig.engine->image().program()[10], 0xFF);
+    EXPECT_EQ(rig.host.viewHandOvers, handOvers);
+    EXPECT_TRUE(rig.host.buttonsEnabled);
+}
+
+TEST(FileLoad, ParsePercentagesShowAsTransientLines) {
+    TempFiles files;
+    EngineRig rig;
+    QByteArray text;
+    for (int a = 0; a < 0x4000; a += 16)
+        text += QString::asprintf(":10%04X00%s%02X\r\n", a, QByteArray(32, '0').constData(),
+                                  (0x100 - ((16 + (a >> 8) + (a & 0xFF)) & 0xFF)) & 0xFF).toLatin1();
+    const QString path = files.Write("big.hex", text + ":00000001FF\r\n");
+    OpenWith(rig, Pick(path));
+    // The last percentage stays in the log above the file line.
+    EXPECT_EQ(rig.host.committed, "Processing... 100%\r\n" + LoadedLine(path, 0x4000));
+    EXPECT_EQ(rig.host.progress.back(), std::make_pair(100, 0));
+}
+
+TEST(FileLoad, OpenIsRefusedWhileAJobRuns) {
+    TempFiles files;
+    SimConfig config;
+    config.faults.silentCommand = CMD_DETECT;
+    EngineRig rig(config);
+    rig.engine->Detect();
+    rig.engine->OpenFile();
+    EXPECT_TRUE(rig.prompts.openQuestions.empty());
+    EXPECT_TRUE(rig.host.committed.endsWith("Program is busy\r\n"));
+    ASSERT_TRUE(rig.Settle());
+}
+
+TEST(FileLoad, AutoProgramWithReloadReadsTheFileFirstThenChecksTheChip) {
+    TempFiles files;
+    SimConfig config;
+    config.chips = {5};
+    config.faults.silentCommand = CMD_ERASE;
+    EngineRig rig(config);
+    const QString path = files.Write("image.hex", kSmallHex);
+    OpenWith(rig, Pick(path));
+    rig.host.ClearLog();
+    rig.engine->SetReloadLastFile(true);
+    rig.state().reloadNow = true;
+
+    rig.engine->AutoProgram();
+    ASSERT_TRUE(rig.Settle());
+    EXPECT_EQ(rig.prompts.openQuestions.size(), 1u);  // no second dialog
+    EXPECT_TRUE(rig.host.committed.startsWith(LoadedLine(path, 128) +
+                                              "QZProgrammer attached! Checking device..."));
+    EXPECT_EQ(rig.commands().front(), CMD_DETECT);
+}
+
+TEST(FileLoad, FailedReloadEndsTheAutoProgramAndALaterOpenOnlyLoads) {
+    TempFiles files;
+    EngineRig rig;
+    const QString path = files.Write("image.hex", kSmallHex);
+    OpenWith(rig, Pick(path));
+    rig.engine->SetReloadLastFile(true);
+    QFile::remove(path);
+
+    rig.engine->AutoProgram();
+    ASSERT_TRUE(RunUntil([&] { return !rig.state().busy; }));
+    EXPECT_FALSE(rig.state().autoProgram);
+    EXPECT_TRUE(rig.requests().empty());
+
+    const QString again = files.Write("again.hex", kSmallHex);
+    rig.host.ClearLog();
+    OpenWith(rig, Pick(again));
+    EXPECT_EQ(rig.host.committed, LoadedLine(again, 128));
+    EXPECT_TRUE(rig.requests().empty());
+}

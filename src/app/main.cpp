@@ -3,6 +3,7 @@
 
 #include "app/adapter_bus.h"
 #include "app/loader_app.h"
+#include "app/main_frame.h"
 #include "panel/qt_user_prompts.h"
 
 namespace {
@@ -38,5 +39,7 @@ int main(int argc, char** argv) {
     QtUserPrompts prompts;
     LoaderApp loader(bus->backend(), bus->hotplug(), prompts);
     if (!loader.InitInstance()) return 1;
+    // File dialogs belong to the frame from now on.
+    prompts.SetParent(loader.mainFrame());
     return app.exec();
 }

@@ -40,9 +40,11 @@ struct JobContext {
     // Posts one of the engine's own messages to itself.
     void Post(QEvent::Type type, int wParam, std::int64_t lParam);
 
-    // The end of a job: nothing runs, and an auto program chain is over.
+    // The end of a job: nothing runs, and an auto program chain or a firmware
+    // update is over (a later load or re-attachment must not continue it).
     void EndJob() {
         state.busy = false;
         state.autoProgram = false;
+        state.firmwareUpdate = false;
     }
 };

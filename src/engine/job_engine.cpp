@@ -17,10 +17,12 @@ constexpr char kBusyLine[] = "Program is busy\r\n";
 
 JobEngine::JobEngine(HidBackend& backend, HotplugSource* hotplug, JobHost& host,
                      UserPrompts& prompts, const LinkTiming& timing)
-    : link_(backend, hotplug, this, timing), ctx_(host, prompts, link_, this), files_(ctx_, this), data_(ctx_) {
+    : link_(backend, hotplug, this, timing), ctx_(host, prompts, link_, this), files_(ctx_, this), data_(ctx_), save_(ctx_), firmware_(ctx_, timing.reconnectDeadlineMs) {
     // A request lost with the adapter gets no outcome from the link; without
     // this the job would wait for ever with every button refusing as busy.
     link_.SetDropHook([this] { OnLinkLost(); });
+    // A firmware update goes on over the connection of the restarted adapter.
+    link_.SetReopenHook([this] { firmware_.OnReopened(); });
 }
 
 JobEngine::~JobEngine() { link_.CloseAdapter(); }
@@ -65,12 +67,12 @@ void JobEngine::OnAdapterReply(int outcome, std::int64_t detail, const Payload& 
             break;
         case REPLY_NO_HANDLE:
             ctx_.host.AppendLog(detail == 0 ? "write handle error!" : "read handle error!\r\n");
-            ctx_.EndJob();
+            EndJobEarly();
             break;
         case REPLY_WRITE_FAILED:
             ctx_.host.AppendLog(QString::asprintf("Usb Error,Error Code:%d. Processing Terminated!\r\n",
                                               int(detail)));
-            ctx_.EndJob();
+            EndJobEarly();
             break;
         default:
             break;
@@ -80,18 +82,42 @@ void JobEngine::OnAdapterReply(int outcome, std::int64_t detail, const Payload& 
 void JobEngine::DispatchReply() {
     switch (ctx_.reply[0]) {
         case CMD_READ_BLOCK: data_.OnReadBlockReply(); break;
-        case CMD_ERASE: data_.OnEraseReply(); break;
+        case CMD_FIRMWARE_DONE: firmware_.OnDoneReply(); break;
+        case CMD_ERASE: OnEraseReply(); break;
         case CMD_VERIFY: OnVerifyReply(); break;
         case CMD_READ_ID: OnReadIdReply(); break;
-        case CMD_PROGRAM_VERIFY: data_.OnProgramVerifyReply(); break;
-        case CMD_WRITE_BLOCK: data_.OnWriteBlockReply(); break;
+        case CMD_PROGRAM_VERIFY: OnProgramVerifyReply(); break;
+        case CMD_WRITE_BLOCK: OnWriteBlockReply(); break;
+        case CMD_ENTER_BOOT: firmware_.OnEnterBootReply(); break;
         case CMD_DETECT: OnDetectReply(); break;
         default: OnUndefinedReply(); break;
     }
 }
 
-void JobEngine::OnTimeout() {
+// The replies that a firmware update shares with the chip jobs.
+void JobEngine::OnEraseReply() {
+    if (ctx_.state.firmwareUpdate) firmware_.OnEraseReply();
+    else data_.OnEraseReply();
+}
+
+void JobEngine::OnWriteBlockReply() {
+    if (ctx_.state.firmwareUpdate) firmware_.OnWriteBlockReply();
+    else data_.OnWriteBlockReply();
+}
+
+void JobEngine::OnProgramVerifyReply() {
+    if (ctx_.state.firmwareUpdate) firmware_.OnProgramVerifyReply();
+    else data_.OnProgramVerifyReply();
+}
+
+// A job cut short by the link: nothing of it may go on later.
+void JobEngine::EndJobEarly() {
+    firmware_.Abort();
     ctx_.EndJob();
+}
+
+void JobEngine::OnTimeout() {
+    EndJobEarly();
     ctx_.host.AppendLog(TimeoutLine(ctx_.request.command()));
 }
 
@@ -178,6 +204,10 @@ void JobEngine::OnDetectReply() {
 }
 
 void JobEngine::OnReadIdReply() {
+    if (ctx_.state.firmwareUpdate) {
+        firmware_.OnReadIdReply();
+        return;
+    }
     const int selected = ctx_.host.SelectedChip();
     ctx_.request.SetChipIndex(std::uint8_t(selected));
     if (selected != ctx_.reply[3]) {
@@ -224,11 +254,18 @@ void JobEngine::OnJobProgress(int kind, std::int64_t value) {
             break;
         case PROGRESS_FILE_LOADED:
             files_.LogLoaded();
-            if (ctx_.state.reloadLastFile && ctx_.state.autoProgram) StartChipCheck();
+            if (ctx_.state.firmwareUpdate) firmware_.OnImageLoaded();
+            else if (ctx_.state.reloadLastFile && ctx_.state.autoProgram) StartChipCheck();
             break;
         default:
             break;
     }
+}
+
+// ---- firmware ----------------------------------------------------------------
+
+void JobEngine::StartFirmwareUpdate() {
+    firmware_.StartFirmwareUpdate([this] { files_.Start(); });
 }
 
 // ---- file load -----------------------------------------------------------

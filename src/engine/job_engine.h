@@ -5,6 +5,8 @@
 
 #include "engine/data_jobs.h"
 #include "engine/file_load_job.h"
+#include "engine/firmware_update.h"
+#include "engine/save_job.h"
 #include "engine/job_context.h"
 
 // Runs every operation on the adapter as a chain of single requests: a button
@@ -32,6 +34,9 @@ public:
     void Program() { data_.Program(); }
     void Verify() { data_.Verify(); }
     void Read() { data_.Read(); }
+    void Save() { save_.saveReadBack(); }
+    // The frame's Update Firmware, once the user has confirmed it.
+    void StartFirmwareUpdate();
     void SetAccessMode(std::uint8_t mode);
     void SetReloadLastFile(bool on) { ctx_.state.reloadLastFile = on; }
 
@@ -49,6 +54,7 @@ public:
     const Payload& replyCopy() const { return ctx_.reply; }
     ImageBuffer& image() { return ctx_.image; }
     bool loadRunning() const { return files_.running(); }
+    bool waitingForReconnect() const { return firmware_.waitingForReconnect(); }
 
 protected:
     bool event(QEvent* e) override;
@@ -59,8 +65,12 @@ private:
     void OnDetectReply();
     void OnReadIdReply();
     void OnVerifyReply();
+    void OnEraseReply();
+    void OnWriteBlockReply();
+    void OnProgramVerifyReply();
     void OnUndefinedReply();
     void OnTimeout();
+    void EndJobEarly();
     void OnLinkLost();
     void OnJobProgress(int kind, std::int64_t value);
     void OnLoadFinished(const FileLoadOutcome& outcome);
@@ -69,4 +79,6 @@ private:
     JobContext ctx_;
     FileLoadJob files_;
     DataJobs data_;
+    SaveJob save_;
+    FirmwareUpdate firmware_;
 };

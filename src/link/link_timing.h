@@ -7,4 +7,5 @@ struct LinkTiming {
     int readerStopMs = 100;     // how long closing waits for a reader still waiting
     int reopenDelayMs = 200;    // arrival to reopen: the interface needs a moment to settle
     int readSliceMs = 20;       // a waiting reader looks for a close this often
+    int reconnectDeadlineMs = 3000;  // a restarting adapter must be back within this
 };

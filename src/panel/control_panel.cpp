@@ -160,6 +160,7 @@ void ControlPanel::ConnectControls() {
     connect(jobButtons_[PanelLayout::Program], &QAbstractButton::clicked, this, [this] { engine_->Program(); });
     connect(jobButtons_[PanelLayout::Verify], &QAbstractButton::clicked, this, [this] { engine_->Verify(); });
     connect(jobButtons_[PanelLayout::Read], &QAbstractButton::clicked, this, [this] { engine_->Read(); });
+    connect(jobButtons_[PanelLayout::Save], &QAbstractButton::clicked, this, [this] { engine_->Save(); });
     connect(jobButtons_[PanelLayout::Exit], &QAbstractButton::clicked, this, &ControlPanel::Exit);
     connect(autoChip_, &QCheckBox::clicked, this, [this](bool checked) { chipList_->setEnabled(!checked); });
     for (QRadioButton* radio : radios_)

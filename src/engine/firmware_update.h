@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QTimer>
+
+#include "engine/job_context.h"
+
+// Rewrites the adapter's own firmware from an image file: enter the boot
+// loader (which may restart the adapter as a new device), read its id, erase,
+// write the program area word-addressed from image offset 0x2800, verify and
+// finish. Each step is the handling of the previous reply while
+// `firmwareUpdate` is set.
+class FirmwareUpdate {
+public:
+    FirmwareUpdate(JobContext& context, int reconnectDeadlineMs);
+
+    // The frame's confirmed command; startLoad runs the file-load worker.
+    template <typename StartLoad>
+    void StartFirmwareUpdate(StartLoad startLoad) {
+        if (ctx_.state.busy) {
+            ctx_.host.AppendLog("Progrmming is busy!\r\n");
+            return;
+        }
+        ctx_.state.firmwareUpdate = true;
+        ctx_.state.busy = true;
+        ctx_.state.reloadNow = false;
+        startLoad();
+    }
+
+    // The image file has loaded (its line is in the log).
+    void OnImageLoaded();
+    // The link reopened after the adapter came back.
+    void OnReopened();
+
+    void OnEnterBootReply();
+    void OnReadIdReply();
+    void OnEraseReply();
+    void OnWriteBlockReply();
+    void OnProgramVerifyReply();
+    void OnDoneReply();
+
+    // The update ended early (a time-out, a link error).
+    void Abort();
+    bool waitingForReconnect() const { return reconnect_.isActive(); }
+
+    static constexpr std::uint32_t kProgramOffset = 0x2800;  // bytes; the boot loader's area lies below
+    static constexpr std::uint32_t kFirstWord = kProgramOffset / 2;
+
+private:
+    void OnReconnectTimeout();
+    std::uint32_t LastWord() const { return ctx_.image.imageSize() / 2; }
+
+    JobContext& ctx_;
+    QTimer reconnect_;  // timer 500: how long the adapter may take to come back
+};

@@ -1,0 +1,87 @@
+#include "image/read_back_writer.h"
+
+#include <array>
+#include <cstring>
+
+#include "image/image_buffer.h"
+
+namespace {
+
+struct HexPairs {
+    std::array<char, 512> text;
+    HexPairs() {
+        const char digits[] = "0123456789ABCDEF";
+        for (int v = 0; v < 256; ++v) {
+            text[std::size_t(2 * v)] = digits[v >> 4];
+            text[std::size_t(2 * v + 1)] = digits[v & 15];
+        }
+    }
+};
+const HexPairs kHex;
+
+inline char* Put(char* out, std::uint8_t value) {
+    std::memcpy(out, &kHex.text[std::size_t(2 * value)], 2);
+    return out + 2;
+}
+
+bool Blank(const std::uint8_t* line) {
+    std::uint64_t a, b;
+    std::memcpy(&a, line, 8);
+    std::memcpy(&b, line + 8, 8);
+    return (a & b) == ~std::uint64_t(0);
+}
+
+char* ExtendedAddress(char* out, std::uint32_t upper) {
+    std::memcpy(out, ":02000004", 9);
+    out += 9;
+    const std::uint8_t hi = std::uint8_t(upper >> 8), lo = std::uint8_t(upper);
+    out = Put(Put(out, hi), lo);
+    out = Put(out, std::uint8_t(0x100 - ((0x06 + hi + lo) & 0xFF)));
+    *out++ = '\r';
+    *out++ = '\n';
+    return out;
+}
+
+char* DataRecord(char* out, std::uint32_t address, const std::uint8_t* line) {
+    std::memcpy(out, ":10", 3);
+    out += 3;
+    const std::uint8_t hi = std::uint8_t(address >> 8), lo = std::uint8_t(address);
+    out = Put(Put(out, hi), lo);
+    *out++ = '0';
+    *out++ = '0';
+    unsigned sum = 0x10u + hi + lo;
+    for (int i = 0; i < 16; ++i) {
+        out = Put(out, line[i]);
+        sum += line[i];
+    }
+    out = Put(out, std::uint8_t(0x100 - (sum & 0xFF)));
+    *out++ = '\r';
+    *out++ = '\n';
+    return out;
+}
+
+}  // namespace
+
+void byteToHex(std::uint8_t value, char* out) { Put(out, value); }
+
+QByteArray IntelHexText(const std::uint8_t* image) {
+    constexpr std::uint32_t kLines = ImageBuffer::kSize / 16;
+    constexpr std::size_t kRecord = 1 + 2 + 4 + 2 + 32 + 2 + 2;
+    constexpr std::size_t kMost = kLines * kRecord + 64 * 17 + 12;
+    QByteArray text(qsizetype(kMost), Qt::Uninitialized);
+    char* out = text.data();
+    std::uint32_t upper = 0;
+    for (std::uint32_t address = 0; address < ImageBuffer::kSize; address += 16) {
+        const std::uint8_t* line = image + address;
+        if (Blank(line)) continue;
+        if (address >> 16 != upper) {
+            upper = address >> 16;
+            out = ExtendedAddress(out, upper);
+        }
+        out = DataRecord(out, address, line);
+    }
+    std::memcpy(out, ":00000001FF\n", 12);
+    out += 12;
+    text.truncate(out - text.data());
+    return text;
+}

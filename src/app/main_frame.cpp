@@ -207,7 +207,9 @@ void CMainFrame::OnCommand(int id) {
 }
 
 // The panel's Open button, from the menu.
-void CMainFrame::OpenFile() { panel_->engine().OpenFile(); }
+void CMainFrame::OpenFile() {
+    panel_->engine().OpenFile();
+}
 
 void CMainFrame::SetAccessMode(std::uint8_t mode) {
     panel_->engine().SetAccessMode(mode);
@@ -234,9 +236,5 @@ void CMainFrame::SetAlwaysOnTop(bool on) {
 
 void CMainFrame::UpdateFirmware() {
     if (prompts_.AskWarning(kFirmwareWarning, "Warning", UserPrompts::Buttons::YesNo))
-        StartFirmwareUpdate();
+        panel_->engine().StartFirmwareUpdate();
 }
-
-// Hook for the engine's firmware update, which is not part of the engine yet:
-// until it is, Yes starts nothing.
-void CMainFrame::StartFirmwareUpdate() {}

@@ -70,7 +70,6 @@ class CMainFrame : public QMainWindow {
     void SetReloadLastFile(bool on);
     void SetAlwaysOnTop(bool on);
     void UpdateFirmware();
-    void StartFirmwareUpdate();
 
     UserPrompts& prompts_;
     AppSettings& settings_;

@@ -230,6 +230,18 @@ TEST(MainFrame, UpdateFirmwareAsksFirstAndNoChangesNothing) {
     EXPECT_TRUE(rig.panel().shownLog().isEmpty());
 }
 
+TEST(MainFrame, UpdateFirmwareYesStartsTheUpdateWithItsImageFile) {
+    FrameRig rig;
+    rig.prompts.warningAnswers = {true};
+    rig.Trigger(F::ID_OPTION_UPDATE_FIRMWARE);
+    EXPECT_EQ(rig.prompts.warnings.size(), 1);
+    ASSERT_TRUE(RunUntil([&] { return !rig.engine().state().busy; }));
+    // The update begins by asking for the firmware image; without one it ends.
+    EXPECT_EQ(rig.prompts.openQuestions.size(), 1u);
+    EXPECT_FALSE(rig.engine().state().firmwareUpdate);
+    EXPECT_TRUE(rig.adapter.transcript().empty());
+}
+
 // ---- dragging by the menu bar --------------------------------------------------------------
 
 TEST(MainFrame, DraggingTheEmptyMenuBarMovesTheWindow) {

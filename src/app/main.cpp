@@ -1,6 +1,11 @@
 #include <QApplication>
 #include <QCommandLineParser>
 
+#include "app/adapter_bus.h"
+#include "app/loader_app.h"
+#include "app/main_frame.h"
+#include "panel/qt_user_prompts.h"
+
 namespace {
 
 struct Options {
@@ -16,7 +21,8 @@ Options ParseOptions(int argc, char** argv) {
     parser.setApplicationDescription("Brellix: front end for the QZProgrammer device programmer");
     parser.addHelpOption();
     parser.addVersionOption();
-    QCommandLineOption simulate("simulate", "Use the built-in simulated adapter instead of real hardware.");
+    QCommandLineOption simulate("simulate",
+                                "Use the built-in simulated adapter instead of real hardware.");
     parser.addOption(simulate);
     parser.process(probe);
     return {parser.isSet(simulate)};
@@ -26,7 +32,14 @@ Options ParseOptions(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     const Options options = ParseOptions(argc, argv);
-    (void)options;
     QApplication app(argc, argv);
-    return 0;
+    QCoreApplication::setApplicationVersion("1.02");
+    std::unique_ptr<AdapterBus> bus =
+        options.simulate ? AdapterBus::Simulated() : AdapterBus::Real();
+    QtUserPrompts prompts;
+    LoaderApp loader(bus->backend(), bus->hotplug(), prompts);
+    if (!loader.InitInstance()) return 1;
+    // File dialogs belong to the frame from now on.
+    prompts.SetParent(loader.mainFrame());
+    return app.exec();
 }

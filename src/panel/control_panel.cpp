@@ -9,12 +9,12 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QProgressBar>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QTextEdit>
 #include <QTimer>
 
+#include "controls/icon_button.h"
 #include "engine/chip_catalogue.h"
 #include "hexview/hex_view.h"
 #include "panel/panel_colours.h"
@@ -25,15 +25,20 @@ namespace {
 struct ButtonSpec {
     int id;
     const char* text;
+    const char* icon;
 };
 
 // Creation order is the tab order: top to bottom.
 constexpr ButtonSpec kButtons[] = {
-    {PanelLayout::Exit, "Exit"},       {PanelLayout::Detect, "Detect"},
-    {PanelLayout::Open, "Open"},       {PanelLayout::Save, "Save"},
-    {PanelLayout::Erase, "Erase"},     {PanelLayout::Read, "Read"},
-    {PanelLayout::Program, "Program"}, {PanelLayout::Verify, "Verify"},
-    {PanelLayout::AutoProgram, "Auto Program"},
+    {PanelLayout::Exit, "Exit", ":/icons/exit.png"},
+    {PanelLayout::Detect, "Detect", ":/icons/detect.png"},
+    {PanelLayout::Open, "Open", ":/icons/open.png"},
+    {PanelLayout::Save, "Save", ":/icons/save.png"},
+    {PanelLayout::Erase, "Erase", ":/icons/erase.png"},
+    {PanelLayout::Read, "Read", ":/icons/read.png"},
+    {PanelLayout::Program, "Program", ":/icons/program.png"},
+    {PanelLayout::Verify, "Verify", ":/icons/verify.png"},
+    {PanelLayout::AutoProgram, "Auto Program", ":/icons/auto_program.png"},
 };
 
 // The log control shows line ends the platform's way.
@@ -103,9 +108,12 @@ void ControlPanel::CreateControls() {
 
 void ControlPanel::CreateButtons() {
     for (const ButtonSpec& spec : kButtons) {
-        auto* button = new QPushButton(spec.text, this);
+        auto* button = new IconButton(spec.text, this);
         button->setObjectName(QString::number(spec.id));
         button->setAutoDefault(false);
+        button->SetIcon(spec.icon);
+        button->SetColour(IconButton::BackgroundNormal, kPanelColour);
+        button->SetFlat(true);
         controls_[spec.id] = button;
         jobButtons_[spec.id] = button;
     }

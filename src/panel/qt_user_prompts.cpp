@@ -6,15 +6,22 @@
 
 #include "image/read_options_dialog.h"
 
+namespace {
+
+// The program's texts end their lines the Windows way; a message box wants "\n".
+QString ForDisplay(QString text) { return text.remove(QLatin1Char('\r')); }
+
+}  // namespace
+
 void QtUserPrompts::ShowMessage(const QString& text) {
-    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), text, QMessageBox::Ok, parent_);
+    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), ForDisplay(text), QMessageBox::Ok, parent_);
     box.exec();
 }
 
 bool QtUserPrompts::AskWarning(const QString& text, const QString& caption, Buttons buttons) {
     const bool yesNo = buttons == Buttons::YesNo;
     // The warnings are asked before a window exists or must not hide behind one.
-    QMessageBox box(QMessageBox::Warning, caption, text,
+    QMessageBox box(QMessageBox::Warning, caption, ForDisplay(text),
                     yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok | QMessageBox::Cancel,
                     nullptr, Qt::Dialog | Qt::WindowStaysOnTopHint);
     const int answer = box.exec();

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <memory>
+
+#include "sim/sim_config.h"
+
+class AdapterSimulator;
+class HidBackend;
+class HidapiBackend;
+class HotplugSource;
+class SimulatedBackend;
+class UdevHotplug;
+
+// Where the program finds its adapter: the real HID devices with udev
+// hot-plug, or the built-in simulated adapter on its own simulated bus.
+class AdapterBus {
+  public:
+    static std::unique_ptr<AdapterBus> Real();
+    // The simulated adapter, plugged in, answering like the real one.
+    static std::unique_ptr<AdapterBus> Simulated(const SimConfig& config = DemoConfig());
+    ~AdapterBus();
+
+    HidBackend& backend() const { return *backend_; }
+    HotplugSource* hotplug() const { return hotplug_; }
+    AdapterSimulator* simulator() const { return simulator_.get(); }
+
+    // One MX25L3208 in the socket, and replies slow enough that a job's
+    // progress can be watched.
+    static SimConfig DemoConfig();
+
+  private:
+    AdapterBus() = default;
+
+    std::unique_ptr<HidapiBackend> hidapi_;
+    std::unique_ptr<UdevHotplug> udev_;
+    std::unique_ptr<AdapterSimulator> simulator_;
+    std::unique_ptr<SimulatedBackend> simulated_;
+    HidBackend* backend_ = nullptr;
+    HotplugSource* hotplug_ = nullptr;
+};

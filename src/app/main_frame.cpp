@@ -1,0 +1,240 @@
+#include "app/main_frame.h"
+
+#include <QActionGroup>
+#include <QGuiApplication>
+#include <QMenuBar>
+#include <QScreen>
+
+#include "app/app_settings.h"
+#include "app/menu_bar_drag.h"
+#include "controls/tab_bar.h"
+#include "link/window_messages.h"
+#include "panel/control_panel.h"
+
+const QColor CMainFrame::kMenuBarColour(203, 228, 253);
+
+namespace {
+
+enum class Kind { Command, Check, Radio, Separator };
+
+struct MenuItem {
+    int popup;
+    const char* text;
+    int id;
+    Kind kind;
+};
+
+const char* const kPopups[] = {"&File", "&Edit", "&Configuration", "&Option"};
+
+constexpr MenuItem kMenu[] = {
+    {0, "&Open File", CMainFrame::ID_FILE_OPEN_FILE, Kind::Command},
+    {1, "&Clear Info", CMainFrame::ID_EDIT_CLEAR_INFO, Kind::Command},
+    {2, "&Always Read Whole chip", CMainFrame::ID_CONFIG_READ_WHOLE_CHIP, Kind::Check},
+    {2, nullptr, 0, Kind::Separator},
+    {2, "Direct Access", CMainFrame::ID_CONFIG_DIRECT_ACCESS, Kind::Radio},
+    {2, "JTAG Access", CMainFrame::ID_CONFIG_JTAG_ACCESS, Kind::Radio},
+    {2, nullptr, 0, Kind::Separator},
+    {2, "Auto Reload Last File", CMainFrame::ID_CONFIG_RELOAD_LAST_FILE, Kind::Check},
+    {3, "&Alway on Top", CMainFrame::ID_OPTION_ALWAYS_ON_TOP, Kind::Check},
+    {3, "Update Firmware", CMainFrame::ID_OPTION_UPDATE_FIRMWARE, Kind::Command},
+};
+
+constexpr char kFirmwareWarning[] =
+    "You are attemp to update the firmware,\r\nIf failed it may damage you programmer,\r\n"
+    "Are you want to continue?";
+
+struct TabSpec {
+    const char* strip;
+    QRect hit;
+    const char* toolTip;
+};
+
+// Hit rectangles from their corners, right and bottom excluded.
+const TabSpec kTabs[] = {
+    {":/skin/tab_status.png", QRect(QPoint(0, 0), QPoint(31, 41)), "Status"},
+    {":/skin/tab_read_buffer.png", QRect(QPoint(0, 52), QPoint(31, 95)), "ReadBuffer"},
+    {":/skin/tab_write_buffer.png", QRect(QPoint(0, 104), QPoint(31, 149)), "WriteBuffer"},
+};
+
+}  // namespace
+
+CMainFrame::CMainFrame(HidBackend& backend, HotplugSource* hotplug, UserPrompts& prompts,
+                       AppSettings& settings, const LinkTiming& timing, QWidget* parent)
+    : QMainWindow(parent), prompts_(prompts), settings_(settings) {
+    setWindowTitle(kTitle);
+    resize(kWidth, kHeight);
+    // Closing the window ends the program: the frame goes at once, taking
+    // the tab strip and then the panel with it.
+    setAttribute(Qt::WA_DeleteOnClose);
+    CreateMenus();
+    CreateTabBar(backend, hotplug, prompts, timing);
+    CentreOnScreen();
+    ReadSettings();
+}
+
+CMainFrame::~CMainFrame() {
+    // The tab strip releases its skin first; the panel, its child, follows
+    // and closes the adapter link.
+    delete tabBar_;
+}
+
+ControlPanel* CMainFrame::panel() const {
+    return panel_;
+}
+
+QAction* CMainFrame::action(int id) const {
+    auto it = actions_.find(id);
+    return it == actions_.end() ? nullptr : it->second;
+}
+
+void CMainFrame::CreateMenus() {
+    QMenu* popups[std::size(kPopups)];
+    for (std::size_t i = 0; i < std::size(kPopups); ++i) popups[i] = menuBar()->addMenu(kPopups[i]);
+    auto* accessModes = new QActionGroup(this);
+    for (const MenuItem& item : kMenu) {
+        QMenu* menu = popups[item.popup];
+        if (item.kind == Kind::Separator) {
+            menu->addSeparator();
+            continue;
+        }
+        QAction* action = menu->addAction(item.text);
+        action->setObjectName(QString::number(item.id));
+        action->setCheckable(item.kind != Kind::Command);
+        if (item.kind == Kind::Radio) accessModes->addAction(action);
+        const int id = item.id;
+        connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
+        actions_[id] = action;
+    }
+    drag_ = new MenuBarDrag(menuBar(), this, kCaptionFromX);
+}
+
+void CMainFrame::CreateTabBar(HidBackend& backend, HotplugSource* hotplug, UserPrompts& prompts,
+                              const LinkTiming& timing) {
+    tabBar_ = new TabBar(this);
+    setCentralWidget(tabBar_);
+    tabBar_->SetBackground(":/skin/background.png");
+    tabBar_->SetLeftEdge(":/skin/left_edge.png");
+    tabBar_->SetRightEdge(":/skin/right_edge.png");
+    tabBar_->SetTopEdge(":/skin/top_edge.png");
+    tabBar_->SetBottomEdge(":/skin/bottom_edge.png");
+    tabBar_->SetTabCount(int(std::size(kTabs)));
+    // The panel reports its adapter menu state to this frame from its first
+    // moment, so it learns the frame before it opens the adapter.
+    panel_ = new ControlPanel(backend, hotplug, prompts, this, tabBar_, timing);
+    for (int i = 0; i < int(std::size(kTabs)); ++i)
+        tabBar_->SetTab(i, kTabs[i].strip, kTabs[i].hit, kTabs[i].toolTip,
+                        i == 0 ? panel_.data() : nullptr);
+}
+
+void CMainFrame::CentreOnScreen() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) return;
+    QRect frame = geometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    move(frame.topLeft());
+}
+
+void CMainFrame::ReadSettings() {
+    JobEngine& engine = panel_->engine();
+    const int stored = settings_.GetProfileInt(AppSettings::kAccessMode, engine.state().accessMode);
+    const auto mode = std::uint8_t(stored & 0xFF);
+    engine.SetAccessMode(mode);
+    action(mode != 0 ? ID_CONFIG_JTAG_ACCESS : ID_CONFIG_DIRECT_ACCESS)->setChecked(true);
+    const int reload =
+        settings_.GetProfileInt(AppSettings::kReloadFile, engine.state().reloadLastFile);
+    engine.SetReloadLastFile(reload != 0);
+    action(ID_CONFIG_RELOAD_LAST_FILE)->setChecked(reload != 0);
+}
+
+void CMainFrame::SetMenuBarColour(const QColor& colour) {
+    QPalette bar = menuBar()->palette();
+    bar.setColor(QPalette::Window, colour);
+    bar.setColor(QPalette::Button, colour);
+    menuBar()->setPalette(bar);
+    menuBar()->setAutoFillBackground(true);
+    menuBar()->update();
+}
+
+// ---- messages ------------------------------------------------------------------
+
+bool CMainFrame::event(QEvent* event) {
+    if (event->type() == WM_ADAPTER_MENUS) {
+        auto* message = static_cast<WindowMessage*>(event);
+        OnAdapterMenus(message->wParam, message->lParam);
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
+// The only way the adapter-dependent items change their state.
+void CMainFrame::OnAdapterMenus(int items, std::int64_t enable) {
+    if (enable != 0 && enable != 1) return;
+    switch (items) {
+        case MENUS_ACCESS_MODE:
+            action(ID_CONFIG_DIRECT_ACCESS)->setEnabled(enable == 1);
+            action(ID_CONFIG_JTAG_ACCESS)->setEnabled(enable == 1);
+            break;
+        case MENUS_UPDATE_FIRMWARE:
+            action(ID_OPTION_UPDATE_FIRMWARE)->setEnabled(enable == 1);
+            break;
+        default:
+            break;
+    }
+}
+
+void CMainFrame::focusInEvent(QFocusEvent* event) {
+    QMainWindow::focusInEvent(event);
+    tabBar_->setFocus(Qt::OtherFocusReason);
+}
+
+// ---- commands ------------------------------------------------------------------
+
+// Check and radio marks have already moved when a command arrives here.
+void CMainFrame::OnCommand(int id) {
+    // clang-format off
+    switch (id) {
+        case ID_FILE_OPEN_FILE: OpenFile(); break;
+        case ID_EDIT_CLEAR_INFO: panel_->ClearLog(); break;
+        case ID_CONFIG_READ_WHOLE_CHIP: break;  // only its mark, which the read options consult
+        case ID_CONFIG_DIRECT_ACCESS: SetAccessMode(0); break;
+        case ID_CONFIG_JTAG_ACCESS: SetAccessMode(1); break;
+        case ID_CONFIG_RELOAD_LAST_FILE: SetReloadLastFile(action(id)->isChecked()); break;
+        case ID_OPTION_ALWAYS_ON_TOP: SetAlwaysOnTop(action(id)->isChecked()); break;
+        case ID_OPTION_UPDATE_FIRMWARE: UpdateFirmware(); break;
+        default: break;
+    }
+    // clang-format on
+}
+
+// The panel's Open button, from the menu.
+void CMainFrame::OpenFile() {
+    panel_->engine().OpenFile();
+}
+
+void CMainFrame::SetAccessMode(std::uint8_t mode) {
+    panel_->engine().SetAccessMode(mode);
+    settings_.WriteProfileInt(AppSettings::kAccessMode, mode);
+    action(mode != 0 ? ID_CONFIG_JTAG_ACCESS : ID_CONFIG_DIRECT_ACCESS)->setChecked(true);
+}
+
+void CMainFrame::SetReloadLastFile(bool on) {
+    panel_->engine().SetReloadLastFile(on);
+    settings_.WriteProfileInt(AppSettings::kReloadFile, on ? 1 : 0);
+}
+
+void CMainFrame::SetAlwaysOnTop(bool on) {
+    // Changing a window flag makes Qt hide the window; it comes back where
+    // it was, at the size it had.
+    const QRect where = geometry();
+    const Qt::WindowStates state = windowState();
+    const bool shown = isVisible();
+    setWindowFlag(Qt::WindowStaysOnTopHint, on);
+    setGeometry(where);
+    setWindowState(state);
+    if (shown) show();
+}
+
+void CMainFrame::UpdateFirmware() {
+    if (prompts_.AskWarning(kFirmwareWarning, "Warning", UserPrompts::Buttons::YesNo))
+        panel_->engine().StartFirmwareUpdate();
+}

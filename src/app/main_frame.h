@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <cstdint>
+#include <map>
+
+#include "link/link_timing.h"
+
+class AppSettings;
+class ControlPanel;
+class HidBackend;
+class HotplugSource;
+class MenuBarDrag;
+class TabBar;
+class UserPrompts;
+
+// The program's one window: the menu bar, and the tab strip whose first page
+// is the main panel. It keeps the two remembered settings in step with the
+// menu, and follows the panel's word on which adapter items to offer.
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+  public:
+    // Menu command ids.
+    enum Command {
+        ID_EDIT_CLEAR_INFO = 32772,
+        ID_FILE_OPEN_FILE = 32782,
+        ID_CONFIG_READ_WHOLE_CHIP = 32781,
+        ID_OPTION_ALWAYS_ON_TOP = 32783,
+        ID_CONFIG_DIRECT_ACCESS = 32784,
+        ID_CONFIG_JTAG_ACCESS = 32785,
+        ID_OPTION_UPDATE_FIRMWARE = 32786,
+        ID_CONFIG_RELOAD_LAST_FILE = 32788,
+    };
+
+    static constexpr char kTitle[] = "Brellix(1.02)";
+    static constexpr int kWidth = 840;
+    static constexpr int kHeight = 480;
+    // Presses on the menu bar right of this x drag the window.
+    static constexpr int kCaptionFromX = 200;
+    static const QColor kMenuBarColour;
+
+    CMainFrame(HidBackend& backend, HotplugSource* hotplug, UserPrompts& prompts,
+               AppSettings& settings, const LinkTiming& timing = {}, QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    ControlPanel* panel() const;
+    TabBar* tabBar() const { return tabBar_; }
+    QAction* action(int id) const;
+    MenuBarDrag* menuBarDrag() const { return drag_; }
+
+    void SetMenuBarColour(const QColor& colour);
+    // Every menu command comes through here.
+    void OnCommand(int id);
+
+  protected:
+    bool event(QEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+
+  private:
+    void CreateMenus();
+    void CreateTabBar(HidBackend& backend, HotplugSource* hotplug, UserPrompts& prompts,
+                      const LinkTiming& timing);
+    void CentreOnScreen();
+    void ReadSettings();
+    void OnAdapterMenus(int items, std::int64_t enable);
+
+    void OpenFile();
+    void SetAccessMode(std::uint8_t mode);
+    void SetReloadLastFile(bool on);
+    void SetAlwaysOnTop(bool on);
+    void UpdateFirmware();
+
+    UserPrompts& prompts_;
+    AppSettings& settings_;
+    TabBar* tabBar_ = nullptr;
+    QPointer<ControlPanel> panel_;
+    MenuBarDrag* drag_ = nullptr;
+    std::map<int, QAction*> actions_;
+};

@@ -1,0 +1,294 @@
+#include <gtest/gtest.h>
+
+#include <QMenuBar>
+#include <QSettings>
+#include <QTest>
+
+#include "app/frame_rig.h"
+#include "app/menu_bar_drag.h"
+#include "controls/tab_bar.h"
+#include "link/window_messages.h"
+#include "panel/panel_layout.h"
+
+namespace {
+
+using F = CMainFrame;
+
+QStringList Items(QMenu* menu) {
+    QStringList items;
+    for (QAction* a : menu->actions()) {
+        QString item = a->isSeparator() ? "-" : a->text() + " " + a->objectName();
+        if (a->isCheckable()) item += a->actionGroup() ? " (radio)" : " (check)";
+        items << item;
+    }
+    return items;
+}
+
+void Post(CMainFrame* frame, int items, int enable) {
+    QCoreApplication::postEvent(frame, new WindowMessage(WM_ADAPTER_MENUS, items, enable));
+    RunFor(0);
+}
+
+std::vector<bool> AdapterItemsEnabled(const FrameRig& rig) {
+    return {rig.action(F::ID_CONFIG_DIRECT_ACCESS)->isEnabled(),
+            rig.action(F::ID_CONFIG_JTAG_ACCESS)->isEnabled(),
+            rig.action(F::ID_OPTION_UPDATE_FIRMWARE)->isEnabled()};
+}
+
+bool OtherItemsEnabled(const FrameRig& rig) {
+    for (int id : {F::ID_FILE_OPEN_FILE, F::ID_EDIT_CLEAR_INFO, F::ID_CONFIG_READ_WHOLE_CHIP,
+                   F::ID_CONFIG_RELOAD_LAST_FILE, F::ID_OPTION_ALWAYS_ON_TOP})
+        if (!rig.action(id)->isEnabled()) return false;
+    return true;
+}
+
+}  // namespace
+
+TEST(MainFrame, TitleSizeAndMenus) {
+    FrameRig rig;
+    EXPECT_EQ(rig.frame->windowTitle(), "Brellix(1.02)");
+    EXPECT_EQ(rig.frame->size(), QSize(840, 480));
+    const QList<QAction*> popups = rig.frame->menuBar()->actions();
+    ASSERT_EQ(popups.size(), 4);
+    EXPECT_EQ(popups[0]->text(), "&File");
+    EXPECT_EQ(Items(popups[0]->menu()), QStringList({"&Open File 32782"}));
+    EXPECT_EQ(popups[1]->text(), "&Edit");
+    EXPECT_EQ(Items(popups[1]->menu()), QStringList({"&Clear Info 32772"}));
+    EXPECT_EQ(popups[2]->text(), "&Configuration");
+    EXPECT_EQ(
+        Items(popups[2]->menu()),
+        QStringList({"&Always Read Whole chip 32781 (check)", "-", "Direct Access 32784 (radio)",
+                     "JTAG Access 32785 (radio)", "-", "Auto Reload Last File 32788 (check)"}));
+    EXPECT_EQ(popups[3]->text(), "&Option");
+    EXPECT_EQ(Items(popups[3]->menu()),
+              QStringList({"&Alway on Top 32783 (check)", "Update Firmware 32786"}));
+}
+
+TEST(MainFrame, StartsCentredWithTheTabStripAndThePanel) {
+    FrameRig rig;
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    QRect centred(QPoint(), QSize(840, 480));
+    centred.moveCenter(screen.center());
+    EXPECT_EQ(rig.frame->pos(), centred.topLeft());
+    EXPECT_EQ(rig.frame->centralWidget(), rig.frame->tabBar());
+    EXPECT_EQ(rig.frame->tabBar()->tabCount(), 3);
+    EXPECT_EQ(rig.panel().parentWidget(), rig.frame->tabBar());
+    EXPECT_TRUE(rig.panel().isVisible());
+    EXPECT_EQ(rig.panel().geometry(), rig.frame->tabBar()->PageArea());
+}
+
+// ---- settings -------------------------------------------------------------------
+
+TEST(MainFrame, JtagAccessIsRememberedAcrossARestart) {
+    FrameRig rig;
+    EXPECT_TRUE(rig.action(F::ID_CONFIG_DIRECT_ACCESS)->isChecked());
+    rig.Trigger(F::ID_CONFIG_JTAG_ACCESS);
+    EXPECT_EQ(rig.engine().state().accessMode, 1);
+    EXPECT_EQ(rig.engine().request().accessMode(), 1);
+    rig.Restart();
+    EXPECT_TRUE(rig.action(F::ID_CONFIG_JTAG_ACCESS)->isChecked());
+    EXPECT_FALSE(rig.action(F::ID_CONFIG_DIRECT_ACCESS)->isChecked());
+    EXPECT_EQ(rig.engine().state().accessMode, 1);
+
+    // Every request carries it in byte 13.
+    QTest::mouseClick(qobject_cast<QWidget*>(rig.panel().control(PanelLayout::Detect)),
+                      Qt::LeftButton);
+    ASSERT_TRUE(RunUntil([&] { return !rig.engine().state().busy; }));
+    ASSERT_FALSE(rig.adapter.transcript().empty());
+    EXPECT_EQ(rig.adapter.transcript().back()[13], 1);
+
+    rig.Trigger(F::ID_CONFIG_DIRECT_ACCESS);
+    rig.Restart();
+    EXPECT_TRUE(rig.action(F::ID_CONFIG_DIRECT_ACCESS)->isChecked());
+    EXPECT_EQ(rig.engine().request().accessMode(), 0);
+}
+
+TEST(MainFrame, StoredAccessModeUsesItsLowByteOnly) {
+    FrameRig rig;
+    for (auto [stored, mode] : {std::pair{256, 0}, std::pair{257, 1}, std::pair{2, 2}}) {
+        QSettings(rig.settingsFile(), QSettings::IniFormat)
+            .setValue("Fernwick Brellix/AccessMode", stored);
+        rig.Restart();
+        EXPECT_EQ(rig.engine().state().accessMode, mode) << stored;
+        EXPECT_EQ(rig.engine().request().accessMode(), mode) << stored;
+        EXPECT_EQ(rig.action(F::ID_CONFIG_JTAG_ACCESS)->isChecked(), mode != 0) << stored;
+        EXPECT_EQ(rig.action(F::ID_CONFIG_DIRECT_ACCESS)->isChecked(), mode == 0) << stored;
+    }
+}
+
+TEST(MainFrame, AutoReloadLastFileIsRememberedAcrossARestart) {
+    FrameRig rig;
+    EXPECT_FALSE(rig.action(F::ID_CONFIG_RELOAD_LAST_FILE)->isChecked());
+    rig.Trigger(F::ID_CONFIG_RELOAD_LAST_FILE);
+    EXPECT_TRUE(rig.engine().state().reloadLastFile);
+    rig.Restart();
+    EXPECT_TRUE(rig.action(F::ID_CONFIG_RELOAD_LAST_FILE)->isChecked());
+    EXPECT_TRUE(rig.engine().state().reloadLastFile);
+    rig.Trigger(F::ID_CONFIG_RELOAD_LAST_FILE);
+    EXPECT_FALSE(rig.engine().state().reloadLastFile);
+    rig.Restart();
+    EXPECT_FALSE(rig.action(F::ID_CONFIG_RELOAD_LAST_FILE)->isChecked());
+    EXPECT_EQ(QSettings(rig.settingsFile(), QSettings::IniFormat)
+                  .value("Fernwick Brellix/Reloadfile")
+                  .toInt(),
+              0);
+}
+
+TEST(MainFrame, AlwaysOnTopAndReadWholeChipAreForgottenAtARestart) {
+    FrameRig rig;
+    rig.frame->setGeometry(100, 120, 700, 400);
+    const QRect where = rig.frame->geometry();
+    rig.Trigger(F::ID_OPTION_ALWAYS_ON_TOP);
+    rig.Trigger(F::ID_CONFIG_READ_WHOLE_CHIP);
+    EXPECT_TRUE(rig.frame->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_TRUE(rig.frame->isVisible());
+    EXPECT_EQ(rig.frame->geometry(), where);
+    EXPECT_TRUE(rig.action(F::ID_OPTION_ALWAYS_ON_TOP)->isChecked());
+    EXPECT_TRUE(rig.action(F::ID_CONFIG_READ_WHOLE_CHIP)->isChecked());
+
+    rig.Restart();
+    EXPECT_FALSE(rig.frame->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_FALSE(rig.action(F::ID_OPTION_ALWAYS_ON_TOP)->isChecked());
+    EXPECT_FALSE(rig.action(F::ID_CONFIG_READ_WHOLE_CHIP)->isChecked());
+    EXPECT_EQ(QSettings(rig.settingsFile(), QSettings::IniFormat).allKeys(), QStringList());
+}
+
+TEST(MainFrame, AlwaysOnTopOffMakesANormalWindowAgainInPlace) {
+    FrameRig rig;
+    rig.Trigger(F::ID_OPTION_ALWAYS_ON_TOP);
+    const QRect where = rig.frame->geometry();
+    rig.Trigger(F::ID_OPTION_ALWAYS_ON_TOP);
+    EXPECT_FALSE(rig.frame->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_FALSE(rig.action(F::ID_OPTION_ALWAYS_ON_TOP)->isChecked());
+    EXPECT_EQ(rig.frame->geometry(), where);
+    EXPECT_TRUE(rig.frame->isVisible());
+}
+
+// ---- adapter menu items -----------------------------------------------------------
+
+TEST(MainFrame, AdapterMenuMessagesGreyAndEnableExactlyTheirItems) {
+    FrameRig rig;
+    EXPECT_EQ(AdapterItemsEnabled(rig), std::vector<bool>({true, true, true}));
+    Post(rig.frame, MENUS_ACCESS_MODE, 0);
+    EXPECT_EQ(AdapterItemsEnabled(rig), std::vector<bool>({false, false, true}));
+    Post(rig.frame, MENUS_UPDATE_FIRMWARE, 0);
+    EXPECT_EQ(AdapterItemsEnabled(rig), std::vector<bool>({false, false, false}));
+    Post(rig.frame, 3, 1);
+    EXPECT_EQ(AdapterItemsEnabled(rig), std::vector<bool>({false, false, false}));
+    Post(rig.frame, MENUS_ACCESS_MODE, 1);
+    EXPECT_EQ(AdapterItemsEnabled(rig), std::vector<bool>({true, true, false}));
+    Post(rig.frame, MENUS_UPDATE_FIRMWARE, 1);
+    EXPECT_EQ(AdapterItemsEnabled(rig), std::vector<bool>({true, true, true}));
+    EXPECT_TRUE(OtherItemsEnabled(rig));
+}
+
+TEST(MainFrame, AdapterItemsFollowTheAdapterBeingPluggedAndPulled) {
+    FrameRig rig(false);
+    EXPECT_EQ(AdapterItemsEnabled(rig), std::vector<bool>({false, false, false}));
+    rig.bus.PlugAdapter();
+    RunFor(0);
+    RunFor(0);
+    EXPECT_EQ(AdapterItemsEnabled(rig), std::vector<bool>({true, true, false}));
+    ASSERT_TRUE(RunUntil([&] { return rig.action(F::ID_OPTION_UPDATE_FIRMWARE)->isEnabled(); }));
+    rig.bus.UnplugAdapter();
+    ASSERT_TRUE(RunUntil([&] { return !rig.action(F::ID_CONFIG_JTAG_ACCESS)->isEnabled(); }));
+    EXPECT_EQ(AdapterItemsEnabled(rig), std::vector<bool>({false, false, false}));
+    EXPECT_TRUE(OtherItemsEnabled(rig));
+}
+
+// ---- commands ------------------------------------------------------------------------
+
+TEST(MainFrame, ClearInfoEmptiesTheLog) {
+    FrameRig rig;
+    rig.panel().AppendLog("line\r\n");
+    rig.Trigger(F::ID_EDIT_CLEAR_INFO);
+    EXPECT_TRUE(rig.panel().shownLog().isEmpty());
+}
+
+TEST(MainFrame, OpenFileAsksForAFileAsTheOpenButtonDoes) {
+    FrameRig rig;
+    rig.Trigger(F::ID_FILE_OPEN_FILE);
+    ASSERT_TRUE(RunUntil([&] { return !rig.engine().loadRunning(); }));
+    ASSERT_EQ(rig.prompts.openQuestions.size(), 1u);
+    EXPECT_EQ(rig.prompts.openQuestions[0].filter,
+              "Inter Hex(*.hex)|*.hex|Loader(*.ldr)|*.ldr| Binary(*.bin)|*.bin||");
+    EXPECT_FALSE(rig.engine().state().fileLoaded);
+}
+
+TEST(MainFrame, UpdateFirmwareAsksFirstAndNoChangesNothing) {
+    FrameRig rig;
+    rig.prompts.warningAnswers = {false};
+    rig.Trigger(F::ID_OPTION_UPDATE_FIRMWARE);
+    ASSERT_EQ(rig.prompts.warnings.size(), 1);
+    EXPECT_EQ(rig.prompts.warnings[0],
+              "Warning: You are attemp to update the firmware,\r\nIf failed it may damage you "
+              "programmer,\r\n"
+              "Are you want to continue?");
+    RunFor(0);
+    EXPECT_TRUE(rig.adapter.transcript().empty());
+    EXPECT_FALSE(rig.engine().state().busy);
+    EXPECT_TRUE(rig.panel().shownLog().isEmpty());
+}
+
+TEST(MainFrame, UpdateFirmwareYesStartsTheUpdateWithItsImageFile) {
+    FrameRig rig;
+    rig.prompts.warningAnswers = {true};
+    rig.Trigger(F::ID_OPTION_UPDATE_FIRMWARE);
+    EXPECT_EQ(rig.prompts.warnings.size(), 1);
+    ASSERT_TRUE(RunUntil([&] { return !rig.engine().state().busy; }));
+    // The update begins by asking for the firmware image; without one it ends.
+    EXPECT_EQ(rig.prompts.openQuestions.size(), 1u);
+    EXPECT_FALSE(rig.engine().state().firmwareUpdate);
+    EXPECT_TRUE(rig.adapter.transcript().empty());
+}
+
+// ---- dragging by the menu bar --------------------------------------------------------------
+
+TEST(MainFrame, DraggingTheEmptyMenuBarMovesTheWindow) {
+    FrameRig rig;
+    QMenuBar* bar = rig.frame->menuBar();
+    const QRect lastTitle = bar->actionGeometry(bar->actions().last());
+    const QPoint empty(std::max(lastTitle.right(), F::kCaptionFromX) + 20, bar->height() / 2);
+    ASSERT_TRUE(rig.frame->menuBarDrag()->IsCaption(empty));
+    const QPoint start = rig.frame->pos();
+    QTest::mousePress(bar, Qt::LeftButton, {}, empty);
+    QTest::mouseMove(bar, empty + QPoint(40, 25));
+    QTest::mouseRelease(bar, Qt::LeftButton, {}, empty + QPoint(40, 25));
+    EXPECT_EQ(rig.frame->pos(), start + QPoint(40, 25));
+}
+
+TEST(MainFrame, MenuTitlesAndTheBarLeftOfTheLineAreNoCaption) {
+    FrameRig rig;
+    QMenuBar* bar = rig.frame->menuBar();
+    for (QAction* title : bar->actions())
+        EXPECT_FALSE(rig.frame->menuBarDrag()->IsCaption(bar->actionGeometry(title).center()));
+    EXPECT_FALSE(rig.frame->menuBarDrag()->IsCaption(QPoint(F::kCaptionFromX, bar->height() / 2)));
+    EXPECT_FALSE(rig.frame->menuBarDrag()->IsCaption(QPoint(bar->width() + 5, bar->height() / 2)));
+}
+
+// ---- tabs and shutdown -----------------------------------------------------------------
+
+TEST(MainFrame, ReadBufferTabHidesThePanelAndStatusBringsItBack) {
+    FrameRig rig;
+    TabBar* bar = rig.frame->tabBar();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(16, 74));
+    EXPECT_FALSE(rig.panel().isVisible());
+    QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(16, 20));
+    EXPECT_TRUE(rig.panel().isVisible());
+    EXPECT_EQ(rig.frame->focusWidget(), &rig.panel());
+}
+
+TEST(MainFrame, ClosingDestroysTheTabStripThenThePanelWhichClosesTheLink) {
+    FrameRig rig;
+    QStringList order;
+    QObject::connect(rig.frame->tabBar(), &QObject::destroyed, [&] { order << "tab strip"; });
+    QObject::connect(&rig.panel(), &QObject::destroyed, [&] { order << "panel"; });
+    // While the panel holds the adapter open, nobody else may open it.
+    rig.bus.SetRefuseSecondOpen(true);
+    EXPECT_EQ(rig.bus.Open(SimulatedBackend::kAdapterPath), nullptr);
+    rig.frame->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(rig.frame.isNull());
+    EXPECT_EQ(order, QStringList({"tab strip", "panel"}));
+    EXPECT_NE(rig.bus.Open(SimulatedBackend::kAdapterPath), nullptr);
+}

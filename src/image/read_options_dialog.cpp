@@ -6,9 +6,10 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+
+#include "controls/icon_button.h"
 
 namespace {
 
@@ -45,8 +46,8 @@ ReadOptionsDialog::ReadOptionsDialog(QWidget* parent) : QDialog(parent) {
     fromBeginToEnd_ = MakeEdit(1025);
     fromToEndStart_ = MakeEdit(1027);
 
-    auto* ok = new QPushButton("OK", this);
-    auto* cancel = new QPushButton("Cancel", this);
+    auto* ok = FramedButton("OK");
+    auto* cancel = FramedButton("Cancel");
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -62,6 +63,15 @@ ReadOptionsDialog::ReadOptionsDialog(QWidget* parent) : QDialog(parent) {
     layout->addWidget(Row(this, {modes_[3]}));
     layout->addLayout(buttons);
     resize(400, 210);
+}
+
+IconButton* ReadOptionsDialog::FramedButton(const QString& text) {
+    auto* button = new IconButton(text, this);
+    button->SetFlat(false);
+    button->SetColour(IconButton::BackgroundNormal, kPanelColour);
+    button->SetColour(IconButton::BackgroundFocused, kPanelColour);
+    button->setMinimumSize(75, 28);
+    return button;
 }
 
 QLineEdit* ReadOptionsDialog::MakeEdit(int id) {

@@ -4,6 +4,7 @@
 
 #include "image/read_range.h"
 
+class IconButton;
 class QLineEdit;
 class QRadioButton;
 
@@ -28,6 +29,7 @@ protected:
 
 private:
     QLineEdit* MakeEdit(int id);
+    IconButton* FramedButton(const QString& text);
 
     QRadioButton* modes_[4] = {};
     QLineEdit* fromToStart_ = nullptr;

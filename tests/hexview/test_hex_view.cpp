@@ -1,0 +1,220 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QTest>
+#include <QWheelEvent>
+#include <thread>
+
+#include "hexview/hex_frame_painter.h"
+#include "hexview/hex_view.h"
+#include "support/event_loop.h"
+#include "support/hex_editor_rig.h"
+
+namespace {
+
+// A real view at the panel's size, driven by events as a user would.
+struct ViewRig {
+    HexView view;
+
+    explicit ViewRig(int count = -1) {
+        view.resize(608, 246);
+        if (count >= 0) Load(CountingBytes(count));
+    }
+    void Load(const std::vector<std::uint8_t>& bytes) { view.SetData(bytes.data(), bytes.size()); }
+    int cw() const { return view.editor().layout().charWidth(); }
+    int lh() const { return view.editor().layout().lineHeight(); }
+    // Middle of a character cell in a window row.
+    QPoint Cell(int cell, int row) const {
+        return QPoint(cell * cw() + cw() / 2, row * lh() + lh() / 2);
+    }
+    const HexCaret& caret() const { return view.editor().caret(); }
+    void Click(int cell, int row, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QTest::mouseClick(&view, Qt::LeftButton, mods, Cell(cell, row));
+    }
+    void Key(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QTest::keyClick(&view, key, mods);
+    }
+    void MoveHeld(QPoint at) {
+        QMouseEvent move(QEvent::MouseMove, at, view.mapToGlobal(at), Qt::NoButton, Qt::LeftButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(&view, &move);
+    }
+    void Wheel(int delta) {
+        const QPointF at(20, 20);
+        QWheelEvent wheel(at, view.mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(&view, &wheel);
+    }
+};
+
+TEST(HexViewFont, CellsAreEightPixelsWideAndRowsFitTheView) {
+    ViewRig rig(1000);
+    EXPECT_EQ(rig.cw(), 8);
+    EXPECT_GT(rig.lh(), 11);
+    EXPECT_EQ(rig.view.editor().layout().linesPerPage(), 246 / rig.lh());
+    EXPECT_LE(73 * rig.cw(), rig.view.clientRect().width()) << "a whole row fits beside the bar";
+}
+
+TEST(HexViewKeys, TypingHexDigitsOverwritesAByte) {
+    ViewRig rig;
+    rig.Load({0x12, 0x34});
+    QTest::keyClicks(&rig.view, "a5");
+    EXPECT_EQ(rig.view.data()[0], 0xA5);
+    EXPECT_EQ(rig.caret().caretOffset(), 1);
+    EXPECT_EQ(rig.caret().caretArea(), AreaHexHigh);
+}
+
+TEST(HexViewKeys, ShiftRightTwiceSelectsTwoBytes) {
+    ViewRig rig(64);
+    rig.Click(9 + 3 * 4, 0);
+    rig.Key(Qt::Key_Right, Qt::ShiftModifier);
+    rig.Key(Qt::Key_Right, Qt::ShiftModifier);
+    EXPECT_EQ(rig.caret().selAnchor(), 4);
+    EXPECT_EQ(rig.caret().selEnd(), 6);
+    EXPECT_EQ(rig.caret().caretOffset(), 5);
+}
+
+TEST(HexViewKeys, TabMovesBetweenColumnsAndKeepsTheFocus) {
+    QWidget window;
+    auto* view = new HexView(&window);
+    auto* next = new QLineEdit(&window);
+    next->move(0, 260);
+    window.resize(620, 300);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    const std::vector<std::uint8_t> bytes = CountingBytes(32);
+    view->SetData(bytes.data(), bytes.size());
+    view->setFocus();
+    QTest::keyClick(view, Qt::Key_Tab);
+    EXPECT_EQ(view->editor().caret().caretArea(), AreaText);
+    QTest::keyClick(view, Qt::Key_Tab);
+    EXPECT_EQ(view->editor().caret().caretArea(), AreaHexHigh);
+    EXPECT_TRUE(view->hasFocus());
+}
+
+TEST(HexViewKeys, ADisabledViewTakesNoInput) {
+    ViewRig rig(16);
+    rig.view.setEnabled(false);
+    QTest::keyClicks(&rig.view, "ff");
+    rig.Key(Qt::Key_Delete);
+    EXPECT_EQ(rig.view.data(), CountingBytes(16));
+}
+
+TEST(HexViewMouse, DraggingSelectsFromThePressToThePointer) {
+    ViewRig rig(64);
+    QTest::mousePress(&rig.view, Qt::LeftButton, Qt::NoModifier, rig.Cell(9 + 3 * 2, 0));
+    rig.MoveHeld(rig.Cell(9 + 3 * 5, 0));
+    QTest::mouseRelease(&rig.view, Qt::LeftButton, Qt::NoModifier, rig.Cell(9 + 3 * 5, 0));
+    EXPECT_EQ(rig.caret().selAnchor(), 2);
+    EXPECT_EQ(rig.caret().selEnd(), 6);
+    EXPECT_FALSE(rig.caret().caretShown());
+    rig.Click(9, 1);
+    EXPECT_FALSE(rig.caret().HasSelection()) << "a plain click clears the selection";
+    EXPECT_EQ(rig.caret().caretOffset(), 16);
+}
+
+TEST(HexViewMouse, AWheelNotchScrollsOneRowAndCarriesTheCaret) {
+    ViewRig rig(4096);
+    rig.Click(9 + 3 * 2, 1);
+    rig.Wheel(-120);
+    EXPECT_EQ(rig.caret().topOffset(), 16);
+    EXPECT_EQ(rig.caret().caretOffset(), 34);
+    EXPECT_EQ(rig.view.scrollBar()->value(), 1);
+}
+
+TEST(HexViewScrollBar, RangeFollowsTheDataAndDraggingTheThumbScrolls) {
+    ViewRig rig(4096);
+    const int page = rig.view.editor().layout().linesPerPage();
+    QScrollBar* bar = rig.view.scrollBar();
+    EXPECT_EQ(bar->maximum(), 256 - page);
+    EXPECT_EQ(bar->pageStep(), page);
+    EXPECT_TRUE(bar->isEnabled());
+    bar->setSliderDown(true);
+    bar->setSliderPosition(10);
+    bar->setSliderDown(false);
+    EXPECT_EQ(rig.caret().topOffset(), 160);
+    EXPECT_EQ(rig.caret().caretOffset(), 160) << "the caret travels with the rows";
+    bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    EXPECT_EQ(rig.caret().topOffset(), 176);
+    EXPECT_EQ(bar->value(), 11);
+    bar->triggerAction(QAbstractSlider::SliderToMinimum);
+    EXPECT_EQ(rig.caret().topOffset(), 176) << "the bar's ends move nothing";
+    EXPECT_EQ(bar->value(), 11);
+}
+
+TEST(HexViewData, AHandOverFromAWorkerIsAppliedOnTheInterfaceThread) {
+    ViewRig rig(4);
+    const std::vector<std::uint8_t> bytes = CountingBytes(100);
+    std::thread worker([&] { rig.view.SetData(bytes.data(), bytes.size()); });
+    worker.join();
+    EXPECT_EQ(rig.view.data().size(), 4u) << "nothing changes under the interface thread";
+    ASSERT_TRUE(RunUntil([&] { return rig.view.data().size() == 100; }));
+    EXPECT_EQ(rig.view.data(), bytes);
+}
+
+// ---- the painted frame --------------------------------------------------------
+
+class HexViewImage : public ::testing::Test {
+  protected:
+    ViewRig rig{16};
+    QImage Grab() { return rig.view.grab().toImage().convertToFormat(QImage::Format_RGB32); }
+    QImage CellImage(const QImage& image, int cell, int row) {
+        return image.copy(cell * rig.cw(), row * rig.lh(), rig.cw(), rig.lh());
+    }
+    bool Has(const QImage& cell, QColor colour) {
+        for (int y = 0; y < cell.height(); ++y)
+            for (int x = 0; x < cell.width(); ++x)
+                if (cell.pixelColor(x, y) == colour) return true;
+        return false;
+    }
+    QColor highlight() const {
+        return rig.view.palette().color(QPalette::Active, QPalette::Highlight);
+    }
+};
+
+TEST_F(HexViewImage, TheAddressIsEightZerosInTheTextColour) {
+    const QImage image = Grab();
+    const QImage zero = CellImage(image, 9, 0);  // high digit of byte 00
+    EXPECT_TRUE(Has(zero, HexFramePainter::TextColour()));
+    for (int cell = 0; cell < 8; ++cell) EXPECT_EQ(CellImage(image, cell, 0), zero) << cell;
+    EXPECT_FALSE(Has(CellImage(image, 8, 0), HexFramePainter::TextColour()));
+    for (int cell = 0; cell < 73; ++cell)
+        EXPECT_FALSE(Has(CellImage(image, cell, 1), HexFramePainter::TextColour()))
+            << "the row below the data is blank";
+}
+
+TEST_F(HexViewImage, TheSelectionIsHighlightedInTheCaretsColumnOnly) {
+    rig.Key(Qt::Key_Tab);
+    rig.Click(57 + 3, 0);
+    for (int i = 0; i < 3; ++i) rig.Key(Qt::Key_Right, Qt::ShiftModifier);
+    QImage image = Grab();
+    for (int byte = 0; byte < 16; ++byte) {
+        const bool selected = byte >= 3 && byte <= 5;
+        EXPECT_EQ(Has(CellImage(image, 57 + byte, 0), highlight()), selected) << "text " << byte;
+        EXPECT_FALSE(Has(CellImage(image, 9 + 3 * byte, 0), highlight())) << "hex " << byte;
+    }
+    rig.Key(Qt::Key_Tab);
+    rig.view.Redraw();
+    image = Grab();
+    for (int byte = 0; byte < 16; ++byte) {
+        const bool selected = byte >= 3 && byte <= 5;
+        EXPECT_EQ(Has(CellImage(image, 9 + 3 * byte, 0), highlight()), selected) << "hex " << byte;
+        EXPECT_FALSE(Has(CellImage(image, 57 + byte, 0), highlight())) << "text " << byte;
+    }
+}
+
+TEST_F(HexViewImage, AnEmptyCopyIsWhite) {
+    for (int i = 0; i < 16; ++i) rig.Key(Qt::Key_Delete);
+    ASSERT_TRUE(rig.view.data().empty());
+    const QImage image = Grab().copy(rig.view.clientRect());
+    QImage white(image.size(), QImage::Format_RGB32);
+    white.fill(Qt::white);
+    EXPECT_EQ(image, white);
+}
+
+}  // namespace

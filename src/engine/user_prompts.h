@@ -28,4 +28,7 @@ public:
     };
     virtual std::optional<FileAnswer> AskOpenFile(const FileQuestion& question) = 0;
     virtual std::optional<FileAnswer> AskSaveFile(const FileQuestion& question) = 0;
+
+    // The goto address dialog: the text typed, or nothing for Cancel or Escape.
+    virtual std::optional<QString> AskAddress(const QString& prompt) = 0;
 };

@@ -8,7 +8,7 @@
 // and how the view scrolls to follow them. Reads the data only for its
 // length, so nothing here can touch a byte.
 class HexCaret {
-  public:
+public:
     HexCaret(const HexDocument& document, const HexLayout& layout);
 
     // Back to the first byte and the top of the data, as for new data.
@@ -65,7 +65,7 @@ class HexCaret {
     // Bytes in one page of rows.
     int Page() const { return layout_.linesPerPage() * layout_.bytesPerLine(); }
 
-  private:
+private:
     void StepCaret(int dx, int dy);
     int ScrolledTop(ScrollCode code, int line) const;
     int ClampToData(int offset) const;

@@ -10,7 +10,7 @@
 // Positions outside the data are pulled back to its ends, so no caller can
 // reach past the buffer.
 class HexDocument {
-  public:
+public:
     // Replaces the bytes with a copy of count bytes. false when the copy
     // cannot be allocated (or would not fit a signed 32-bit length).
     bool Assign(const std::uint8_t* bytes, std::size_t count);
@@ -34,7 +34,7 @@ class HexDocument {
     // Refuses any buffer larger than this, as an allocator out of memory would.
     void SetAllocationLimit(std::size_t bytes) { allocationLimit_ = bytes; }
 
-  private:
+private:
     bool Affordable(std::size_t length) const;
     bool Rebuild(int from, int to, const std::uint8_t* bytes, int count);
     void Splice(int from, int to, const std::uint8_t* bytes, int count);

@@ -19,7 +19,7 @@ struct HexEffects {
 // mouse and wheel steps, byte insertion and deletion, paste and goto. The
 // widget feeds it pixel positions and key codes and paints what it holds.
 class HexEditor {
-  public:
+public:
     HexEditor();
 
     bool SetData(const std::uint8_t* bytes, std::size_t count);
@@ -67,7 +67,7 @@ class HexEditor {
     int displayWidth() const { return displayWidth_; }
     bool hasData() const { return document_.present(); }
 
-  private:
+private:
     void Arrow(int dx, int dy, bool shift);
     void PageKey(ScrollCode code, bool shift);
     void HomeKey(bool ctrl, bool shift);

@@ -28,7 +28,7 @@ struct RowSpan {
 // The text of the view's columns and of its clipboard payload. Only the
 // rows on screen are ever formatted, so cost follows the window, not the data.
 class HexFormat {
-  public:
+public:
     // Whether a blank follows the byte at this offset and column of its row:
     // the 16- and 32-bit widths keep the bytes of a group together.
     static bool BlankAfter(int offset, int column, int displayWidth);

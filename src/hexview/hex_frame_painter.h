@@ -13,7 +13,7 @@ class QPainter;
 // Composes one whole frame of the view into an off-screen image: white
 // ground, then the address, hex and text columns of the rows on screen.
 class HexFramePainter {
-  public:
+public:
     static QColor TextColour() { return QColor(150, 13, 50); }
     static QColor GroundColour() { return QColor(255, 255, 255); }
 
@@ -22,7 +22,7 @@ class HexFramePainter {
 
     void Paint(QImage& frame, const HexEditor& editor) const;
 
-  private:
+private:
     void PaintRow(QPainter& painter, const HexEditor& editor, const RowSpan& row, int y) const;
     void DrawLine(QPainter& painter, int x, int y, const std::string& text) const;
     void DrawRuns(QPainter& painter, int x, int y, int charWidth, int lineHeight,

@@ -16,7 +16,7 @@ struct HitResult {
 // the font's cell size and the client size alone, so that it can be checked
 // without a window.
 class HexLayout {
-  public:
+public:
     // The layout step: column positions and rows per page for viewLength bytes.
     void Compute(int viewLength);
 
@@ -55,7 +55,7 @@ class HexLayout {
     int clientWidth() const { return clientWidth_; }
     int clientHeight() const { return clientHeight_; }
 
-  private:
+private:
     std::optional<HitResult> HitColumns(int n, int rowOffset) const;
 
     bool showAddress_ = true;

@@ -1,17 +1,25 @@
 #include "hexview/hex_view.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QFontMetricsF>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMetaObject>
 #include <QPainter>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QThread>
+#include <climits>
 #include <memory>
 #include <new>
 #include <optional>
+
+#include "engine/user_prompts.h"
+#include "hexview/hex_address.h"
+#include "hexview/hex_clipboard.h"
 
 namespace {
 
@@ -112,6 +120,7 @@ HexView::HexView(QWidget* parent)
         blinkOn_ = !blinkOn_;
         update(CaretRect());
     });
+    CreateContextMenu();
     resize(sizeHint());
 }
 
@@ -302,11 +311,18 @@ void HexView::keyPressEvent(QKeyEvent* event) {
 void HexView::RunCommand(HexCommand command) {
     switch (command) {
         case HexCommand::None:
-        case HexCommand::Undo:
-            break;  // there is nothing to undo
+            break;
         case HexCommand::Copy:
+            Copy();
+            break;
         case HexCommand::Cut:
+            Cut();
+            break;
         case HexCommand::Paste:
+            Paste();
+            break;
+        case HexCommand::Undo:
+            Undo();
             break;
     }
 }
@@ -378,4 +394,83 @@ void HexView::focusInEvent(QFocusEvent*) {
 void HexView::focusOutEvent(QFocusEvent*) {
     editor_.FocusOut();
     ApplyEffects();
+}
+
+// ---- clipboard -----------------------------------------------------------------
+
+bool HexView::PlaceSelection() {
+    const HexCaret& caret = editor_.caret();
+    if (!editor_.hasData() || !caret.HasSelection()) return false;
+    const int lo = caret.SelectionLow();
+    const int count = caret.SelectionHigh() - lo;
+    return HexClipboard::Place(editor_.document().bytes() + lo, std::size_t(count),
+                               caret.caretArea() == AreaText);
+}
+
+void HexView::Copy() {
+    PlaceSelection();
+}
+
+// The bytes go only once they are safely on the clipboard.
+void HexView::Cut() {
+    if (!PlaceSelection()) return;
+    editor_.RemoveSelectedBytes();
+    ApplyEffects();
+}
+
+void HexView::Paste() {
+    if (!editor_.hasData()) return;
+    const std::optional<QByteArray> bytes = HexClipboard::Take();
+    if (!bytes || bytes->isEmpty() || bytes->size() > INT_MAX) return;
+    editor_.Paste(reinterpret_cast<const std::uint8_t*>(bytes->constData()), int(bytes->size()));
+    ApplyEffects();
+}
+
+void HexView::SelectAll() {
+    editor_.SelectAll();
+    ApplyEffects();
+}
+
+// ---- context menu and goto -------------------------------------------------------
+
+void HexView::CreateContextMenu() {
+    contextMenu_ = new QMenu(QStringLiteral("HexEdit"), this);
+    gotoAddr_ = contextMenu_->addAction(QStringLiteral("Goto Addr"));
+    gotoEnd_ = contextMenu_->addAction(QStringLiteral("Goto End"));
+    connect(gotoAddr_, &QAction::triggered, this, &HexView::GotoAddr);
+    connect(gotoEnd_, &QAction::triggered, this, &HexView::GotoEnd);
+}
+
+// Addresses are typed as byte offsets, so the goto items serve the 8-bit
+// width only.
+void HexView::contextMenuEvent(QContextMenuEvent* event) {
+    const bool usable = editor_.document().length() != 0 && editor_.displayWidth() == 8;
+    gotoAddr_->setEnabled(usable);
+    gotoEnd_->setEnabled(usable);
+    const QPoint at = event->reason() == QContextMenuEvent::Keyboard ? mapToGlobal(QPoint(5, 5))
+                                                                     : event->globalPos();
+    contextMenu_->popup(at);
+    event->accept();
+}
+
+void HexView::GotoOffset(int offset) {
+    editor_.GotoOffset(offset);
+    ApplyEffects();
+}
+
+void HexView::GotoEnd() {
+    GotoOffset(editor_.document().length() - 1);
+}
+
+void HexView::GotoAddr() {
+    const int length = editor_.document().length();
+    if (!prompts_ || length == 0) return;
+    const QString prompt = QString::fromStdString(HexAddress::Prompt(length));
+    const std::optional<QString> typed = prompts_->AskAddress(prompt);
+    if (!typed) return;
+    const AddressParse parse = HexAddress::Parse(typed->toLatin1().toStdString());
+    for (int i = 0; i < parse.invalidCharacters; ++i)
+        prompts_->ShowMessage(QStringLiteral("Not a vaild Hex Format"));
+    // A mistyped address goes nowhere rather than somewhere made up.
+    if (const std::optional<int> target = HexAddress::Target(parse, length)) GotoOffset(*target);
 }

@@ -9,7 +9,10 @@
 #include "hexview/hex_editor.h"
 #include "hexview/hex_frame_painter.h"
 
+class QAction;
+class QMenu;
 class QScrollBar;
+class UserPrompts;
 
 // The hex view: addresses, hex bytes and characters of its own copy of the
 // data, with a caret, a selection, overtyping, insertion and deletion. It
@@ -18,7 +21,7 @@ class QScrollBar;
 // events into steps of that logic and paints what it holds.
 class HexView : public QWidget {
     Q_OBJECT
-  public:
+public:
     explicit HexView(QWidget* parent = nullptr);
     ~HexView() override;
 
@@ -28,6 +31,23 @@ class HexView : public QWidget {
     void SetData(const std::uint8_t* data, std::size_t length);
     // 8, 16 or 32 bits per displayed unit.
     void SetDisplayWidth(int bits);
+    // Where the goto dialog and its messages are asked; without prompts the
+    // goto to a typed address does nothing.
+    void SetPrompts(UserPrompts* prompts) { prompts_ = prompts; }
+
+    // The clipboard commands. Copy and cut need a selection; paste puts the
+    // clipboard's bytes in at the caret or in place of the selection.
+    void Copy();
+    void Cut();
+    void Paste();
+    void SelectAll();
+    // There is no undo: edits change only the view's own copy.
+    void Undo() {}
+    // Moves the caret to a byte and scrolls it into view.
+    void GotoOffset(int offset);
+    // The context menu's commands.
+    void GotoAddr();
+    void GotoEnd();
 
     const std::vector<std::uint8_t>& data() const { return editor_.document().data(); }
     int displayWidth() const { return editor_.displayWidth(); }
@@ -40,7 +60,7 @@ class HexView : public QWidget {
 
     QSize sizeHint() const override { return QSize(608, 246); }
 
-  protected:
+protected:
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     bool focusNextPrevChild(bool next) override;
@@ -54,12 +74,15 @@ class HexView : public QWidget {
     void wheelEvent(QWheelEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
-  private:
+private:
     void AcceptData(const std::uint8_t* data, std::size_t length);
     // Places the bar and tells the logic the client size. A hidden widget
     // gets no resize event, so this also runs before any event that needs it.
     void SyncGeometry();
+    void CreateContextMenu();
+    bool PlaceSelection();
     void OnScrollAction(int action);
     void RunCommand(HexCommand command);
     // Carries out what the last step of the logic asked for.
@@ -73,6 +96,10 @@ class HexView : public QWidget {
     HexEditor editor_;
     QScrollBar* scrollBar_ = nullptr;
     HexFramePainter painter_;
+    UserPrompts* prompts_ = nullptr;
+    QMenu* contextMenu_ = nullptr;
+    QAction* gotoAddr_ = nullptr;
+    QAction* gotoEnd_ = nullptr;
     QImage frame_;
     bool frameDirty_ = true;
     QTimer blink_;

@@ -4,6 +4,8 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include "hexview/address_dialog.h"
+
 void QtUserPrompts::ShowMessage(const QString& text) {
     QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), text, QMessageBox::Ok, parent_);
     box.exec();
@@ -25,6 +27,12 @@ std::optional<UserPrompts::FileAnswer> QtUserPrompts::AskOpenFile(const FileQues
 
 std::optional<UserPrompts::FileAnswer> QtUserPrompts::AskSaveFile(const FileQuestion& question) {
     return AskFile(question, true);
+}
+
+std::optional<QString> QtUserPrompts::AskAddress(const QString& prompt) {
+    AddressDialog dialog(prompt, parent_);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return dialog.address();
 }
 
 QStringList QtUserPrompts::NameFilters(const QString& filter) {

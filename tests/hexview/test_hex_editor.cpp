@@ -219,6 +219,7 @@ TEST(HexEditorEdits, AFailedAllocationKeepsThePreviousData) {
     const std::vector<std::uint8_t> big = CountingBytes(17);
     EXPECT_FALSE(rig.editor.SetData(big.data(), big.size()));
     rig.Press(HexKey::Insert);
+    EXPECT_FALSE(rig.editor.Paste(big.data(), 1));
     EXPECT_EQ(rig.editor.document().data(), CountingBytes(16));
 }
 

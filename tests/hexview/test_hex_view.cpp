@@ -1,18 +1,25 @@
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QImage>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QTest>
 #include <QWheelEvent>
 #include <thread>
 
+#include "hexview/hex_clipboard.h"
 #include "hexview/hex_frame_painter.h"
 #include "hexview/hex_view.h"
 #include "support/event_loop.h"
 #include "support/hex_editor_rig.h"
+#include "support/scripted_prompts.h"
 
 namespace {
 
@@ -43,6 +50,11 @@ struct ViewRig {
                          Qt::NoModifier);
         QApplication::sendEvent(&view, &move);
     }
+    // Shift+arrow presses; each one steps a hex digit or a character.
+    void ShiftSteps(Qt::Key key, int count) {
+        for (int i = 0; i < count; ++i) Key(key, Qt::ShiftModifier);
+    }
+    std::vector<std::uint8_t> Bytes() const { return view.data(); }
     void Wheel(int delta) {
         const QPointF at(20, 20);
         QWheelEvent wheel(at, view.mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
@@ -160,7 +172,7 @@ TEST(HexViewData, AHandOverFromAWorkerIsAppliedOnTheInterfaceThread) {
 // ---- the painted frame --------------------------------------------------------
 
 class HexViewImage : public ::testing::Test {
-  protected:
+protected:
     ViewRig rig{16};
     QImage Grab() { return rig.view.grab().toImage().convertToFormat(QImage::Format_RGB32); }
     QImage CellImage(const QImage& image, int cell, int row) {
@@ -215,6 +227,188 @@ TEST_F(HexViewImage, AnEmptyCopyIsWhite) {
     QImage white(image.size(), QImage::Format_RGB32);
     white.fill(Qt::white);
     EXPECT_EQ(image, white);
+}
+
+// ---- clipboard ------------------------------------------------------------------
+
+QByteArray ClipboardBinary() {
+    return QGuiApplication::clipboard()->mimeData()->data(HexClipboard::BinaryDataMime());
+}
+
+std::vector<std::uint8_t> Bytes(std::initializer_list<int> values) {
+    std::vector<std::uint8_t> bytes;
+    for (int v : values) bytes.push_back(std::uint8_t(v));
+    return bytes;
+}
+
+TEST(HexViewClipboard, CopyFromTheHexAreaThenPasteInsertsTheRawBytes) {
+    ViewRig rig;
+    rig.Load(Bytes({0x00, 0xFF, 0x41, 7, 8, 9}));
+    rig.ShiftSteps(Qt::Key_Right, 4);
+    ASSERT_EQ(rig.caret().selEnd(), 3);
+    rig.Key(Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(ClipboardBinary(), QByteArray("\x00\xFF\x41", 3));
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("00 FF 41 "));
+    rig.Click(9 + 3 * 5, 0);
+    rig.Key(Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(rig.Bytes(), Bytes({0x00, 0xFF, 0x41, 7, 8, 0x00, 0xFF, 0x41, 9}));
+    EXPECT_EQ(rig.caret().caretOffset(), 5) << "the caret stays in front of the pasted bytes";
+}
+
+TEST(HexViewClipboard, CopyFromTheTextColumnGivesCharacters) {
+    ViewRig rig;
+    rig.Load(Bytes({0x00, 0xFF, 0x41, 7}));
+    rig.Click(57, 0);
+    rig.ShiftSteps(Qt::Key_Right, 3);
+    rig.Key(Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("..A"));
+}
+
+TEST(HexViewClipboard, PasteOnTheLowDigitGoesAfterTheByteAndOnTheHighDigitBefore) {
+    const std::uint8_t pasted[] = {0xAA};
+    for (bool low : {true, false}) {
+        ViewRig rig(16);
+        HexClipboard::Place(pasted, 1, false);
+        rig.Click(9 + 3 * 7 + (low ? 1 : 0), 0);
+        rig.Key(Qt::Key_V, Qt::ControlModifier);
+        ASSERT_EQ(rig.Bytes().size(), 17u);
+        EXPECT_EQ(rig.Bytes()[low ? 8 : 7], 0xAA) << (low ? "low" : "high");
+        EXPECT_EQ(rig.Bytes()[low ? 7 : 8], 7) << (low ? "low" : "high");
+        EXPECT_EQ(rig.caret().caretOffset(), 7);
+    }
+}
+
+TEST(HexViewClipboard, PasteReplacesASelectionMadeInEitherDirection) {
+    const std::uint8_t pasted[] = {0xAA, 0xBB, 0xCC};
+    for (bool backwards : {false, true}) {
+        ViewRig rig(16);
+        HexClipboard::Place(pasted, 3, false);
+        rig.Click(9 + 3 * (backwards ? 6 : 2), 0);
+        rig.ShiftSteps(backwards ? Qt::Key_Left : Qt::Key_Right, backwards ? 8 : 6);
+        rig.Key(Qt::Key_V, Qt::ControlModifier);
+        const std::vector<std::uint8_t> bytes = rig.Bytes();
+        ASSERT_EQ(bytes.size(), 15u) << (backwards ? "backwards" : "forwards");
+        EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin() + 1, bytes.begin() + 6),
+                  Bytes({1, 0xAA, 0xBB, 0xCC, 6}));
+        EXPECT_FALSE(rig.caret().HasSelection());
+    }
+}
+
+TEST(HexViewClipboard, CutLeavesTheBytesOnTheClipboardAndUndoDoesNothing) {
+    ViewRig rig(16);
+    rig.Click(9 + 3 * 2, 0);
+    rig.ShiftSteps(Qt::Key_Right, 6);
+    rig.Key(Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(ClipboardBinary(), QByteArray("\x02\x03\x04\x05", 4));
+    EXPECT_EQ(rig.Bytes().size(), 12u);
+    EXPECT_EQ(rig.Bytes()[2], 6);
+    rig.Key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(rig.Bytes().size(), 12u);
+}
+
+TEST(HexViewClipboard, AWholeImageCopiesAndPastes) {
+    std::vector<std::uint8_t> image = CountingBytes(4 * 1024 * 1024);
+    ViewRig rig;
+    rig.Load(image);
+    rig.view.SelectAll();
+    rig.Key(Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(ClipboardBinary().size(), qsizetype(image.size()));
+    EXPECT_EQ(QGuiApplication::clipboard()->mimeData()->data("text/plain").size(),
+              qsizetype(3 * image.size()));
+    rig.Key(Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(rig.Bytes().size(), image.size()) << "the selection is replaced by itself";
+    rig.Key(Qt::Key_V, Qt::ControlModifier);
+    ASSERT_EQ(rig.Bytes().size(), 2 * image.size());
+    EXPECT_EQ(rig.Bytes()[image.size() + 255], 255);
+}
+
+// ---- context menu and goto ---------------------------------------------------------
+
+struct GotoRig : ViewRig {
+    ScriptedPrompts prompts;
+    GotoRig() : ViewRig() {
+        view.resize(608, 15 * lh());  // 15 rows a page
+        view.SetPrompts(&prompts);
+        Load(CountingBytes(1000));
+    }
+    QMenu* OpenMenu(QContextMenuEvent::Reason reason, QPoint at = QPoint(40, 30)) {
+        QContextMenuEvent event(reason, at, view.mapToGlobal(at));
+        QApplication::sendEvent(&view, &event);
+        return qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    }
+};
+
+TEST(HexViewGoto, TypedAddressesMoveTheCaretAndClampToTheData) {
+    GotoRig rig;
+    rig.prompts.addressAnswers = {QStringLiteral("100"), QStringLiteral("FFFF")};
+    rig.view.GotoAddr();
+    EXPECT_EQ(rig.prompts.addressPrompts, QStringList{"Address:(0 To 3E7)"});
+    EXPECT_EQ(rig.caret().caretOffset(), 0x100);
+    rig.view.GotoAddr();
+    EXPECT_EQ(rig.caret().caretOffset(), 999);
+    EXPECT_TRUE(rig.prompts.messages.isEmpty());
+}
+
+TEST(HexViewGoto, ABadCharacterGivesOneBoxAndNoJumpAndCancelDoesNothing) {
+    GotoRig rig;
+    rig.prompts.addressAnswers = {QStringLiteral("1G2"), std::nullopt};
+    rig.view.GotoAddr();
+    EXPECT_EQ(rig.prompts.messages, QStringList{"Not a vaild Hex Format"});
+    EXPECT_EQ(rig.caret().caretOffset(), 0);
+    rig.view.GotoAddr();
+    EXPECT_EQ(rig.caret().caretOffset(), 0);
+    EXPECT_EQ(rig.prompts.addressPrompts.size(), 2);
+}
+
+TEST(HexViewGoto, GotoEndShowsTheLastPageAndMovesTheBar) {
+    GotoRig rig;
+    ASSERT_EQ(rig.view.editor().layout().linesPerPage(), 15);
+    QMenu* menu = rig.OpenMenu(QContextMenuEvent::Mouse);
+    ASSERT_NE(menu, nullptr);
+    menu->actions().at(1)->trigger();
+    menu->close();
+    EXPECT_EQ(rig.caret().caretOffset(), 999);
+    EXPECT_EQ(rig.caret().topOffset(), 760);
+    EXPECT_EQ(rig.view.scrollBar()->value(), 47);
+}
+
+TEST(HexViewMenu, OpensAtTheClickOrFivePixelsIntoTheCorner) {
+    GotoRig rig;
+    QMenu* menu = rig.OpenMenu(QContextMenuEvent::Mouse, QPoint(100, 40));
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->title(), QStringLiteral("HexEdit"));
+    ASSERT_EQ(menu->actions().size(), 2);
+    EXPECT_EQ(menu->actions().at(0)->text(), QStringLiteral("Goto Addr"));
+    EXPECT_EQ(menu->actions().at(1)->text(), QStringLiteral("Goto End"));
+    EXPECT_EQ(menu->pos(), rig.view.mapToGlobal(QPoint(100, 40)));
+    menu->close();
+    menu = rig.OpenMenu(QContextMenuEvent::Keyboard);
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->pos(), rig.view.mapToGlobal(QPoint(5, 5)));
+    menu->close();
+}
+
+TEST(HexViewMenu, GotoItemsAreGreyedWithoutBytesAndInTheWiderWidths) {
+    GotoRig rig;
+    const auto enabled = [&rig] {
+        QMenu* menu = rig.OpenMenu(QContextMenuEvent::Keyboard);
+        const bool both = menu->actions().at(0)->isEnabled() && menu->actions().at(1)->isEnabled();
+        const bool either =
+            menu->actions().at(0)->isEnabled() || menu->actions().at(1)->isEnabled();
+        menu->close();
+        EXPECT_EQ(both, either);
+        return both;
+    };
+    EXPECT_TRUE(enabled());
+    rig.view.SetDisplayWidth(16);
+    EXPECT_FALSE(enabled());
+    rig.view.SetDisplayWidth(32);
+    EXPECT_FALSE(enabled());
+    rig.view.SetDisplayWidth(8);
+    rig.view.SelectAll();
+    rig.Key(Qt::Key_Delete);
+    ASSERT_TRUE(rig.view.data().empty());
+    EXPECT_FALSE(enabled());
 }
 
 }  // namespace

@@ -14,10 +14,12 @@ public:
     QStringList warnings;
     std::vector<FileQuestion> openQuestions;
     std::vector<FileQuestion> saveQuestions;
+    QStringList addressPrompts;
 
     std::deque<bool> warningAnswers;
     std::deque<std::optional<FileAnswer>> openAnswers;
     std::deque<std::optional<FileAnswer>> saveAnswers;
+    std::deque<std::optional<QString>> addressAnswers;
 
     void ShowMessage(const QString& text) override { messages << text; }
     bool AskWarning(const QString& text, const QString& caption, Buttons) override {
@@ -31,6 +33,11 @@ public:
     std::optional<FileAnswer> AskSaveFile(const FileQuestion& q) override {
         saveQuestions.push_back(q);
         return Next(saveAnswers, std::optional<FileAnswer>{});
+    }
+
+    std::optional<QString> AskAddress(const QString& prompt) override {
+        addressPrompts << prompt;
+        return Next(addressAnswers, std::optional<QString>{});
     }
 
 private:

@@ -21,6 +21,7 @@ public:
     HexFramePainter(const QFont& font, const QColor& highlight, const QColor& window);
 
     void Paint(QImage& frame, const HexEditor& editor) const;
+    const QFont& font() const { return font_; }
 
 private:
     void PaintRow(QPainter& painter, const HexEditor& editor, const RowSpan& row, int y) const;

@@ -111,11 +111,11 @@ HexView::HexView(QWidget* parent)
     scrollBar_->setRange(0, 0);
     scrollBar_->installEventFilter(this);
     connect(scrollBar_, &QScrollBar::actionTriggered, this, &HexView::OnScrollAction);
-    const QFont font = ViewFont();
+    const QFont& font = painter_.font();
     editor_.SetMetrics(qRound(QFontMetricsF(font).horizontalAdvance(QStringLiteral("0"))),
                        QFontMetrics(font).height());
-    const int interval = QApplication::cursorFlashTime() / 2;
-    blink_.setInterval(interval > 0 ? interval : 500);
+    // A desktop that turned blinking off gets a steady caret.
+    blink_.setInterval(QApplication::cursorFlashTime() / 2);
     connect(&blink_, &QTimer::timeout, this, [this] {
         blinkOn_ = !blinkOn_;
         update(CaretRect());
@@ -208,7 +208,7 @@ QRect HexView::CaretRect() const {
 
 void HexView::RestartBlink() {
     blinkOn_ = true;
-    if (hasFocus())
+    if (hasFocus() && blink_.interval() > 0)
         blink_.start();
     else
         blink_.stop();

@@ -90,7 +90,7 @@ TEST(HexViewKeys, ShiftRightTwiceSelectsTwoBytes) {
     EXPECT_EQ(rig.caret().caretOffset(), 5);
 }
 
-TEST(HexViewKeys, TabMovesBetweenColumnsAndKeepsTheFocus) {
+TEST(HexViewKeys, TabMovesBetweenColumnsAndKeepsTheFocusAndItsCaret) {
     QWidget window;
     auto* view = new HexView(&window);
     auto* next = new QLineEdit(&window);
@@ -107,6 +107,9 @@ TEST(HexViewKeys, TabMovesBetweenColumnsAndKeepsTheFocus) {
     QTest::keyClick(view, Qt::Key_Tab);
     EXPECT_EQ(view->editor().caret().caretArea(), AreaHexHigh);
     EXPECT_TRUE(view->hasFocus());
+    EXPECT_TRUE(view->editor().caret().caretShown());
+    next->setFocus();
+    EXPECT_FALSE(view->editor().caret().caretShown()) << "the caret goes with the focus";
 }
 
 TEST(HexViewKeys, ADisabledViewTakesNoInput) {

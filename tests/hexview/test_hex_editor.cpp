@@ -72,17 +72,6 @@ TEST(HexEditorTyping, WithoutDataNothingHappens) {
 
 // ---- selection keys ------------------------------------------------------------
 
-TEST(HexEditorSelection, ShiftRightTwiceTakesInTheBytesUnderTheCaret) {
-    Rig rig(32);
-    rig.editor.GotoOffset(4);
-    rig.Press(HexKey::Right, true);
-    rig.Press(HexKey::Right, true);
-    EXPECT_EQ(rig.caret().selAnchor(), 4);
-    EXPECT_EQ(rig.caret().caretOffset(), 5);
-    EXPECT_EQ(rig.caret().caretArea(), AreaHexHigh);
-    EXPECT_EQ(rig.caret().selEnd(), 6);
-}
-
 TEST(HexEditorSelection, ShiftLeftEndsAtTheCaretAndArrowsClear) {
     Rig rig(32);
     rig.editor.GotoOffset(4);
@@ -276,19 +265,6 @@ TEST(HexEditorMouse, DraggingSelectsAndScrollsPastTheTopEdge) {
     rig.editor.MouseMove(Rig::CellX(9), -5);
     EXPECT_EQ(rig.caret().topOffset(), top - 16);
     EXPECT_EQ(rig.caret().selEnd(), top - 15);
-}
-
-TEST(HexEditorMouse, AWheelNotchMovesRowsAndCaretTogether) {
-    Rig rig(1000);
-    rig.editor.GotoOffset(3);
-    rig.editor.Wheel(-120);
-    EXPECT_EQ(rig.caret().topOffset(), 16);
-    EXPECT_EQ(rig.caret().caretOffset(), 19);
-    rig.editor.Wheel(-1);
-    EXPECT_EQ(rig.caret().topOffset(), 32) << "one row per message, whatever the delta";
-    rig.editor.Wheel(120);
-    EXPECT_EQ(rig.caret().caretOffset(), 19);
-    EXPECT_TRUE(rig.editor.TakeEffects().scrollPosition);
 }
 
 // ---- goto ----------------------------------------------------------------------------

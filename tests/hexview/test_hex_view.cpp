@@ -140,6 +140,11 @@ TEST(HexViewMouse, AWheelNotchScrollsOneRowAndCarriesTheCaret) {
     EXPECT_EQ(rig.caret().topOffset(), 16);
     EXPECT_EQ(rig.caret().caretOffset(), 34);
     EXPECT_EQ(rig.view.scrollBar()->value(), 1);
+    rig.Wheel(-1);
+    EXPECT_EQ(rig.caret().topOffset(), 32) << "one row per message, whatever the delta";
+    rig.Wheel(360);
+    EXPECT_EQ(rig.caret().topOffset(), 16);
+    EXPECT_EQ(rig.caret().caretOffset(), 34);
 }
 
 TEST(HexViewScrollBar, RangeFollowsTheDataAndDraggingTheThumbScrolls) {

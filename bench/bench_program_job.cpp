@@ -37,6 +37,7 @@ public:
     std::optional<FileAnswer> AskOpenFile(const FileQuestion&) override { return std::nullopt; }
     std::optional<FileAnswer> AskSaveFile(const FileQuestion&) override { return std::nullopt; }
     std::optional<ReadOptions> AskReadOptions() override { return std::nullopt; }
+    std::optional<QString> AskAddress(const QString&) override { return std::nullopt; }
 };
 
 void BM_ProgramFourMegabytes(benchmark::State& state) {

@@ -33,4 +33,7 @@ public:
 
     // The Read Options dialog, new for every read; nothing on Cancel.
     virtual std::optional<ReadOptions> AskReadOptions() = 0;
+
+    // The goto address dialog: the text typed, or nothing for Cancel or Escape.
+    virtual std::optional<QString> AskAddress(const QString& prompt) = 0;
 };

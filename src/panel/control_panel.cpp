@@ -55,6 +55,7 @@ ControlPanel::ControlPanel(HidBackend& backend, HotplugSource* hotplug, UserProm
     : QWidget(parent),
       engine_(std::make_unique<JobEngine>(backend, hotplug, *this, prompts, timing)) {
     CreateControls();
+    hexView_->SetPrompts(&prompts);
     CreateButtons();
     ApplyColours();
     SetProgress(0, 0);

@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+<<<<<<< HEAD
 #include "image/read_options_dialog.h"
 
 namespace {
@@ -12,6 +13,9 @@ namespace {
 QString ForDisplay(QString text) { return text.remove(QLatin1Char('\r')); }
 
 }  // namespace
+=======
+#include "hexview/address_dialog.h"
+>>>>>>> hexview
 
 void QtUserPrompts::ShowMessage(const QString& text) {
     QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), ForDisplay(text), QMessageBox::Ok, parent_);
@@ -34,6 +38,12 @@ std::optional<UserPrompts::FileAnswer> QtUserPrompts::AskOpenFile(const FileQues
 
 std::optional<UserPrompts::FileAnswer> QtUserPrompts::AskSaveFile(const FileQuestion& question) {
     return AskFile(question, true);
+}
+
+std::optional<QString> QtUserPrompts::AskAddress(const QString& prompt) {
+    AddressDialog dialog(prompt, parent_);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return dialog.address();
 }
 
 QStringList QtUserPrompts::NameFilters(const QString& filter) {

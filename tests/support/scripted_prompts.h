@@ -14,12 +14,14 @@ public:
     QStringList warnings;
     std::vector<FileQuestion> openQuestions;
     std::vector<FileQuestion> saveQuestions;
+    QStringList addressPrompts;
 
     std::deque<bool> warningAnswers;
     std::deque<std::optional<FileAnswer>> openAnswers;
     std::deque<std::optional<FileAnswer>> saveAnswers;
     std::deque<std::optional<ReadOptions>> readOptionAnswers;
     int readOptionQuestions = 0;
+    std::deque<std::optional<QString>> addressAnswers;
 
     void ShowMessage(const QString& text) override { messages << text; }
     bool AskWarning(const QString& text, const QString& caption, Buttons) override {
@@ -38,6 +40,11 @@ public:
     std::optional<ReadOptions> AskReadOptions() override {
         ++readOptionQuestions;
         return Next(readOptionAnswers, std::optional<ReadOptions>{});
+    }
+
+    std::optional<QString> AskAddress(const QString& prompt) override {
+        addressPrompts << prompt;
+        return Next(addressAnswers, std::optional<QString>{});
     }
 
 private:

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// The view's private copy of the bytes it shows, and the only place that
+// changes their number. Every change either completes or, when memory
+// cannot be had, leaves the bytes and their count exactly as they were.
+// Positions outside the data are pulled back to its ends, so no caller can
+// reach past the buffer.
+class HexDocument {
+public:
+    // Replaces the bytes with a copy of count bytes. false when the copy
+    // cannot be allocated (or would not fit a signed 32-bit length).
+    bool Assign(const std::uint8_t* bytes, std::size_t count);
+
+    // Inserts count zero bytes before pos; pos at the end appends.
+    bool InsertBytes(int pos, int count);
+    // Removes the bytes from `from` up to `to` - 1.
+    bool DeleteBytes(int from, int to);
+    // Removes [from, to) and puts count bytes in their place, in one step.
+    bool Replace(int from, int to, const std::uint8_t* bytes, int count);
+    // Overwrites one byte; false outside the data.
+    bool Write(int offset, std::uint8_t value);
+
+    // True once data has been handed over, even if it has no bytes left.
+    bool present() const { return present_; }
+    int length() const { return static_cast<int>(bytes_.size()); }
+    std::uint8_t at(int offset) const { return bytes_[static_cast<std::size_t>(offset)]; }
+    const std::uint8_t* bytes() const { return bytes_.data(); }
+    const std::vector<std::uint8_t>& data() const { return bytes_; }
+
+    // Refuses any buffer larger than this, as an allocator out of memory would.
+    void SetAllocationLimit(std::size_t bytes) { allocationLimit_ = bytes; }
+
+private:
+    bool Affordable(std::size_t length) const;
+    bool Rebuild(int from, int to, const std::uint8_t* bytes, int count);
+    void Splice(int from, int to, const std::uint8_t* bytes, int count);
+
+    std::vector<std::uint8_t> bytes_;
+    bool present_ = false;
+    std::size_t allocationLimit_ = SIZE_MAX;
+};

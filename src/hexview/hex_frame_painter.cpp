@@ -1,0 +1,73 @@
+#include "hexview/hex_frame_painter.h"
+
+#include <QFontMetrics>
+#include <QImage>
+#include <QPainter>
+
+#include "hexview/hex_editor.h"
+
+HexFramePainter::HexFramePainter(const QFont& font, const QColor& highlight, const QColor& window)
+    : font_(font), highlight_(highlight), window_(window), ascent_(QFontMetrics(font).ascent()) {}
+
+void HexFramePainter::Paint(QImage& frame, const HexEditor& editor) const {
+    frame.fill(GroundColour());
+    const HexDocument& document = editor.document();
+    if (!document.present() || document.length() == 0) return;
+    QPainter painter(&frame);
+    painter.setFont(font_);
+    painter.setPen(TextColour());
+    const HexLayout& layout = editor.layout();
+    const int rows = layout.VisibleRows();
+    RowSpan row{document.bytes(), document.length(), 0, layout.bytesPerLine()};
+    // Only whole rows, and only those that start inside the data.
+    for (int r = 0; r < rows; ++r) {
+        row.rowOffset = editor.caret().topOffset() + r * layout.bytesPerLine();
+        if (row.rowOffset >= document.length()) break;
+        PaintRow(painter, editor, row, r * layout.lineHeight());
+    }
+}
+
+// The selection shows in the caret's column only: hex or text, never both.
+void HexFramePainter::PaintRow(QPainter& painter, const HexEditor& editor, const RowSpan& row,
+                               int y) const {
+    const HexLayout& layout = editor.layout();
+    const HexCaret& caret = editor.caret();
+    const int cw = layout.charWidth();
+    const int lh = layout.lineHeight();
+    const int lo = caret.SelectionLow();
+    const int hi = caret.SelectionHigh();
+    if (layout.showAddress())
+        DrawLine(
+            painter, 0, y,
+            HexFormat::AddressText(row.rowOffset, editor.displayWidth(), layout.wideAddress()));
+    if (layout.showHex()) {
+        if (caret.HasSelection() && caret.InHexArea())
+            DrawRuns(painter, layout.hexX(), y, cw, lh,
+                     HexFormat::HexRuns(row, editor.displayWidth(), lo, hi));
+        else
+            DrawLine(painter, layout.hexX(), y, HexFormat::HexLine(row, editor.displayWidth()));
+    }
+    if (layout.showText()) {
+        if (caret.HasSelection() && caret.caretArea() == AreaText)
+            DrawRuns(painter, layout.textX(), y, cw, lh, HexFormat::TextRuns(row, lo, hi));
+        else
+            DrawLine(painter, layout.textX(), y, HexFormat::TextLine(row));
+    }
+}
+
+void HexFramePainter::DrawLine(QPainter& painter, int x, int y, const std::string& text) const {
+    painter.drawText(x, y + ascent_, QString::fromLatin1(text.data(), qsizetype(text.size())));
+}
+
+void HexFramePainter::DrawRuns(QPainter& painter, int x, int y, int charWidth, int lineHeight,
+                               const std::vector<HexRun>& runs) const {
+    for (const HexRun& run : runs) {
+        const int left = x + run.cell * charWidth;
+        const QRect box(left, y, int(run.text.size()) * charWidth, lineHeight);
+        if (run.shade == RunShade::Selected)
+            painter.fillRect(box, highlight_);
+        else if (run.shade == RunShade::After)
+            painter.fillRect(box, window_);
+        DrawLine(painter, left, y, run.text);
+    }
+}

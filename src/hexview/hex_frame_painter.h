@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <vector>
+
+#include "hexview/hex_format.h"
+
+class HexEditor;
+class QImage;
+class QPainter;
+
+// Composes one whole frame of the view into an off-screen image: white
+// ground, then the address, hex and text columns of the rows on screen.
+class HexFramePainter {
+public:
+    static QColor TextColour() { return QColor(150, 13, 50); }
+    static QColor GroundColour() { return QColor(255, 255, 255); }
+
+    // highlight: the selection's background; window: the background after it.
+    HexFramePainter(const QFont& font, const QColor& highlight, const QColor& window);
+
+    void Paint(QImage& frame, const HexEditor& editor) const;
+    const QFont& font() const { return font_; }
+
+private:
+    void PaintRow(QPainter& painter, const HexEditor& editor, const RowSpan& row, int y) const;
+    void DrawLine(QPainter& painter, int x, int y, const std::string& text) const;
+    void DrawRuns(QPainter& painter, int x, int y, int charWidth, int lineHeight,
+                  const std::vector<HexRun>& runs) const;
+
+    QFont font_;
+    QColor highlight_;
+    QColor window_;
+    int ascent_;
+};

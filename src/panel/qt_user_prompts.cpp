@@ -4,7 +4,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
-<<<<<<< HEAD
+#include "hexview/address_dialog.h"
 #include "image/read_options_dialog.h"
 
 namespace {
@@ -13,9 +13,6 @@ namespace {
 QString ForDisplay(QString text) { return text.remove(QLatin1Char('\r')); }
 
 }  // namespace
-=======
-#include "hexview/address_dialog.h"
->>>>>>> hexview
 
 void QtUserPrompts::ShowMessage(const QString& text) {
     QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), ForDisplay(text), QMessageBox::Ok, parent_);

@@ -14,11 +14,8 @@ public:
     bool AskWarning(const QString& text, const QString& caption, Buttons buttons) override;
     std::optional<FileAnswer> AskOpenFile(const FileQuestion& question) override;
     std::optional<FileAnswer> AskSaveFile(const FileQuestion& question) override;
-<<<<<<< HEAD
     std::optional<ReadOptions> AskReadOptions() override;
-=======
     std::optional<QString> AskAddress(const QString& prompt) override;
->>>>>>> hexview
 
     // "Label|pattern|Label|pattern||" as the list of Qt name filters.
     static QStringList NameFilters(const QString& filter);

@@ -90,6 +90,7 @@ bool WriteIntelHex(const std::uint8_t* image, const std::function<bool(const cha
 
 QByteArray IntelHexText(const std::uint8_t* image) {
     QByteArray text;
+    text.reserve(12 << 20);
     WriteIntelHex(image, [&text](const char* piece, std::size_t length) {
         text.append(piece, qsizetype(length));
         return true;

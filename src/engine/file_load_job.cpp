@@ -24,6 +24,8 @@ void FileLoadJob::Start() {
         }
         path = answer->path;
     }
+    // Only one load may write the staging image at a time.
+    worker_.Stop();
     worker_.Start(path, ctx_.image.ResetStaging());
 }
 

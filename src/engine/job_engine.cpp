@@ -223,7 +223,7 @@ void JobEngine::OnReadIdReply() {
 // ---- auto program --------------------------------------------------------
 
 void JobEngine::AutoProgram() {
-    if (!ctx_.state.fileLoaded || ctx_.state.busy) {
+    if (!ctx_.state.fileLoaded || ctx_.state.busy || files_.running()) {
         ctx_.host.AppendLog("please open a file first\r\n");
         return;
     }
@@ -265,6 +265,11 @@ void JobEngine::OnJobProgress(int kind, std::int64_t value) {
 // ---- firmware ----------------------------------------------------------------
 
 void JobEngine::StartFirmwareUpdate() {
+    // A load under way is a job of its own: the update would take its image.
+    if (files_.running()) {
+        ctx_.host.AppendLog("Progrmming is busy!\r\n");
+        return;
+    }
     firmware_.StartFirmwareUpdate([this] { files_.Start(); });
 }
 

@@ -136,3 +136,25 @@ TEST(FileLoad, FailedReloadEndsTheAutoProgramAndALaterOpenOnlyLoads) {
     EXPECT_EQ(rig.host.committed, LoadedLine(again, 128));
     EXPECT_TRUE(rig.requests().empty());
 }
+
+TEST(FileLoad, NothingElseTakesTheImageWhileALoadRuns) {
+    TempFiles files;
+    EngineRig rig;
+    // Large enough that the parse is still running when the next command comes.
+    QByteArray text;
+    const QByteArray record = ":10000000" + QByteArray(32, '0') + "F0\r\n";
+    for (int i = 0; i < 200000; ++i) text += record;
+    const QString path = files.Write("big.hex", text + ":00000001FF\r\n");
+    rig.prompts.openAnswers.push_back(Pick(path));
+    rig.state().fileLoaded = true;
+    rig.engine->OpenFile();
+    ASSERT_TRUE(rig.engine->loadRunning());
+    rig.engine->OpenFile();
+    rig.engine->StartFirmwareUpdate();
+    rig.engine->AutoProgram();
+    EXPECT_EQ(rig.host.committed,
+              "Program is busy\r\nProgrmming is busy!\r\nplease open a file first\r\n");
+    EXPECT_EQ(rig.prompts.openQuestions.size(), 1u);
+    ASSERT_TRUE(RunUntil([&] { return !rig.engine->loadRunning() && rig.host.buttonsEnabled; }));
+    EXPECT_FALSE(rig.state().firmwareUpdate);
+}

@@ -252,7 +252,7 @@ TEST(Replies, LinkErrorsLogTheirLineAndEndTheJob) {
         EXPECT_EQ(rig.host.committed, kChecking + c.line);
         EXPECT_FALSE(rig.state().busy);
         EXPECT_FALSE(rig.state().autoProgram);
-        RunFor(120);  // the silent request's time-out comes later and is ignored
+        RunFor(250);  // the silent request's time-out comes later and is ignored
         EXPECT_EQ(rig.host.committed, kChecking + c.line);
     }
 }

@@ -12,7 +12,7 @@ namespace {
 
 LinkTiming ShortTiming() {
     LinkTiming t;
-    t.replyTimeoutMs = 60;
+    t.replyTimeoutMs = 200;
     t.reopenDelayMs = 20;
     t.readSliceMs = 5;
     return t;
@@ -85,7 +85,7 @@ TEST(ReportTransport, NoWriteHandleGivesExactlyOneOutcomeAndNoReader) {
     OpenLink t(/*withAdapter=*/false);
     const Payload request = Request(23);
     EXPECT_EQ(t.link.SendAdapterReport(request.data(), request.size(), 1), 2);
-    RunFor(150);  // longer than the reply time-out: a reader would have posted by now
+    RunFor(250);  // longer than the reply time-out: a reader would have posted by now
     auto replies = t.replies.of(WM_ADAPTER_REPLY);
     ASSERT_EQ(replies.size(), 1u);
     EXPECT_EQ(replies[0].wParam, REPLY_NO_HANDLE);
@@ -104,7 +104,7 @@ TEST(ReportTransport, NoReadHandleGivesReadHandleOutcome) {
 
     const Payload request = Request(7);
     EXPECT_EQ(link.SendAdapterReport(request.data(), request.size(), 1), 0);
-    RunFor(150);
+    RunFor(250);
     auto got = replies.of(WM_ADAPTER_REPLY);
     ASSERT_EQ(got.size(), 1u);
     EXPECT_EQ(got[0].wParam, REPLY_NO_HANDLE);
@@ -121,7 +121,7 @@ TEST(ReportTransport, WriteFailurePostsErrorCodeAndStartsNoReader) {
     });
     const Payload request = Request(15);
     EXPECT_EQ(t.link.SendAdapterReport(request.data(), request.size(), 1), 1);
-    RunFor(150);
+    RunFor(250);
     auto replies = t.replies.of(WM_ADAPTER_REPLY);
     ASSERT_EQ(replies.size(), 1u);
     EXPECT_EQ(replies[0].wParam, REPLY_WRITE_FAILED);
@@ -137,7 +137,7 @@ TEST(ReportTransport, ShortWritePostsNothing) {
     });
     const Payload request = Request(15);
     EXPECT_EQ(t.link.SendAdapterReport(request.data(), request.size(), 1), 1);
-    RunFor(150);
+    RunFor(250);
     EXPECT_TRUE(t.replies.of(WM_ADAPTER_REPLY).empty());
 }
 

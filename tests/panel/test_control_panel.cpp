@@ -32,7 +32,7 @@ struct PanelRig {
         if (plugged) bus.PlugAdapter();
         RunFor(0);
         LinkTiming timing;
-        timing.replyTimeoutMs = 80;
+        timing.replyTimeoutMs = 200;
         timing.readSliceMs = 5;
         panel = std::make_unique<ControlPanel>(bus, &bus, prompts, &frame, nullptr, timing);
         panel->show();

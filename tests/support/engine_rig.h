@@ -21,7 +21,7 @@ struct EngineRig {
 
     static LinkTiming ShortTiming() {
         LinkTiming t;
-        t.replyTimeoutMs = 80;
+        t.replyTimeoutMs = 200;
         t.reopenDelayMs = 20;
         t.readSliceMs = 5;
         t.reconnectDeadlineMs = 1000;

@@ -290,6 +290,17 @@ TEST(Read, WholeChipLandsTheChipInTheReadBackImage) {
     EXPECT_TRUE(rig.host.committed.endsWith("Read from addr:000000 to 3FFFFF finished!\r\n"));
 }
 
+TEST(Read, UnansweredBlockEndsTheRead) {
+    SimConfig config = Chip(1);
+    config.faults.silentCommand = CMD_READ_BLOCK;
+    EngineRig rig(config);
+    rig.engine->SetAccessMode(ACCESS_JTAG);
+    rig.prompts.readOptionAnswers.push_back(Range(ReadRangeMode::FromBeginTo, "FFF"));
+    rig.engine->Read();
+    ASSERT_TRUE(rig.Settle());
+    EXPECT_EQ(rig.host.committed, "unknown Commands timeout\r\n");
+}
+
 TEST(Read, RefusedRangesAndCancelReadNothing) {
     EngineRig rig(Chip(1));
     rig.engine->SetAccessMode(ACCESS_JTAG);

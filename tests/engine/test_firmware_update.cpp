@@ -169,3 +169,24 @@ TEST(FirmwareUpdate, UnknownBootAnswerEndsTheUpdate) {
     EXPECT_FALSE(rig.state().busy);
     EXPECT_FALSE(rig.state().firmwareUpdate);
 }
+
+TEST(FirmwareUpdate, TimeOutsOfItsOwnCommandsHaveTheirLines) {
+    struct Case {
+        std::uint8_t silent;
+        const char* line;
+    };
+    const Case cases[] = {
+        {CMD_ENTER_BOOT, "Enter boot mode failed,Please try again!\r\n"},
+        {CMD_FIRMWARE_DONE, "Firmware Updated succeed! Please Reset your programmer Manual.\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(int(c.silent));
+        SimConfig config = Boot(SimConfig::BootEntry::Ready);
+        config.faults.silentCommand = c.silent;
+        FirmwareRig rig(config);
+        rig.Start(Firmware(1));
+        ASSERT_TRUE(rig.Settle());
+        EXPECT_TRUE(rig.host.committed.endsWith(c.line)) << rig.host.committed.toStdString();
+        EXPECT_FALSE(rig.state().firmwareUpdate);
+    }
+}

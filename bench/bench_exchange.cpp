@@ -4,6 +4,8 @@
 // the host adds to every block of a job.
 #include <benchmark/benchmark.h>
 
+#include "bench_main.h"
+
 #include <QCoreApplication>
 #include <QEventLoop>
 
@@ -52,8 +54,5 @@ BENCHMARK(BM_RequestReplyExchange)->Unit(benchmark::kMicrosecond)->UseRealTime()
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunBenchmarks(argc, argv);
 }

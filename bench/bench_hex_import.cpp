@@ -2,6 +2,8 @@
 // alone on text in memory, and the whole load from a file on disk.
 #include <benchmark/benchmark.h>
 
+#include "bench_main.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QTemporaryDir>
@@ -85,8 +87,5 @@ int main(int argc, char** argv) {
         f.write(Text().data(), qint64(Text().size()));
         return 0;
     }
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunBenchmarks(argc, argv);
 }

@@ -3,6 +3,8 @@
 // four times what 1 MiB does.
 #include <benchmark/benchmark.h>
 
+#include "bench_main.h"
+
 #include <QApplication>
 #include <QKeyEvent>
 #include <cstdint>
@@ -53,8 +55,5 @@ BENCHMARK(BM_PasteOverWholeData)->Arg(1 << 20)->Arg(4 << 20)->Unit(benchmark::kM
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunBenchmarks(argc, argv);
 }

@@ -3,6 +3,8 @@
 // cost of handing the view a full 4 MiB image.
 #include <benchmark/benchmark.h>
 
+#include "bench_main.h"
+
 #include <QApplication>
 #include <QKeyEvent>
 #include <QScrollBar>
@@ -83,8 +85,5 @@ BENCHMARK(BM_SetData)->Arg(kFullImage)->Unit(benchmark::kMicrosecond);
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunBenchmarks(argc, argv);
 }

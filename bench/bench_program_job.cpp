@@ -3,6 +3,8 @@
 // answers at once. What it measures is the host's own time per block.
 #include <benchmark/benchmark.h>
 
+#include "bench_main.h"
+
 #include <QCoreApplication>
 
 #include "engine/job_engine.h"
@@ -71,8 +73,5 @@ BENCHMARK(BM_ProgramFourMegabytes)->Unit(benchmark::kMillisecond)->UseRealTime()
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunBenchmarks(argc, argv);
 }

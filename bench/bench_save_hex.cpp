@@ -1,6 +1,8 @@
 // Formatting the 4 MiB read-back image as Intel HEX, dense and 90 % blank.
 #include <benchmark/benchmark.h>
 
+#include "bench_main.h"
+
 #include <QFile>
 #include <vector>
 
@@ -43,8 +45,5 @@ int main(int argc, char** argv) {
         f.write(reinterpret_cast<const char*>(image.data()), qint64(image.size()));
         return 0;
     }
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunBenchmarks(argc, argv);
 }

@@ -5,6 +5,7 @@
 #include "support/event_loop.h"
 #include "support/function_device.h"
 #include "support/message_recorder.h"
+#include "support/short_timing.h"
 
 namespace {
 
@@ -12,10 +13,8 @@ constexpr const char* kSecondAdapterPath =
     "\\\\?\\hid#Vid_0712&Pid_0009#7&99aa00&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030}";
 
 LinkTiming ShortTiming() {
-    LinkTiming t;
-    t.replyTimeoutMs = 300;
+    LinkTiming t = ShortLinkTiming();
     t.reopenDelayMs = 30;
-    t.readSliceMs = 5;
     return t;
 }
 

@@ -7,16 +7,9 @@
 #include "support/event_loop.h"
 #include "support/function_device.h"
 #include "support/message_recorder.h"
+#include "support/short_timing.h"
 
 namespace {
-
-LinkTiming ShortTiming() {
-    LinkTiming t;
-    t.replyTimeoutMs = 200;
-    t.reopenDelayMs = 20;
-    t.readSliceMs = 5;
-    return t;
-}
 
 Payload Request(std::uint8_t code, std::uint8_t fill = 0) {
     Payload p;
@@ -30,7 +23,7 @@ struct OpenLink {
     FunctionDevice device;
     SimulatedBackend bus{&device};
     MessageRecorder replies;
-    AdapterLink link{bus, &bus, &replies, ShortTiming()};
+    AdapterLink link{bus, &bus, &replies, ShortLinkTiming()};
 
     explicit OpenLink(bool withAdapter = true) {
         if (withAdapter) bus.PlugAdapter();
@@ -98,7 +91,7 @@ TEST(ReportTransport, NoReadHandleGivesReadHandleOutcome) {
     bus.SetRefuseSecondOpen(true);
     bus.PlugAdapter();
     MessageRecorder replies;
-    AdapterLink link{bus, &bus, &replies, ShortTiming()};
+    AdapterLink link{bus, &bus, &replies, ShortLinkTiming()};
     link.Initialise();
     ASSERT_TRUE(link.isOpen());
 
@@ -205,7 +198,7 @@ TEST(ReportTransport, PullOutWhileAwaitingAReplyPostsNothing) {
     t.bus.UnplugAdapter();
     ASSERT_TRUE(RunUntil([&] { return !t.link.attached(); }));
     EXPECT_FALSE(t.link.isOpen());
-    RunFor(ShortTiming().replyTimeoutMs * 2);
+    RunFor(ShortLinkTiming().replyTimeoutMs * 2);
     EXPECT_TRUE(t.replies.of(WM_ADAPTER_REPLY).empty());
 }
 
@@ -231,7 +224,7 @@ class FailingReadBackend : public HidBackend {
 TEST(ReportTransport, FailingReadWithoutRemovalTimesOut) {
     FailingReadBackend backend;
     MessageRecorder replies;
-    AdapterLink link{backend, nullptr, &replies, ShortTiming()};
+    AdapterLink link{backend, nullptr, &replies, ShortLinkTiming()};
     link.Initialise();
     ASSERT_TRUE(link.isOpen());
     const Payload request = Request(7);
@@ -239,7 +232,7 @@ TEST(ReportTransport, FailingReadWithoutRemovalTimesOut) {
     clock.start();
     link.SendAdapterReport(request.data(), request.size(), 1);
     ASSERT_TRUE(RunUntil([&] { return !replies.of(WM_ADAPTER_REPLY).empty(); }));
-    EXPECT_GE(clock.elapsed(), ShortTiming().replyTimeoutMs);
+    EXPECT_GE(clock.elapsed(), ShortLinkTiming().replyTimeoutMs);
     RunFor(20);
     auto got = replies.of(WM_ADAPTER_REPLY);
     ASSERT_EQ(got.size(), 1u);

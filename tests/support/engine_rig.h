@@ -9,6 +9,7 @@
 #include "support/qt_printers.h"
 #include "support/recording_host.h"
 #include "support/scripted_prompts.h"
+#include "support/short_timing.h"
 
 // The real job engine, link and transport against the adapter simulator on a
 // simulated bus, with short injected waits.
@@ -20,10 +21,7 @@ struct EngineRig {
     std::unique_ptr<JobEngine> engine;
 
     static LinkTiming ShortTiming() {
-        LinkTiming t;
-        t.replyTimeoutMs = 200;
-        t.reopenDelayMs = 20;
-        t.readSliceMs = 5;
+        LinkTiming t = ShortLinkTiming();
         t.reconnectDeadlineMs = 1000;
         return t;
     }

@@ -4,16 +4,6 @@
 
 #include "support/event_loop.h"
 
-LinkTiming ShortLinkTiming() {
-    LinkTiming t;
-    // Long enough that a reply is never late on a loaded machine under the
-    // sanitizers, short enough that a silent adapter costs little.
-    t.replyTimeoutMs = 200;
-    t.reopenDelayMs = 20;
-    t.readSliceMs = 5;
-    return t;
-}
-
 SimRig::SimRig(SimConfig config, LinkTiming timing)
     : sim(std::move(config)), link(bus, &bus, &replies, timing) {
     bus.PlugAdapter();

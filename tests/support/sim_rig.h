@@ -7,9 +7,7 @@
 #include "sim/adapter_simulator.h"
 #include "sim/simulated_backend.h"
 #include "support/message_recorder.h"
-
-// Waits short enough for a test: a silent adapter costs 200 ms, not 6 s.
-LinkTiming ShortLinkTiming();
+#include "support/short_timing.h"
 
 // A simulated adapter on a simulated bus, with the link opened on it the way
 // the main panel opens it. Replies and menu messages are recorded; the link

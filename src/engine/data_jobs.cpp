@@ -5,6 +5,7 @@
 #include "engine/chip_catalogue.h"
 #include "engine/protocol.h"
 #include "engine/reply_view.h"
+#include "image/image_compare.h"
 #include "link/window_messages.h"
 
 namespace {
@@ -12,6 +13,12 @@ namespace {
 constexpr char kBusyLine[] = "Program is busy\r\n";
 constexpr char kNoFileLine[] = "please open a file first\r\n";
 constexpr char kProgrammingError[] = "Programming Error!\r\n";
+constexpr char kEraseFailure[] = "Erase failure\r\n";
+// Direct access reaches the chip only through the adapter's own routines:
+// nothing of it can be read back to the host.
+constexpr char kReadNeedsJtag[] = "Read needs JTAG access: choose JTAG Access in the Configuration menu\r\n";
+constexpr char kNothingCompared[] =
+    "Nothing compared: Direct access cannot read the chip back (choose JTAG Access in Configuration)\r\n";
 
 }  // namespace
 
@@ -19,10 +26,10 @@ constexpr char kProgrammingError[] = "Programming Error!\r\n";
 
 void DataJobs::Erase() {
     if (ctx_.state.busy) {
-        ctx_.host.AppendLog(kNoFileLine);
+        ctx_.host.AppendLog(kBusyLine);
         return;
     }
-    ctx_.state.busy = true;
+    ctx_.BeginJob(JobKind::Erase);
     ctx_.request.SetCommand(CMD_ERASE);
     ctx_.Send();
 }
@@ -37,7 +44,7 @@ void DataJobs::Program() {
         ctx_.host.AppendLog(kNoFileLine);
         return;
     }
-    ctx_.state.busy = true;
+    ctx_.BeginJob(JobKind::Program);
     StartWriting();
 }
 
@@ -46,7 +53,12 @@ void DataJobs::Verify() {
         ctx_.host.AppendLog(kBusyLine);
         return;
     }
-    ctx_.state.busy = true;
+    // Without a file there is nothing to compare the chip with.
+    if (!ctx_.state.fileLoaded) {
+        ctx_.host.AppendLog(kNoFileLine);
+        return;
+    }
+    ctx_.BeginJob(JobKind::Verify);
     ctx_.request.SetCommand(CMD_VERIFY);
     ctx_.Send();
 }
@@ -55,6 +67,10 @@ void DataJobs::Read() {
     // A read beside a running job would put two requests on the link at once.
     if (ctx_.state.busy) {
         ctx_.host.AppendLog(kBusyLine);
+        return;
+    }
+    if (ctx_.state.accessMode == ACCESS_DIRECT) {
+        ctx_.host.AppendLog(kReadNeedsJtag);
         return;
     }
     ctx_.state.readStart = 0;
@@ -69,8 +85,8 @@ void DataJobs::Read() {
     }
     ctx_.state.readStart = range.start;
     ctx_.state.readEnd = range.end;
-    ctx_.state.busy = true;
-    StartRead();
+    ctx_.BeginJob(JobKind::Read);
+    StartRead(ReadPurpose::Read);
 }
 
 // ---- program -----------------------------------------------------------------
@@ -106,17 +122,26 @@ void DataJobs::OnWriteBlockReply() {
         }
         return;
     }
-    if (!s.autoProgram) {
-        s.busy = false;  // the last percent line stays as the job's last word
-    } else if (!accepted) {
+    if (!accepted) {
         ctx_.EndJob();
         ctx_.host.AppendLog(kProgrammingError);
+    } else if (!s.autoProgram) {
+        FinishProgram();
     } else {
         ctx_.host.ShowTransientLine("Programming... 100%\r\n");
         ctx_.request.SetCommand(CMD_PROGRAM_VERIFY);
         ctx_.Send();
         ctx_.host.AppendLog("Program Finished\r\n");
     }
+}
+
+// A plain program job says in the log that it is done: a percent line alone
+// would be replaced by the next job's.
+void DataJobs::FinishProgram() {
+    ctx_.host.SetProgress(100, 100);
+    ctx_.host.ShowTransientLine("Programming... 100%\r\n");
+    ctx_.host.AppendLog("Program Finished\r\n");
+    ctx_.EndJob(true);
 }
 
 void DataJobs::WriteNextBlock() {
@@ -129,47 +154,71 @@ void DataJobs::WriteNextBlock() {
 // ---- erase and verify --------------------------------------------------------
 
 void DataJobs::OnEraseReply() {
-    if (!ctx_.state.autoProgram) {
-        ctx_.host.AppendLog("Erase Finished\r\n");
-        ctx_.state.busy = false;
+    // Only a refusal says the erase did not happen; other adapters leave the
+    // status alone outside an auto program.
+    const std::uint8_t status = ctx_.reply[OFFSET_STATUS];
+    const bool erased = ctx_.state.autoProgram ? status == STATUS_ACK : status != STATUS_NAK;
+    if (!erased) {
+        ctx_.EndJob();
+        ctx_.host.AppendLog(kEraseFailure);
         return;
     }
-    if (ctx_.reply[OFFSET_STATUS] == STATUS_ACK) {
-        ctx_.host.AppendLog("Erase Finished\r\n");
-        StartWriting();
-        return;
-    }
-    // A refusal, or a status the chain cannot go on from.
-    ctx_.EndJob();
-    ctx_.host.AppendLog("Erase failure\r\n");
+    ctx_.host.AppendLog("Erase Finished\r\n");
+    if (ctx_.state.autoProgram) StartWriting();
+    else ctx_.EndJob(true);
 }
+
+// The adapter has checked on its side; the host checks what it can see.
+void DataJobs::OnVerifyReply() { StartCompare(ReadPurpose::Verify); }
 
 void DataJobs::OnProgramVerifyReply() {
     ctx_.host.SetProgress(100, 0);
-    ctx_.host.AppendLog("Verify OK\r\n");
+    StartCompare(ReadPurpose::ClosingVerify);
+}
+
+// Reads the image's range back from the chip for a compare on the host.
+void DataJobs::StartCompare(ReadPurpose purpose) {
+    if (ctx_.state.accessMode == ACCESS_DIRECT) {
+        ctx_.host.AppendLog(kNothingCompared);
+        ctx_.EndJob();
+        return;
+    }
+    const std::uint32_t size = ctx_.image.imageSize();
+    readPurpose_ = purpose;
+    ctx_.state.readStart = 0;
+    ctx_.state.readEnd = size == 0 ? 0 : size - 1;
+    if (size == 0) {
+        FinishCompare();
+        return;
+    }
+    StartRead(purpose);
+}
+
+void DataJobs::FinishCompare() {
+    const std::uint32_t size = ctx_.image.imageSize();
+    ctx_.differences = DifferingAddresses(ctx_.image.program(), ctx_.image.readBack(), 0, size);
+    ctx_.host.SetProgress(100, 0);
+    const bool closing = readPurpose_ == ReadPurpose::ClosingVerify;
+    if (ctx_.differences.empty()) {
+        ctx_.host.AppendLog(closing ? "Verify OK\r\n" : "Verify Succeed!\r\n");
+        ctx_.EndJob(true);
+        return;
+    }
+    ctx_.host.AppendLog(QString::asprintf("Verify Error at %06X: %d bytes differ\r\n",
+                                          ctx_.differences.front(), int(ctx_.differences.size())));
     ctx_.EndJob();
 }
 
 // ---- read ----------------------------------------------------------------------
 
-void DataJobs::StartRead() {
+void DataJobs::StartRead(ReadPurpose purpose) {
+    readPurpose_ = purpose;
+    ctx_.differences.clear();
     ctx_.host.DisableJobButtons();
     ctx_.state.readAddress = 0;
-    if (ctx_.state.accessMode == ACCESS_DIRECT) {
-        RunDirectPageLoop();
-    } else {
-        ReadBlockStart(ctx_.state.readAddress);
-        ctx_.state.readAddress += DATA_BLOCK_SIZE;
-    }
+    ReadBlockStart(ctx_.state.readAddress);
+    ctx_.state.readAddress += DATA_BLOCK_SIZE;
     ctx_.host.EnableJobButtons();
-}
-
-// Direct access reads nothing through the host; the job only walks its pages
-// for the progress bar, and ends with them.
-void DataJobs::RunDirectPageLoop() {
-    for (std::uint32_t page = ctx_.state.readStart / 4096; page <= ctx_.state.readEnd / 4096; ++page)
-        if (page > 24) ctx_.Post(WM_JOB_PROGRESS, PROGRESS_PERCENT, (page - 23) / 10);
-    ctx_.state.busy = false;
 }
 
 void DataJobs::ReadBlockStart(std::uint32_t address) {
@@ -191,9 +240,11 @@ void DataJobs::OnReadBlockReply() {
         return;
     }
     std::copy_n(ctx_.reply.begin() + OFFSET_DATA, DATA_BLOCK_SIZE, ctx_.image.readBack() + address);
-    const std::uint32_t percent = s.readAddress > s.readEnd ? 100 : s.readAddress * 100 / s.readEnd;
+    const std::uint32_t percent =
+        s.readEnd == 0 || s.readAddress > s.readEnd ? 100 : s.readAddress * 100 / s.readEnd;
     ctx_.Post(WM_JOB_PROGRESS, PROGRESS_PERCENT, percent);
-    if (s.readAddress < s.readEnd) {
+    // The block at readEnd itself is read too, even when it starts there.
+    if (s.readAddress <= s.readEnd) {
         ctx_.request.SetBlockAddress(s.readAddress);
         ctx_.request.SetCommand(CMD_READ_BLOCK);
         s.readAddress += DATA_BLOCK_SIZE;
@@ -203,11 +254,31 @@ void DataJobs::OnReadBlockReply() {
     }
 }
 
+// Comes after the last percentage the read posted.
 void DataJobs::OnReadFinished() {
     const JobState& s = ctx_.state;
+    if (!s.busy) return;  // the job ended meanwhile
+    if (readPurpose_ != ReadPurpose::Read) {
+        FinishCompare();
+        return;
+    }
     ctx_.host.AppendLog(QString::asprintf("Read from addr:%06X to %06X finished!\r\n", s.readStart, s.readEnd));
     ctx_.host.SetProgress(100, 0);
     ctx_.host.ShowData(ctx_.image.readBack(), std::size_t(s.readEnd) + 1);
     ctx_.host.EnableHexView(true);
-    ctx_.state.busy = false;
+    NoteReadDifferences();
+    ctx_.EndJob(true);
+}
+
+// With a file loaded, what was read is compared with it over the range read,
+// so that damage on the way or a chip that differs shows at once.
+void DataJobs::NoteReadDifferences() {
+    const JobState& s = ctx_.state;
+    const std::uint32_t size = ctx_.image.imageSize();
+    if (!s.fileLoaded || s.readStart >= size) return;
+    const std::uint32_t end = std::min(size, s.readEnd + 1);
+    ctx_.differences = DifferingAddresses(ctx_.image.program(), ctx_.image.readBack(), s.readStart, end);
+    if (ctx_.differences.empty()) return;
+    ctx_.host.AppendLog(QString::asprintf("%d bytes differ from the loaded file, the first at %06X\r\n",
+                                          int(ctx_.differences.size()), ctx_.differences.front()));
 }

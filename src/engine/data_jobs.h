@@ -4,9 +4,10 @@
 
 // The four jobs on the target chip, each a chain of single requests driven by
 // the replies: erase (one request), program (one write per 256-byte block of
-// the program image), verify (one request; the adapter compares), and read
-// (one request per block into the read-back image). The steps of the auto
-// program chain after detection live here too.
+// the program image), verify (the adapter's own check, then the image read
+// back and compared on the host), and read (one request per block into the
+// read-back image). The steps of the auto program chain after detection live
+// here too.
 class DataJobs {
 public:
     explicit DataJobs(JobContext& context) : ctx_(context) {}
@@ -23,15 +24,23 @@ public:
     // Reply handlers.
     void OnEraseReply();
     void OnWriteBlockReply();
+    void OnVerifyReply();
     void OnProgramVerifyReply();
     void OnReadBlockReply();
     void OnReadFinished();
 
 private:
-    void StartRead();
+    // What a chain of read blocks is for.
+    enum class ReadPurpose { Read, Verify, ClosingVerify };
+
+    void StartRead(ReadPurpose purpose);
     void ReadBlockStart(std::uint32_t address);
-    void RunDirectPageLoop();
     void WriteNextBlock();
+    void FinishProgram();
+    void StartCompare(ReadPurpose purpose);
+    void FinishCompare();
+    void NoteReadDifferences();
 
     JobContext& ctx_;
+    ReadPurpose readPurpose_ = ReadPurpose::Read;
 };

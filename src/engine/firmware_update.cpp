@@ -1,5 +1,7 @@
 #include "engine/firmware_update.h"
 
+#include <algorithm>
+
 #include "engine/protocol.h"
 #include "engine/reply_view.h"
 
@@ -10,30 +12,31 @@ FirmwareUpdate::FirmwareUpdate(JobContext& context, int reconnectDeadlineMs) : c
 }
 
 void FirmwareUpdate::OnImageLoaded() {
-    // Without anything past the boot loader's area there is nothing to write,
-    // and the percentages would divide by nothing.
-    if (ctx_.image.imageSize() <= kProgramOffset) {
-        ctx_.host.AppendLog("Firmware file too small, Update Terminated!\r\n");
-        ctx_.EndJob();
+    // From here on the program image holds firmware, not a file for the chip.
+    ctx_.state.fileLoaded = false;
+    // Without a block past the boot loader's area there is nothing to write,
+    // and the adapter's firmware must not be erased for nothing.
+    if (!HasProgramArea(ctx_.image.imageSize())) {
+        Fail("Firmware file too small, Update Terminated!\r\n");
         return;
     }
     ctx_.request.SetCommand(CMD_ENTER_BOOT);
     ctx_.Send();
 }
 
+// Only an adapter this update is waiting for may continue it: an arrival at
+// any other moment (while the file dialog is up, say) is some other adapter
+// in application mode, and its chip must not be erased.
 void FirmwareUpdate::OnReopened() {
-    if (!ctx_.state.firmwareUpdate) return;
+    if (!ctx_.state.firmwareUpdate || !reconnect_.isActive()) return;
     ctx_.request.SetCommand(CMD_READ_ID);
     ctx_.Send();
 }
 
 void FirmwareUpdate::OnEnterBootReply() {
-    // The program image holds firmware now, not a file for the chip.
-    ctx_.state.fileLoaded = false;
     const std::uint8_t status = ctx_.reply[OFFSET_STATUS];
     if (status != BOOT_READY && status != BOOT_RESTARTING) {
-        ctx_.host.AppendLog(TimeoutLine(CMD_ENTER_BOOT));
-        ctx_.EndJob();
+        Fail(TimeoutLine(CMD_ENTER_BOOT));
         return;
     }
     if (status == BOOT_READY) {
@@ -47,7 +50,7 @@ void FirmwareUpdate::OnEnterBootReply() {
 
 void FirmwareUpdate::OnReconnectTimeout() {
     reconnect_.stop();
-    ctx_.EndJob();
+    Finish(false);
     ctx_.host.AppendLog("Reconnect Time out!");
 }
 
@@ -60,7 +63,12 @@ void FirmwareUpdate::OnReadIdReply() {
     ctx_.Send();
 }
 
+// A boot loader that refuses says so; any other status goes on as before.
 void FirmwareUpdate::OnEraseReply() {
+    if (ctx_.reply[OFFSET_STATUS] == STATUS_NAK) {
+        Fail("Erase failure\r\n");
+        return;
+    }
     ctx_.host.AppendLog("Erase Finished\r\n");
     ctx_.state.programAddress = kFirstWord;
     ctx_.request.ClearBlockLength();
@@ -69,10 +77,15 @@ void FirmwareUpdate::OnEraseReply() {
 }
 
 void FirmwareUpdate::OnWriteBlockReply() {
+    if (ctx_.reply[OFFSET_STATUS] == STATUS_NAK) {
+        Fail("Programming Error!\r\n");
+        return;
+    }
     std::uint32_t& word = ctx_.state.programAddress;
-    const std::uint32_t span = LastWord() - kFirstWord;
-    ctx_.host.SetProgress(int(span / 256), int((word - kFirstWord) / 256));
-    const QString line = QString::asprintf("Programming... %d%%\r\n", int((word * 100 - kFirstWord * 100) / span));
+    const std::uint32_t span = std::max<std::uint32_t>(LastWord() - std::min(LastWord(), kFirstWord), 1);
+    const std::uint32_t done = std::min(word - kFirstWord, span);
+    ctx_.host.SetProgress(int(span / 256), int(done / 256));
+    const QString line = QString::asprintf("Programming... %d%%\r\n", int(std::uint64_t(done) * 100 / span));
     ctx_.host.ShowTransientLine(line);
     if (word < LastWord()) {
         ctx_.WriteBlock(ctx_.image.program() + 2 * std::size_t(word), word);
@@ -93,9 +106,22 @@ void FirmwareUpdate::OnProgramVerifyReply() {
 }
 
 void FirmwareUpdate::OnDoneReply() {
-    ctx_.state.firmwareUpdate = false;
+    Finish(true);
     ctx_.host.AppendLog("Firmware Updated succeed!\r\n");
-    ctx_.state.busy = false;
 }
 
-void FirmwareUpdate::Abort() { reconnect_.stop(); }
+void FirmwareUpdate::Abort() { Finish(false); }
+
+void FirmwareUpdate::Fail(const char* line) {
+    Finish(false);
+    ctx_.host.AppendLog(line);
+}
+
+// However it ends, the firmware in the program image is no file for the
+// chip: nothing may program it, and the view no longer offers it.
+void FirmwareUpdate::Finish(bool succeeded) {
+    reconnect_.stop();
+    ctx_.state.fileLoaded = false;
+    ctx_.host.ShowData(ctx_.image.program(), 0);
+    ctx_.EndJob(succeeded);
+}

@@ -20,8 +20,8 @@ public:
             ctx_.host.AppendLog("Progrmming is busy!\r\n");
             return;
         }
+        ctx_.BeginJob(JobKind::FirmwareUpdate);
         ctx_.state.firmwareUpdate = true;
-        ctx_.state.busy = true;
         ctx_.state.reloadNow = false;
         startLoad();
     }
@@ -42,11 +42,17 @@ public:
     void Abort();
     bool waitingForReconnect() const { return reconnect_.isActive(); }
 
+    // Whether an image of this many bytes has anything past the boot
+    // loader's area to write.
+    static bool HasProgramArea(std::uint32_t imageSize) { return imageSize / 2 > kFirstWord; }
+
     static constexpr std::uint32_t kProgramOffset = 0x2800;  // bytes; the boot loader's area lies below
     static constexpr std::uint32_t kFirstWord = kProgramOffset / 2;
 
 private:
     void OnReconnectTimeout();
+    void Fail(const char* line);
+    void Finish(bool succeeded);
     std::uint32_t LastWord() const { return ctx_.image.imageSize() / 2; }
 
     JobContext& ctx_;

@@ -20,6 +20,7 @@ void JobContext::WriteBlock(const std::uint8_t* source, std::uint32_t address) {
         made[12] = STATUS_ACK;
         std::copy(request.bytes().begin() + OFFSET_DATA, request.bytes().end(), made.begin() + OFFSET_DATA);
         awaitingReply = true;
+        expectedReply = CMD_WRITE_BLOCK;
         QCoreApplication::postEvent(engine, new AdapterReplyMessage(REPLY_READY, 1, made));
         return;
     }
@@ -30,6 +31,20 @@ void JobContext::WriteBlock(const std::uint8_t* source, std::uint32_t address) {
     request.SetBlockAddress(address);
     request.SetAddressHigh(std::uint8_t(address >> 8));
     Send();
+}
+
+const char* JobName(JobKind kind) {
+    switch (kind) {
+        case JobKind::Detect: return "Detect";
+        case JobKind::Erase: return "Erase";
+        case JobKind::Program: return "Program";
+        case JobKind::Verify: return "Verify";
+        case JobKind::Read: return "Read";
+        case JobKind::AutoProgram: return "Auto Program";
+        case JobKind::FirmwareUpdate: return "Firmware update";
+        case JobKind::None: break;
+    }
+    return "Job";
 }
 
 void JobContext::Post(QEvent::Type type, int wParam, std::int64_t lParam) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QEvent>
+#include <vector>
 
 #include "engine/job_host.h"
 #include "engine/job_state.h"
@@ -26,10 +27,20 @@ struct JobContext {
     ImageBuffer image;
     // A request went out and its one outcome has not arrived yet.
     bool awaitingReply = false;
+    // The code the outcome awaited must carry: no reply of another kind may
+    // reach a job's handler.
+    std::uint8_t expectedReply = 0;
+    // Where the last read-back compare found the chip differing from the
+    // program image, ascending.
+    std::vector<std::uint32_t> differences;
+    // How the last job ended.
+    JobKind lastJob = JobKind::None;
+    bool lastJobSucceeded = false;
 
     // Sends the request block as it stands.
     void Send() {
         awaitingReply = true;
+        expectedReply = request.command();
         link.SendAdapterReport(request.raw(), RequestBlock::size(), 1);
     }
 
@@ -40,11 +51,21 @@ struct JobContext {
     // Posts one of the engine's own messages to itself.
     void Post(QEvent::Type type, int wParam, std::int64_t lParam);
 
+    void BeginJob(JobKind kind) {
+        state.busy = true;
+        state.job = kind;
+    }
+
     // The end of a job: nothing runs, and an auto program chain or a firmware
     // update is over (a later load or re-attachment must not continue it).
-    void EndJob() {
+    void EndJob(bool succeeded = false) {
+        if (state.job != JobKind::None) {
+            lastJob = state.job;
+            lastJobSucceeded = succeeded;
+        }
         state.busy = false;
         state.autoProgram = false;
         state.firmwareUpdate = false;
+        state.job = JobKind::None;
     }
 };

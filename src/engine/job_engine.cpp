@@ -23,6 +23,9 @@ JobEngine::JobEngine(HidBackend& backend, HotplugSource* hotplug, JobHost& host,
     link_.SetDropHook([this] { OnLinkLost(); });
     // A firmware update goes on over the connection of the restarted adapter.
     link_.SetReopenHook([this] { firmware_.OnReopened(); });
+    // A reply that came too late for its own request is not taken as the
+    // answer to the next one.
+    link_.SetReplyMatcher(&AnswersRequest);
 }
 
 JobEngine::~JobEngine() { link_.CloseAdapter(); }
@@ -60,7 +63,8 @@ void JobEngine::OnAdapterReply(int outcome, std::int64_t detail, const Payload& 
     switch (outcome) {
         case REPLY_READY:
             ctx_.reply = reply;
-            DispatchReply();
+            if (reply[0] == ctx_.expectedReply) DispatchReply();
+            else OnUndefinedReply();
             break;
         case REPLY_TIMEOUT:
             OnTimeout();
@@ -105,6 +109,8 @@ void JobEngine::OnWriteBlockReply() {
     else data_.OnWriteBlockReply();
 }
 
+void JobEngine::OnVerifyReply() { data_.OnVerifyReply(); }
+
 void JobEngine::OnProgramVerifyReply() {
     if (ctx_.state.firmwareUpdate) firmware_.OnProgramVerifyReply();
     else data_.OnProgramVerifyReply();
@@ -112,7 +118,7 @@ void JobEngine::OnProgramVerifyReply() {
 
 // A job cut short by the link: nothing of it may go on later.
 void JobEngine::EndJobEarly() {
-    firmware_.Abort();
+    if (ctx_.state.firmwareUpdate) firmware_.Abort();
     ctx_.EndJob();
 }
 
@@ -121,22 +127,22 @@ void JobEngine::OnTimeout() {
     ctx_.host.AppendLog(TimeoutLine(ctx_.request.command()));
 }
 
-// A reply whose code the host does not know: nothing would ever send the next
-// request, so the job ends here.
+// A reply of a kind the running job did not ask for: nothing would ever send
+// the next request, so the job ends here.
 void JobEngine::OnUndefinedReply() {
     ctx_.host.AppendLog("undefined commands feed back!");
-    ctx_.EndJob();
+    EndJobEarly();
 }
 
+// The request went with the adapter, or was a skipped block whose made-up
+// answer is still on its way: either way the job is over, and it is the job
+// that the line names, not the last command that happened to go out.
 void JobEngine::OnLinkLost() {
     if (!ctx_.awaitingReply || !ctx_.state.busy) return;
     ctx_.awaitingReply = false;
-    OnTimeout();
-}
-
-void JobEngine::OnVerifyReply() {
-    ctx_.state.busy = false;
-    ctx_.host.AppendLog("Verify Succeed!\r\n");
+    const JobKind job = ctx_.state.job;
+    EndJobEarly();
+    ctx_.host.AppendLog(QString::asprintf("Adapter removed, %s terminated!\r\n", JobName(job)));
 }
 
 // ---- detection -----------------------------------------------------------
@@ -148,7 +154,7 @@ void JobEngine::Detect() {
         ctx_.host.AppendLog(kBusyLine);
     } else if (link_.attached()) {
         ctx_.host.AppendLog(kCheckingLine);
-        ctx_.state.busy = true;
+        ctx_.BeginJob(JobKind::Detect);
         ctx_.request.SetCommand(CMD_DETECT);
         ctx_.Send();
     } else {
@@ -194,7 +200,8 @@ void JobEngine::OnDetectReply() {
         ctx_.host.SetAutoChip(true);
         ctx_.request.SetChipIndex(chip);
         // A chip the list does not hold cannot be erased: the chain ends here.
-        if (!ctx_.state.autoProgram || !ChipCatalogue::isSelectable(chip)) ctx_.EndJob();
+        if (!ctx_.state.autoProgram) ctx_.EndJob(true);
+        else if (!ChipCatalogue::isSelectable(chip)) ctx_.EndJob();
     } else {
         ctx_.host.AppendLog(kNoChipLine);
         ctx_.host.SetAutoChip(true);
@@ -223,7 +230,11 @@ void JobEngine::OnReadIdReply() {
 // ---- auto program --------------------------------------------------------
 
 void JobEngine::AutoProgram() {
-    if (!ctx_.state.fileLoaded || ctx_.state.busy || files_.running()) {
+    if (ctx_.state.busy || files_.running()) {
+        ctx_.host.AppendLog(kBusyLine);
+        return;
+    }
+    if (!ctx_.state.fileLoaded) {
         ctx_.host.AppendLog("please open a file first\r\n");
         return;
     }
@@ -231,8 +242,8 @@ void JobEngine::AutoProgram() {
         ctx_.host.AppendLog("Please connect your programmer first!\r\n");
         return;
     }
+    ctx_.BeginJob(JobKind::AutoProgram);
     ctx_.state.autoProgram = true;
-    ctx_.state.busy = true;
     if (!ctx_.state.reloadLastFile) {
         StartChipCheck();
         return;
@@ -276,7 +287,11 @@ void JobEngine::StartFirmwareUpdate() {
 // ---- file load -----------------------------------------------------------
 
 void JobEngine::OnLoadFinished(const FileLoadOutcome& outcome) {
-    if (!files_.Finish(outcome)) return;
+    if (!files_.Finish(outcome)) {
+        // A job that waited for the file (a reload, a firmware image) ends with it.
+        if (!ctx_.state.busy) ctx_.EndJob();
+        return;
+    }
     // The log line and an auto program's next step come with the file-loaded
     // message, after any percentages the parse posted.
     QCoreApplication::postEvent(this, new WindowMessage(WM_JOB_PROGRESS, PROGRESS_FILE_LOADED, 0));

@@ -55,6 +55,12 @@ public:
     ImageBuffer& image() { return ctx_.image; }
     bool loadRunning() const { return files_.running(); }
     bool waitingForReconnect() const { return firmware_.waitingForReconnect(); }
+    // Where the last read-back compare found the chip differing from the
+    // program image, ascending.
+    const std::vector<std::uint32_t>& differences() const { return ctx_.differences; }
+    // The last job that ended, and whether it did what it was asked to.
+    JobKind lastJob() const { return ctx_.lastJob; }
+    bool lastJobSucceeded() const { return ctx_.lastJobSucceeded; }
 
 protected:
     bool event(QEvent* e) override;

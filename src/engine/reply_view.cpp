@@ -33,3 +33,10 @@ std::span<const std::uint8_t> ReplyView::tail(std::size_t offset, std::size_t ma
     if (offset >= bytes_.size()) return {};
     return bytes_.subspan(offset, std::min(maxLength, bytes_.size() - offset));
 }
+
+bool AnswersRequest(const Payload& request, const Payload& reply) {
+    if (reply[OFFSET_COMMAND] != request[OFFSET_COMMAND]) return false;
+    if (request[OFFSET_COMMAND] != CMD_READ_BLOCK) return true;
+    return std::equal(request.begin() + OFFSET_BLOCK_ADDRESS, request.begin() + OFFSET_BLOCK_ADDRESS + 4,
+                      reply.begin() + OFFSET_BLOCK_ADDRESS);
+}

@@ -45,3 +45,8 @@ class ReplyView {
 
     std::span<const std::uint8_t> bytes_;
 };
+
+// Whether reply answers request: the adapter repeats the command code, and a
+// read block names the block it read. Anything else is a stale answer to an
+// earlier request.
+bool AnswersRequest(const Payload& request, const Payload& reply);

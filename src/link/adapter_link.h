@@ -27,6 +27,8 @@ public:
     void SetReopenHook(std::function<void()> hook) { reopenHook_ = std::move(hook); }
     // Called after a removal closed the link.
     void SetDropHook(std::function<void()> hook) { dropHook_ = std::move(hook); }
+    // How the transport tells an answer from a stale reply; set before Initialise.
+    void SetReplyMatcher(ReplyMatcher matcher) { transport_.SetReplyMatcher(matcher); }
 
     // The main panel's start-up share: open if present, post the menu state,
     // set `attached`, and start listening for arrivals and removals.

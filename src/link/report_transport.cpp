@@ -4,6 +4,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <mutex>
 #include <thread>
 
@@ -17,8 +18,9 @@ struct ReaderSession {
     std::mutex wakeMutex;
     std::condition_variable wake;
     std::condition_variable ended;
-    int pendingReads = 0;  // guarded by wakeMutex
-    std::atomic<int> pendingRequests = 0;  // the same count, for a look without the lock
+    std::deque<Payload> pending;  // guarded by wakeMutex: requests written, not yet read for
+    std::atomic<int> pendingRequests = 0;  // their count, for a look without the lock
+    bool reading = false;   // guarded by wakeMutex: the reader is using the read handle
     bool finished = false;  // guarded by wakeMutex
     std::atomic<bool> stop = false;
     std::mutex postMutex;
@@ -26,17 +28,20 @@ struct ReaderSession {
     std::shared_ptr<HidHandle> readHandle;
     QObject* target = nullptr;
     LinkTiming timing;
+    ReplyMatcher matcher = nullptr;
 };
 
 namespace {
 
 constexpr int kReaderSpinUs = 40;
+// A device that keeps sending cannot hold a request back for ever.
+constexpr int kMostStaleReplies = 64;
 
 // Waits for the next request; false once the link has closed. A job sends
 // its next request within microseconds of the last reply, so the reader looks
 // for it briefly before it sleeps: waking a sleeping thread costs more than
 // the rest of the exchange.
-bool AwaitRequest(ReaderSession& session) {
+bool AwaitRequest(ReaderSession& session, Payload& request) {
     const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(kReaderSpinUs);
     while (session.pendingRequests.load(std::memory_order_acquire) == 0 && !session.stop &&
            std::chrono::steady_clock::now() < until) {
@@ -45,20 +50,27 @@ bool AwaitRequest(ReaderSession& session) {
 #endif
     }
     std::unique_lock lock(session.wakeMutex);
-    session.wake.wait(lock, [&] { return session.stop || session.pendingReads > 0; });
+    session.wake.wait(lock, [&] { return session.stop || !session.pending.empty(); });
     if (session.stop) return false;
-    --session.pendingReads;
+    request = session.pending.front();
+    session.pending.pop_front();
     --session.pendingRequests;
+    session.reading = true;
     return true;
 }
 
 // The reader: one read per request, one posted outcome per read.
 void RunReader(std::shared_ptr<ReaderSession> session) {
-    while (AwaitRequest(*session)) {
+    Payload request{};
+    while (AwaitRequest(*session, request)) {
         Payload reply{};
-        const int result = ReportTransport::ReadAdapterReport(session->readHandle.get(), reply,
-                                                              session->timing.replyTimeoutMs,
-                                                              session->timing.readSliceMs, session->stop);
+        const int result = ReportTransport::ReadAdapterReport(
+            session->readHandle.get(), reply, session->timing.replyTimeoutMs,
+            session->timing.readSliceMs, session->stop, request, session->matcher);
+        {
+            std::lock_guard lock(session->wakeMutex);
+            session->reading = false;
+        }
         std::lock_guard guard(session->postMutex);
         if (session->stop) break;
         if (result == 1) session->receiveBuffer = reply;
@@ -87,6 +99,7 @@ void ReportTransport::Connect(std::shared_ptr<HidHandle> writeHandle,
     reader_->target = replyTarget_;
     reader_->timing = timing_;
     reader_->receiveBuffer = lastReply_;
+    reader_->matcher = matcher_;
     if (reader_->readHandle) std::thread(RunReader, reader_).detach();
     else reader_->finished = true;
 }
@@ -118,9 +131,13 @@ int ReportTransport::SendAdapterReport(const std::uint8_t* payload, std::size_t 
         Post(REPLY_NO_HANDLE, 0);
         return 2;
     }
+    DrainStaleReplies();
     int errorCode = 0;
     const int written = writeHandle_->Write(report.data(), report.size(), &errorCode);
     if (written < 0) Post(REPLY_WRITE_FAILED, errorCode);
+    // Part of a report is no request the adapter can answer: without an
+    // outcome of its own the job would wait for ever.
+    else if (written != int(kReportSize)) Post(REPLY_WRITE_FAILED, written);
     if (written != int(kReportSize)) return 1;
 
     if (!reader_->readHandle) {
@@ -129,26 +146,45 @@ int ReportTransport::SendAdapterReport(const std::uint8_t* payload, std::size_t 
     }
     {
         std::lock_guard lock(reader_->wakeMutex);
-        ++reader_->pendingReads;
+        std::memcpy(reader_->pending.emplace_back().data(), payload, std::min(length, kPayloadSize));
         ++reader_->pendingRequests;
     }
     reader_->wake.notify_one();
     return 0;
 }
 
+// A reply that came after its request had timed out still sits in the input
+// queue; read before the next request goes out, it would pass for that
+// request's answer. Only an idle reader leaves the handle free for this.
+void ReportTransport::DrainStaleReplies() {
+    if (!reader_ || !reader_->readHandle) return;
+    std::lock_guard lock(reader_->wakeMutex);
+    if (reader_->reading || !reader_->pending.empty()) return;
+    std::uint8_t stale[kReportSize];
+    for (int i = 0; i < kMostStaleReplies; ++i)
+        if (reader_->readHandle->Read(stale, sizeof stale, 0) <= 0) return;
+}
+
 int ReportTransport::ReadAdapterReport(HidHandle* readHandle, Payload& buffer, int ms,
-                                       int sliceMs, const std::atomic<bool>& stop) {
+                                       int sliceMs, const std::atomic<bool>& stop,
+                                       const Payload& request, ReplyMatcher matcher) {
     if (!readHandle) return 2;
     using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
+    int left = ms;
     std::uint8_t local[kReportSize];
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        const int wait = int(std::min<long long>(left.count(), sliceMs));
-        const int got = readHandle->Read(local, sizeof local, std::max(wait, 0));
+        const int wait = std::max(std::min(left, sliceMs), 0);
+        const auto start = Clock::now();
+        const int got = readHandle->Read(local, sizeof local, wait);
         if (got == int(kPayloadSize)) {
             std::memcpy(buffer.data(), local, kPayloadSize);
-            return 1;
+            if (!matcher || matcher(request, buffer)) return 1;
+            // Someone else's answer: it used up only the time it took.
+            const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+            left -= int(std::min<long long>(spent.count(), wait));
+            if (stop.load()) return 0;
+            if (left <= 0) return 0;
+            continue;
         }
         if (got > 0) return 0;  // a short reply is a failed read
         if (got < 0) {
@@ -159,8 +195,9 @@ int ReportTransport::ReadAdapterReport(HidHandle* readHandle, Payload& buffer, i
             // fails without leaving still times out at the deadline.
             std::this_thread::sleep_for(std::chrono::milliseconds(std::max(wait, 1)));
         }
+        left -= std::max(wait, 1);
         if (stop.load()) return 0;
-        if (Clock::now() >= deadline) return 0;
+        if (left <= 0) return 0;
     }
 }
 

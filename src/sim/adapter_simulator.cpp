@@ -56,8 +56,8 @@ DeviceAnswer AdapterSimulator::OnReport(const std::uint8_t* report, std::size_t 
     answer.reply = true;
     answer.payload.fill(0);
     Answer(request, answer.payload, answer);
-    ApplyReplyFaults(number, request, answer);
     answer.latencyMs = LatencyOf(request[OFFSET_COMMAND]);
+    ApplyReplyFaults(number, request, answer);
     return answer;
 }
 
@@ -240,6 +240,8 @@ void AdapterSimulator::ApplyReplyFaults(int number, const Payload& request, Devi
         (faults.corruptReadBack == number || faults.corruptReadBack == SimConfig::kEveryRequest))
         CorruptData(answer.payload);
     if (number == faults.wrongEchoRequest) answer.payload[OFFSET_COMMAND] = faults.wrongEchoCode;
+    if (number == faults.nakRequest) answer.payload[OFFSET_STATUS] = STATUS_NAK;
+    if (number == faults.lateRequest) answer.latencyMs = faults.lateReplyMs;
     if (number == faults.unplugAfterRequest) {
         answer.leaveAfterMs = 0;
         answer.returnAfterMs = faults.unplugReturnAfterMs;
@@ -270,6 +272,11 @@ int AdapterSimulator::LatencyOf(std::uint8_t code) const {
 std::vector<Payload> AdapterSimulator::transcript() const {
     std::lock_guard lock(mutex_);
     return transcript_;
+}
+
+void AdapterSimulator::ClearFaults() {
+    std::lock_guard lock(mutex_);
+    config_.faults = SimConfig::Faults{};
 }
 
 void AdapterSimulator::ClearTranscript() {

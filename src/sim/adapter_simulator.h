@@ -30,6 +30,8 @@ class AdapterSimulator : public SimulatedDevice {
     // short writes never reached the firmware and are not in it.
     std::vector<Payload> transcript() const;
     void ClearTranscript();
+    // The adapter behaves from now on; what it already did stays done.
+    void ClearFaults();
     // Reports written to the adapter, received or not.
     int requestCount() const;
 

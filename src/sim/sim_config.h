@@ -40,6 +40,9 @@ struct SimConfig {
         int shortWriteBytes = 64;
         int failWriteRequest = kNever;  // this write fails with failWriteError
         int failWriteError = 31;
+        int nakRequest = kNever;        // this request is answered with STATUS_NAK, whatever it asked
+        int lateRequest = kNever;       // this reply comes lateReplyMs after its request...
+        int lateReplyMs = 60000;        // ...long after any host has stopped waiting for it
         std::uint32_t seed = 1;  // where damage lands and what it does
 
         bool operator==(const Faults&) const = default;

@@ -13,6 +13,7 @@ namespace {
 
 struct PendingReply {
     Clock::time_point due;
+    std::int64_t dueVirtualMs;  // the same moment on the bus's virtual clock
     Payload payload;
     int leaveAfterMs;
     int returnAfterMs;
@@ -66,15 +67,18 @@ public:
         if (answer.reply) {
             std::lock_guard lock(node_->mutex);
             node_->replies.push_back({Clock::now() + std::chrono::milliseconds(answer.latencyMs),
-                                      answer.payload, answer.leaveAfterMs, answer.returnAfterMs});
+                                      backend->virtualNowMs_ + answer.latencyMs, answer.payload,
+                                      answer.leaveAfterMs, answer.returnAfterMs});
             node_->replyReady.notify_all();
         }
         return answer.written;
     }
 
     int Read(std::uint8_t* buffer, std::size_t capacity, int timeoutMs) override {
-        const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
         std::unique_lock lock(node_->mutex);
+        if (node_->gone || !node_->backend) return -1;
+        if (node_->backend->virtualTime_) return ReadOnVirtualClock(buffer, capacity, timeoutMs);
+        const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
         for (;;) {
             if (node_->gone) return -1;
             const auto now = Clock::now();
@@ -84,6 +88,23 @@ public:
             if (!node_->replies.empty()) until = std::min(until, node_->replies.front().due);
             node_->replyReady.wait_until(lock, until);
         }
+        return TakeReply(buffer, capacity);
+    }
+
+private:
+    // Called with the node's lock held.
+    int ReadOnVirtualClock(std::uint8_t* buffer, std::size_t capacity, int timeoutMs) {
+        std::atomic<std::int64_t>& now = node_->backend->virtualNowMs_;
+        if (!node_->replies.empty() && node_->replies.front().dueVirtualMs <= now + timeoutMs) {
+            now = std::max<std::int64_t>(now, node_->replies.front().dueVirtualMs);
+            return TakeReply(buffer, capacity);
+        }
+        now += timeoutMs;
+        return 0;
+    }
+
+    // Called with the node's lock held.
+    int TakeReply(std::uint8_t* buffer, std::size_t capacity) {
         const PendingReply reply = node_->replies.front();
         node_->replies.pop_front();
         const std::size_t n = std::min(capacity, reply.payload.size());
@@ -93,7 +114,6 @@ public:
         return int(n);
     }
 
-private:
     std::shared_ptr<SimulatedNode> node_;
 };
 

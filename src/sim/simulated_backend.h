@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -50,6 +51,17 @@ public:
     // Every output report written to the adapter, in order.
     std::vector<AdapterReport> writtenReports() const;
 
+    // On a virtual clock the bus answers at once: a read that would wait
+    // moves the clock on by its wait instead of sleeping, and a reply becomes
+    // readable once the clock reaches its latency. A silent adapter then
+    // costs a host nothing but the slices of its reply time-out, so whole
+    // campaigns of failing jobs run at the speed of the code.
+    void SetVirtualTime(bool on) { virtualTime_ = on; }
+    bool virtualTime() const { return virtualTime_; }
+    // Lets time pass on the virtual clock (a user's pause between two jobs).
+    void AdvanceVirtualTime(int ms) { virtualNowMs_ += ms; }
+    std::int64_t virtualNowMs() const { return virtualNowMs_; }
+
 private:
     void Announce(HotplugEvent::Kind kind, const HidDeviceInfo& info);
     void Deliver(HotplugEvent event);
@@ -64,4 +76,6 @@ private:
     int announcements_ = 1;
     bool refuseSecondOpen_ = false;
     int adapterInstance_ = 0;
+    std::atomic<bool> virtualTime_ = false;
+    std::atomic<std::int64_t> virtualNowMs_ = 0;
 };

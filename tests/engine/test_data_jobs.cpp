@@ -73,7 +73,10 @@ TEST(Program, SkipsBlankBlocksAndLandsTheDataInTheChip) {
     EXPECT_EQ(requests[1][15], 0x02);                 // bits 8..15 of the address
     EXPECT_TRUE(std::equal(image.begin() + 0x200, image.begin() + 0x300, requests[1].begin() + 16));
     EXPECT_EQ(rig.adapter->flash(0, 0x400), image);
-    EXPECT_EQ(rig.host.shown, "Programming... 75%\r\n");
+    // The last block shows 100 %, and the job's end stays in the log.
+    EXPECT_TRUE(rig.host.transients.contains("Programming... 75%\r\n"));
+    EXPECT_EQ(rig.host.committed, "Programming... 100%\r\nProgram Finished\r\n");
+    EXPECT_TRUE(rig.engine->lastJobSucceeded());
 }
 
 TEST(Program, The78K0RWritesBlankBlocksToo) {
@@ -100,15 +103,16 @@ TEST(Program, LastBlockFlagMarksTheBlockThatReachesTheImageSize) {
     EXPECT_EQ(requests[3][2], 0x81);
 }
 
-TEST(Program, SixtyFourKilobytesEndOnNinetyNinePercent) {
+TEST(Program, SixtyFourKilobytesEndOnAFullBar) {
     EngineRig rig(Chip(1));
     std::vector<std::uint8_t> image(65536);
     for (std::size_t i = 0; i < image.size(); ++i) image[i] = std::uint8_t(i * 7);
     LoadImage(rig, image);
     rig.engine->Program();
     ASSERT_TRUE(rig.Settle());
-    EXPECT_EQ(rig.host.shown, "Programming... 99%\r\n");
-    EXPECT_EQ(rig.host.progress.back(), std::make_pair(256, 256));
+    EXPECT_EQ(rig.host.transients.mid(rig.host.transients.size() - 2),
+              (QStringList{"Programming... 99%\r\n", "Programming... 100%\r\n"}));
+    EXPECT_EQ(rig.host.progress.back(), std::make_pair(100, 100));
     EXPECT_EQ(rig.adapter->flash(0, 65536), image);
 }
 
@@ -142,7 +146,7 @@ TEST(Program, SkippedBlockAfterADetectIsAcceptedNotRefused) {
     LoadImage(rig, Blocks({0xFF, -1}));
     rig.engine->Program();
     ASSERT_TRUE(rig.Settle());
-    EXPECT_EQ(rig.host.committed, "");
+    EXPECT_EQ(rig.host.committed, "Programming... 100%\r\nProgram Finished\r\n");
     EXPECT_EQ(AddressesOf(rig.requests(), CMD_WRITE_BLOCK), (std::vector<std::uint32_t>{0x100}));
 }
 
@@ -152,31 +156,75 @@ TEST(Program, RefusesWhileBusyAndWithoutAFile) {
     EXPECT_EQ(rig.host.committed, "please open a file first\r\n");
     EXPECT_TRUE(rig.requests().empty());
 
+    rig.engine->Verify();
+    EXPECT_EQ(rig.host.committed, "please open a file first\r\nplease open a file first\r\n");
+
     LoadImage(rig, Blocks({-1}));
     rig.host.ClearLog();
     rig.engine->Verify();
     rig.engine->Program();
     rig.engine->Verify();
     rig.engine->Erase();
+    rig.engine->AutoProgram();
     rig.engine->Read();
-    EXPECT_EQ(rig.host.committed,
-              "Program is busy\r\nProgram is busy\r\nplease open a file first\r\nProgram is busy\r\n");
+    EXPECT_EQ(rig.host.committed, QString("Program is busy\r\n").repeated(5));
     EXPECT_EQ(rig.prompts.readOptionQuestions, 0);
     ASSERT_TRUE(rig.Settle());
-    EXPECT_TRUE(rig.host.committed.endsWith("Verify Succeed!\r\n"));
+    EXPECT_EQ(rig.commands(), (std::vector<std::uint8_t>{CMD_VERIFY}));
+}
+
+// The adapter's answer to a verify says nothing of the chip: the host reads
+// the image's range back and compares it, and says so only when it matches.
+TEST(Verify, ReadsTheImageBackAndComparesItOnTheHost) {
+    struct Case {
+        const char* name;
+        std::uint8_t access;
+        bool programmed;
+        int corruptRequest;
+        const char* last;
+        std::size_t differing;
+    };
+    const Case cases[] = {
+        {"erased chip", ACCESS_JTAG, false, SimConfig::kNever, "Verify Error at 000000: 510 bytes differ\r\n", 510},
+        {"programmed chip", ACCESS_JTAG, true, SimConfig::kNever, "Verify Succeed!\r\n", 0},
+        {"damaged read-back", ACCESS_JTAG, true, 2, "Verify Error at 000", 3},
+        {"direct access", ACCESS_DIRECT, true, SimConfig::kNever,
+         "Nothing compared: Direct access cannot read the chip back (choose JTAG Access in Configuration)\r\n", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SimConfig config = Chip(1);
+        config.faults.corruptReadBack = c.corruptRequest;
+        config.faults.corruptBytes = 3;
+        EngineRig rig(config);
+        rig.engine->SetAccessMode(c.access);
+        const auto image = Blocks({-1, 0xFF, -1});
+        if (c.programmed) rig.adapter->PresetFlash(0, image);
+        LoadImage(rig, image);
+        rig.engine->Verify();
+        ASSERT_TRUE(rig.Settle());
+        EXPECT_TRUE(rig.host.committed.contains(c.last)) << rig.host.committed.toStdString();
+        EXPECT_EQ(rig.engine->differences().size(), c.differing);
+        EXPECT_EQ(rig.engine->lastJobSucceeded(), c.differing == 0 && c.access == ACCESS_JTAG);
+        const auto reads = AddressesOf(rig.requests(), CMD_READ_BLOCK);
+        EXPECT_EQ(reads.size(), c.access == ACCESS_JTAG ? 3u : 0u);
+        EXPECT_EQ(rig.commands().front(), CMD_VERIFY);
+    }
 }
 
 TEST(AutoProgramChain, RunsFromDetectionThroughEraseProgramAndVerify) {
     EngineRig rig(Chip(5));
+    rig.engine->SetAccessMode(ACCESS_JTAG);
     const auto image = Blocks({-1, 0xFF, -1});
     LoadImage(rig, image);
     rig.engine->AutoProgram();
     ASSERT_TRUE(rig.Settle());
-    EXPECT_EQ(rig.commands(), (std::vector<std::uint8_t>{CMD_DETECT, CMD_ERASE, CMD_WRITE_BLOCK,
-                                                         CMD_WRITE_BLOCK, CMD_PROGRAM_VERIFY}));
+    EXPECT_EQ(rig.commands(),
+              (std::vector<std::uint8_t>{CMD_DETECT, CMD_ERASE, CMD_WRITE_BLOCK, CMD_WRITE_BLOCK,
+                                         CMD_PROGRAM_VERIFY, CMD_READ_BLOCK, CMD_READ_BLOCK, CMD_READ_BLOCK}));
     EXPECT_EQ(rig.host.committed,
               "QZProgrammer attached! Checking device...Maxronix MX25L3208 found\r\nErase Finished\r\n"
-              "Programming... 100%\r\nProgram Finished\r\nVerify OK\r\n");
+              "Programming... 100%\r\nProgram Finished\r\nProcessing... 100%\r\nVerify OK\r\n");
     EXPECT_FALSE(rig.state().autoProgram);
     EXPECT_EQ(rig.adapter->flash(0, image.size()), image);
     // Once detected, the chip index rides along on every request.
@@ -190,7 +238,11 @@ TEST(AutoProgramChain, AllBlankImageStillEndsWithTheClosingVerify) {
     rig.engine->AutoProgram();
     ASSERT_TRUE(rig.Settle());
     EXPECT_EQ(rig.commands(), (std::vector<std::uint8_t>{CMD_DETECT, CMD_ERASE, CMD_PROGRAM_VERIFY}));
-    EXPECT_TRUE(rig.host.committed.endsWith("Programming... 100%\r\nProgram Finished\r\nVerify OK\r\n"));
+    // Direct access: the closing verify cannot be checked, and does not claim to be.
+    EXPECT_TRUE(rig.host.committed.endsWith(
+        "Programming... 100%\r\nProgram Finished\r\nNothing compared: Direct access cannot read the chip "
+        "back (choose JTAG Access in Configuration)\r\n"));
+    EXPECT_FALSE(rig.engine->lastJobSucceeded());
 }
 
 TEST(AutoProgramChain, EraseRefusalEndsTheChain) {
@@ -206,9 +258,14 @@ TEST(AutoProgramChain, EraseRefusalEndsTheChain) {
 }
 
 TEST(AutoProgramChain, EraseReplyWithAnUnknownStatusEndsTheChain) {
-    EngineRig rig(Chip(1));
+    SimConfig config = Chip(1);
+    config.faults.silentCommand = CMD_ERASE;
+    EngineRig rig(config);
     LoadImage(rig, Blocks({-1}));
-    rig.state().busy = rig.state().autoProgram = true;
+    rig.engine->AutoProgram();
+    ASSERT_TRUE(RunUntil([&] { return rig.commands().size() == 2; }));
+    RunFor(0);
+    rig.host.ClearLog();
     Payload reply{};
     reply[0] = CMD_ERASE;
     reply[12] = 0x42;
@@ -218,13 +275,16 @@ TEST(AutoProgramChain, EraseReplyWithAnUnknownStatusEndsTheChain) {
     EXPECT_FALSE(rig.state().busy);
 }
 
-TEST(PlainErase, FinishesWhateverTheStatus) {
-    SimConfig config = Chip(1);
-    config.faults.refuseErase = true;
-    EngineRig rig(config);
-    rig.engine->Erase();
-    ASSERT_TRUE(rig.Settle());
-    EXPECT_EQ(rig.host.committed, "Erase Finished\r\n");
+// Outside an auto program only a refusal is a failed erase.
+TEST(PlainErase, FinishesUnlessRefused) {
+    for (bool refuse : {false, true}) {
+        SimConfig config = Chip(1);
+        config.faults.refuseErase = refuse;
+        EngineRig rig(config);
+        rig.engine->Erase();
+        ASSERT_TRUE(rig.Settle());
+        EXPECT_EQ(rig.host.committed, refuse ? "Erase failure\r\n" : "Erase Finished\r\n");
+    }
 }
 
 TEST(Timeouts, EveryDataStepHasItsLine) {
@@ -316,20 +376,35 @@ TEST(Read, RefusedRangesAndCancelReadNothing) {
     EXPECT_EQ(rig.state().readEnd, 0u);
 }
 
-TEST(Read, DirectModeWalksThePagesAndEnds) {
+TEST(Read, DirectModeSaysReadingNeedsJtag) {
     EngineRig rig(Chip(1));
-    rig.prompts.readOptionAnswers = {Range(ReadRangeMode::FromBeginTo, "18FFF"), Range(ReadRangeMode::WholeChip)};
+    rig.prompts.readOptionAnswers = {Range(ReadRangeMode::WholeChip)};
     rig.engine->Read();
     RunFor(0);
-    EXPECT_TRUE(rig.host.progress.empty());
-    EXPECT_FALSE(rig.state().busy);
-
-    rig.engine->Read();
-    RunFor(0);
+    EXPECT_EQ(rig.host.committed, "Read needs JTAG access: choose JTAG Access in the Configuration menu\r\n");
+    EXPECT_EQ(rig.prompts.readOptionQuestions, 0);
     EXPECT_FALSE(rig.state().busy);
     EXPECT_TRUE(rig.requests().empty());
-    EXPECT_EQ(rig.host.shown, "Processing... 100%\r\n");
-    EXPECT_EQ(rig.host.progress.front(), std::make_pair(100, 0));
+}
+
+// A range ending on a block's first byte reads that block too; with a file
+// loaded, what differs from it is counted.
+TEST(Read, LastBlockIsReadAndDifferencesFromTheFileAreNoted) {
+    SimConfig config = Chip(1);
+    config.faults.corruptReadBack = 1;  // every byte of block 0x100
+    config.faults.corruptBytes = 256;
+    EngineRig rig(config);
+    rig.engine->SetAccessMode(ACCESS_JTAG);
+    const auto image = Blocks({-1, -1});
+    rig.adapter->PresetFlash(0, image);
+    LoadImage(rig, image);
+    rig.prompts.readOptionAnswers.push_back(Range(ReadRangeMode::FromTo, "0", "100"));
+    rig.engine->Read();
+    ASSERT_TRUE(rig.Settle());
+    EXPECT_EQ(AddressesOf(rig.requests(), CMD_READ_BLOCK), (std::vector<std::uint32_t>{0, 0x100}));
+    EXPECT_EQ(rig.engine->differences(), (std::vector<std::uint32_t>{0x100}));
+    EXPECT_TRUE(rig.host.committed.endsWith("Read from addr:000000 to 000100 finished!\r\n"
+                                            "1 bytes differ from the loaded file, the first at 000100\r\n"));
 }
 
 TEST(Read, ReplyNamingAnAddressOutsideTheImageEndsTheRead) {

@@ -153,7 +153,7 @@ TEST(FileLoad, NothingElseTakesTheImageWhileALoadRuns) {
     rig.engine->StartFirmwareUpdate();
     rig.engine->AutoProgram();
     EXPECT_EQ(rig.host.committed,
-              "Program is busy\r\nProgrmming is busy!\r\nplease open a file first\r\n");
+              "Program is busy\r\nProgrmming is busy!\r\nProgram is busy\r\n");
     EXPECT_EQ(rig.prompts.openQuestions.size(), 1u);
     ASSERT_TRUE(RunUntil([&] { return !rig.engine->loadRunning() && rig.host.buttonsEnabled; }));
     EXPECT_FALSE(rig.state().firmwareUpdate);

@@ -115,13 +115,27 @@ TEST(FirmwareUpdate, PercentReachesAHundredOnlyAtTheEnd) {
 }
 
 TEST(FirmwareUpdate, RefusalsAndEarlyEnds) {
-    {   // Too small a file is refused before anything goes to the adapter.
+    // A file with no whole word past the boot loader's area is refused before
+    // anything goes to the adapter, and leaves nothing to program the chip with.
+    for (std::size_t size : {0x2800u, 0x2801u}) {
+        SCOPED_TRACE(size);
         FirmwareRig rig(Boot(SimConfig::BootEntry::Ready));
-        rig.Start(std::vector<std::uint8_t>(0x2800, 0x00));
+        rig.Start(std::vector<std::uint8_t>(size, 0x00));
         ASSERT_TRUE(rig.Settle());
         EXPECT_TRUE(rig.requests().empty());
         EXPECT_TRUE(rig.host.committed.endsWith("Firmware file too small, Update Terminated!\r\n"));
         EXPECT_FALSE(rig.state().firmwareUpdate);
+        EXPECT_FALSE(rig.state().fileLoaded);
+        EXPECT_TRUE(rig.host.viewData.empty());
+        rig.engine->Program();
+        EXPECT_TRUE(rig.host.committed.endsWith("please open a file first\r\n"));
+    }
+    {   // One word past it: one block, and the percentage stops at a hundred.
+        FirmwareRig rig(Boot(SimConfig::BootEntry::Ready));
+        rig.Start(std::vector<std::uint8_t>(0x2802, 0x00));
+        ASSERT_TRUE(rig.Settle());
+        EXPECT_EQ(rig.writtenWords(), (std::vector<std::uint32_t>{0x1400}));
+        EXPECT_EQ(rig.host.transients.back(), "Programming... 100%\r\n");
     }
     {   // Busy, then a cancelled file dialog.
         SimConfig config = Boot(SimConfig::BootEntry::Ready);
@@ -135,6 +149,22 @@ TEST(FirmwareUpdate, RefusalsAndEarlyEnds) {
         ASSERT_TRUE(RunUntil([&] { return !rig.state().busy; }));
         EXPECT_FALSE(rig.state().firmwareUpdate);
     }
+}
+
+// An adapter re-plugged while the file dialog is up is in application mode:
+// continuing the update there would erase and write the chip in its socket.
+TEST(FirmwareUpdate, ReplugWhileTheFileDialogIsUpContinuesNothing) {
+    FirmwareRig rig(Boot(SimConfig::BootEntry::Restarting));
+    rig.prompts.whileOpenDialogUp = [&] {
+        rig.bus->UnplugAdapter();
+        ASSERT_TRUE(RunUntil([&] { return !rig.engine->link().attached(); }));
+        rig.bus->PlugAdapter();
+        ASSERT_TRUE(RunUntil([&] { return rig.engine->link().isOpen() && !rig.engine->link().reopenPending(); }));
+        RunFor(20);
+    };
+    rig.engine->StartFirmwareUpdate();
+    ASSERT_TRUE(rig.Settle());
+    EXPECT_TRUE(rig.requests().empty());
 }
 
 TEST(FirmwareUpdate, TimeOutClearsTheUpdateSoALaterLoadDoesNotContinueIt) {

@@ -124,7 +124,7 @@ TEST(AutoProgram, RefusesWithoutFileWhileBusyAndWhileDetached) {
         rig.state().fileLoaded = true;
         rig.engine->Detect();
         rig.engine->AutoProgram();
-        EXPECT_EQ(rig.host.committed, kChecking + "please open a file first\r\n");
+        EXPECT_EQ(rig.host.committed, kChecking + "Program is busy\r\n");
         ASSERT_TRUE(rig.Settle());
     }
     {
@@ -257,24 +257,69 @@ TEST(Replies, LinkErrorsLogTheirLineAndEndTheJob) {
     }
 }
 
-TEST(Replies, WriteFailureFromTheBusEndsTheJob) {
-    SimConfig config;
-    config.faults.failWriteRequest = 0;
-    config.faults.failWriteError = 5;
-    EngineRig rig(config);
-    rig.engine->Detect();
-    ASSERT_TRUE(rig.Settle());
-    EXPECT_EQ(rig.host.committed, kChecking + "Usb Error,Error Code:5. Processing Terminated!\r\n");
+TEST(Replies, FailedOrShortWriteEndsTheJob) {
+    for (bool shortWrite : {false, true}) {
+        SimConfig config;
+        (shortWrite ? config.faults.shortWriteRequest : config.faults.failWriteRequest) = 0;
+        config.faults.failWriteError = 5;
+        config.faults.shortWriteBytes = 64;
+        EngineRig rig(config);
+        rig.engine->Detect();
+        ASSERT_TRUE(rig.Settle());
+        EXPECT_EQ(rig.host.committed, kChecking + QString("Usb Error,Error Code:%1. Processing Terminated!\r\n")
+                                                      .arg(shortWrite ? 64 : 5));
+        rig.engine->Detect();
+        ASSERT_TRUE(rig.Settle());
+        EXPECT_TRUE(rig.host.committed.endsWith("Chip Version:0C0A\r\n"));
+    }
 }
 
-TEST(Replies, UndefinedCodeLogsAndEndsTheJob) {
+// A reply of another kind never reaches a job's handler: the link drops it
+// and waits on, and one that gets past the link ends the job.
+TEST(Replies, ReplyOfTheWrongKindNeverReachesAHandler) {
     SimConfig config;
     config.faults.wrongEchoRequest = 0;
-    config.faults.wrongEchoCode = 2;
+    config.faults.wrongEchoCode = CMD_READ_BLOCK;
     EngineRig rig(config);
     rig.engine->Detect();
     ASSERT_TRUE(rig.Settle());
-    EXPECT_EQ(rig.host.committed, kChecking + "undefined commands feed back!");
+    EXPECT_EQ(rig.host.committed, kChecking + "unknown Commands timeout\r\n");
+
+    // An erase answered as a read block once divided by the empty read range.
+    EngineRig direct(SilentOn(CMD_ERASE));
+    direct.engine->Erase();
+    Payload reply{};
+    reply[0] = CMD_READ_BLOCK;
+    PostReply(direct.engine.get(), REPLY_READY, 1, reply);
+    EXPECT_EQ(direct.host.committed, "undefined commands feed back!");
+    EXPECT_FALSE(direct.state().busy);
+}
+
+// The answer to a timed-out erase comes after all: it must not pass for the
+// answer to the next job's first request, whether it is still on its way
+// when that request goes out or already waiting in the input queue.
+TEST(Replies, LateReplyIsNotTakenForTheNextRequest) {
+    for (int pause : {0, 1000}) {
+        SCOPED_TRACE(pause);
+        SimConfig config = WithChips({1});
+        config.faults.lateRequest = 0;
+        config.faults.lateReplyMs = EngineRig::ShortTiming().replyTimeoutMs + 100;
+        EngineRig rig(config);
+        rig.bus->SetVirtualTime(true);
+        rig.engine->Erase();
+        ASSERT_TRUE(rig.Settle());
+        EXPECT_EQ(rig.host.committed, "Erase Failed\r\n");
+        rig.bus->AdvanceVirtualTime(pause);
+        std::vector<std::uint8_t> image(0x300, 0x5A);
+        std::copy(image.begin(), image.end(), rig.engine->image().ResetStaging());
+        rig.engine->image().CommitLoad(0x300);
+        rig.state().fileLoaded = true;
+        rig.engine->Program();
+        ASSERT_TRUE(rig.Settle());
+        EXPECT_EQ(rig.host.committed,
+                  "Erase Failed\r\nProgramming... 100%\r\nProgram Finished\r\n");
+        EXPECT_EQ(rig.adapter->flash(0, 0x300), image);
+    }
 }
 
 TEST(Replies, AdapterPulledWhileAReplyIsAwaitedEndsTheJob) {
@@ -284,9 +329,29 @@ TEST(Replies, AdapterPulledWhileAReplyIsAwaitedEndsTheJob) {
     RunFor(5);
     rig.bus->UnplugAdapter();
     ASSERT_TRUE(rig.Settle(timing.replyTimeoutMs / 2));
-    EXPECT_EQ(rig.host.committed, kChecking + "unknown Commands timeout\r\n");
+    EXPECT_EQ(rig.host.committed, kChecking + "Adapter removed, Detect terminated!\r\n");
     RunFor(150);
-    EXPECT_EQ(rig.host.committed, kChecking + "unknown Commands timeout\r\n");
+    EXPECT_EQ(rig.host.committed, kChecking + "Adapter removed, Detect terminated!\r\n");
+}
+
+// A skipped blank block's answer is made up by the host and still on its way
+// when the adapter goes: the line names the job, not the erase sent before it.
+TEST(Replies, AdapterPulledWithASkippedBlockPendingNamesTheJob) {
+    EngineRig rig(WithChips({1}));
+    rig.engine->Erase();
+    ASSERT_TRUE(rig.Settle());
+    std::vector<std::uint8_t> image(0x200, 0xFF);
+    image[0x100] = 0;
+    std::copy(image.begin(), image.end(), rig.engine->image().ResetStaging());
+    rig.engine->image().CommitLoad(0x200);
+    rig.state().fileLoaded = true;
+    rig.engine->Program();
+    HotplugEvent removal{HotplugEvent::Kind::Removal, SimulatedBackend::kAdapterPath, kAdapterVendorId,
+                         kAdapterProductId};
+    rig.engine->link().OnDeviceChange(removal);
+    RunFor(0);
+    EXPECT_EQ(rig.host.committed, "Erase Finished\r\nAdapter removed, Program terminated!\r\n");
+    EXPECT_EQ(rig.commands(), (std::vector<std::uint8_t>{CMD_ERASE}));
 }
 
 TEST(Progress, PercentMessageShowsATransientLineAndMovesTheBar) {

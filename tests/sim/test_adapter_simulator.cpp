@@ -419,7 +419,7 @@ TEST(AdapterSimulatorFaults, UnplugAfterARequest) {
     EXPECT_TRUE(returning.link.isOpen());
 }
 
-TEST(AdapterSimulatorFaults, ShortWriteEndsTheRequestSilently) {
+TEST(AdapterSimulatorFaults, ShortWriteNeverReachesTheFirmware) {
     SimConfig config;
     config.faults.shortWriteRequest = 0;
     SimRig rig(config);
@@ -427,7 +427,8 @@ TEST(AdapterSimulatorFaults, ShortWriteEndsTheRequestSilently) {
     detect.SetCommand(CMD_DETECT);
     EXPECT_EQ(rig.link.SendAdapterReport(detect.raw(), detect.size(), 1), 1);
     RunFor(ShortLinkTiming().replyTimeoutMs + 50);  // a reader would have posted by now
-    EXPECT_EQ(rig.outcomes(), 0u);
+    ASSERT_EQ(rig.outcomes(), 1u);
+    EXPECT_EQ(rig.replies.of(WM_ADAPTER_REPLY).back().wParam, REPLY_WRITE_FAILED);
     EXPECT_TRUE(rig.sim.transcript().empty());
     EXPECT_EQ(rig.Exchange(detect).wParam, REPLY_READY);
 }

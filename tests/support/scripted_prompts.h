@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <deque>
+#include <functional>
 
 #include "engine/user_prompts.h"
 
@@ -28,8 +29,12 @@ public:
         warnings << caption + ": " + text;
         return Next(warningAnswers, false);
     }
+    // Runs while the open dialog is up, as the event loop of a real one would.
+    std::function<void()> whileOpenDialogUp;
+
     std::optional<FileAnswer> AskOpenFile(const FileQuestion& q) override {
         openQuestions.push_back(q);
+        if (whileOpenDialogUp) whileOpenDialogUp();
         return Next(openAnswers, std::optional<FileAnswer>{});
     }
     std::optional<FileAnswer> AskSaveFile(const FileQuestion& q) override {

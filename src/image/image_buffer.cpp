@@ -3,10 +3,13 @@
 #include <algorithm>
 #include <cstring>
 
+// memset rather than value-initialisation: an unoptimised build zeroes a
+// value-initialised array one byte at a time.
 ImageBuffer::ImageBuffer()
-    : program_(new std::uint8_t[kSize]()),
-      staging_(new std::uint8_t[kSize]),
-      readBack_(new std::uint8_t[kSize]()) {}
+    : program_(new std::uint8_t[kSize]), staging_(new std::uint8_t[kSize]), readBack_(new std::uint8_t[kSize]) {
+    std::memset(program_.get(), 0, kSize);
+    std::memset(readBack_.get(), 0, kSize);
+}
 
 std::uint8_t* ImageBuffer::ResetStaging() {
     std::memset(staging_.get(), kBlank, kSize);

@@ -1,0 +1,375 @@
+// Seeded fault campaign: every job against the adapter simulator with one
+// injected fault at a random request, then the invariants a person trusting
+// the program with a chip relies on. The simulator runs on a virtual clock,
+// so a silent adapter costs no real time.
+//
+//   BRELLIX_CAMPAIGN_SCENARIOS=20000   how many seeds (default 2000)
+//   BRELLIX_CAMPAIGN_FIRST=1000        the first seed (default 0)
+//   BRELLIX_CAMPAIGN_SEED=1234         replay one seed
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+
+#include "engine/protocol.h"
+#include "support/engine_rig.h"
+#include "support/temp_files.h"
+
+namespace {
+
+enum class Job { Detect, Erase, Program, Verify, Read, Auto, AutoReload, FirmwareReady, FirmwareRestart, Load, Save };
+enum class Fault { Silence, Nak, WrongEcho, ShortWrite, FailedWrite, Unplug, UnplugReplug, Late, Corrupt };
+
+constexpr Job kJobs[] = {Job::Detect, Job::Erase,         Job::Program,         Job::Verify,
+                         Job::Read,   Job::Auto,          Job::AutoReload,      Job::FirmwareReady,
+                         Job::FirmwareRestart, Job::Load, Job::Save};
+constexpr const char* kJobNames[] = {"detect", "erase", "program", "verify", "read", "auto",
+                                     "auto+reload", "firmware/ready", "firmware/restart", "load", "save"};
+constexpr const char* kFaultNames[] = {"silence", "nak", "wrong echo", "short write", "failed write",
+                                       "unplug", "unplug+replug", "late reply", "corrupt read-back"};
+
+constexpr int kBlocks = 6;
+constexpr std::uint32_t kImageSize = kBlocks * 256;
+constexpr int kFirmwareBlocks = 3;
+// Every job here works below this address; a change anywhere in it shows.
+constexpr std::size_t kWatchedFlash = 0x10000;
+
+bool IsFirmware(Job job) { return job == Job::FirmwareReady || job == Job::FirmwareRestart; }
+bool IsFile(Job job) { return job == Job::Load || job == Job::Save; }
+
+struct Scenario {
+    std::uint32_t seed;
+    Job job;
+    Fault fault;
+    int request;
+    std::uint8_t chip;
+    std::uint8_t access;
+    int fileFault;  // load and save: which damage
+};
+
+std::string Describe(const Scenario& s) {
+    return "seed " + std::to_string(s.seed) + ": " + kJobNames[int(s.job)] + ", " +
+           (IsFile(s.job) ? "file fault " + std::to_string(s.fileFault) : kFaultNames[int(s.fault)]) +
+           " at request " + std::to_string(s.request) + ", chip " + std::to_string(s.chip) +
+           (s.access == ACCESS_JTAG ? ", JTAG" : ", Direct");
+}
+
+std::vector<std::uint8_t> ChipImage(std::uint32_t seed) {
+    std::vector<std::uint8_t> image(kImageSize);
+    std::mt19937 fill(seed);
+    for (auto& b : image) b = std::uint8_t(fill());
+    std::fill_n(image.begin() + 2 * 256, 256, 0xFF);  // one blank block to skip
+    return image;
+}
+
+std::vector<std::uint8_t> FirmwareImage() {
+    std::vector<std::uint8_t> image(0x2800 + kFirmwareBlocks * 256, 0xFF);
+    for (std::size_t i = 0x2800; i < image.size(); ++i) image[i] = std::uint8_t(i * 7 + 3);
+    return image;
+}
+
+LinkTiming CampaignTiming() {
+    LinkTiming t = EngineRig::ShortTiming();  // the reply time-out runs on the virtual clock
+    t.reopenDelayMs = 1;
+    t.reconnectDeadlineMs = 250;
+    return t;
+}
+
+SimConfig ConfigFor(const Scenario& s, int requests) {
+    SimConfig c;
+    c.chips = {s.chip};
+    c.bootEntry = s.job == Job::FirmwareReady ? SimConfig::BootEntry::Ready : SimConfig::BootEntry::Restarting;
+    c.leaveDelayMs = 1;
+    c.reconnectDelayMs = 5;
+    if (requests == 0 || IsFile(s.job)) return c;
+    SimConfig::Faults& f = c.faults;
+    f.seed = s.seed;
+    switch (s.fault) {
+        case Fault::Silence: f.silentRequest = s.request; break;
+        case Fault::Nak: f.nakRequest = s.request; break;
+        case Fault::WrongEcho: {
+            static constexpr std::uint8_t kCodes[] = {CMD_READ_BLOCK, 2, CMD_ERASE, CMD_WRITE_BLOCK, CMD_DETECT};
+            f.wrongEchoRequest = s.request;
+            f.wrongEchoCode = kCodes[s.seed % std::size(kCodes)];
+            break;
+        }
+        case Fault::ShortWrite: f.shortWriteRequest = s.request; break;
+        case Fault::FailedWrite: f.failWriteRequest = s.request; break;
+        case Fault::Unplug: f.unplugAfterRequest = s.request; break;
+        case Fault::UnplugReplug: f.unplugAfterRequest = s.request, f.unplugReturnAfterMs = 5; break;
+        case Fault::Late: f.lateRequest = s.request, f.lateReplyMs = CampaignTiming().replyTimeoutMs + 50; break;
+        case Fault::Corrupt: f.corruptReadBack = s.request, f.corruptBytes = 1 + int(s.seed % 4); break;
+    }
+    return c;
+}
+
+class ScenarioRun {
+public:
+    ScenarioRun(const Scenario& s, int requests) : s_(s), rig_(ConfigFor(s, requests), true, CampaignTiming()) {
+        rig_.bus->SetVirtualTime(true);
+        rig_.engine->SetAccessMode(s.access);
+        image_ = IsFirmware(s.job) ? FirmwareImage() : ChipImage(s.seed);
+        imagePath_ = files_.Write(IsFirmware(s.job) ? "fw.bin" : "chip.bin", image_);
+        if (!IsFirmware(s.job)) Load(imagePath_);
+        // A chip that already holds the file, so that a verify or read can succeed.
+        if (s.job == Job::Verify || s.job == Job::Read || s.job == Job::Erase) rig_.adapter->PresetFlash(0, image_);
+        rig_.state().reloadLastFile = s.job == Job::AutoReload;
+        rig_.state().reloadNow = false;
+        flashBefore_ = rig_.adapter->flash(0, kWatchedFlash);
+    }
+
+    void Load(const QString& path) {
+        rig_.prompts.openAnswers.push_back(UserPrompts::FileAnswer{path, 2});
+        rig_.engine->OpenFile();
+        RunUntil([&] { return !rig_.engine->loadRunning() && rig_.host.buttonsEnabled; });
+        RunFor(0);
+    }
+
+    // Starts the job and waits for it to end; false when it never does.
+    bool Perform() {
+        switch (s_.job) {
+            case Job::Detect: rig_.engine->Detect(); break;
+            case Job::Erase: rig_.engine->Erase(); break;
+            case Job::Program: rig_.engine->Program(); break;
+            case Job::Verify: rig_.engine->Verify(); break;
+            case Job::Read:
+                rig_.prompts.readOptionAnswers.push_back(ReadOptions{ReadRangeMode::FromBeginTo, {}, {}, "5FF", {}});
+                rig_.engine->Read();
+                break;
+            case Job::Auto:
+            case Job::AutoReload: rig_.engine->AutoProgram(); break;
+            case Job::FirmwareReady:
+            case Job::FirmwareRestart:
+                rig_.prompts.openAnswers.push_back(UserPrompts::FileAnswer{imagePath_, 2});
+                rig_.engine->StartFirmwareUpdate();
+                break;
+            case Job::Load: return PerformLoad();
+            case Job::Save: return PerformSave();
+        }
+        const bool ended = RunUntil([&] { return !rig_.state().busy && !rig_.engine->loadRunning(); }, 10000);
+        // What the adapter still does after the job: leaving, coming back.
+        RunFor(s_.fault == Fault::Unplug || s_.fault == Fault::UnplugReplug || IsFirmware(s_.job) ? 10 : 0);
+        return ended;
+    }
+
+    int requests() const { return rig_.adapter->requestCount(); }
+
+    void CheckInvariants() {
+        EXPECT_FALSE(rig_.state().busy);
+        EXPECT_TRUE(rig_.host.buttonsEnabled);
+        CheckCommandsAsked();
+        CheckSuccessIsTrue();
+        if (!IsFile(s_.job)) CheckButtonsWorkAgain();
+    }
+
+private:
+    bool PerformLoad() {
+        const std::vector<std::uint8_t> before(rig_.engine->image().program(),
+                                               rig_.engine->image().program() + kImageSize);
+        const std::uint32_t sizeBefore = rig_.engine->image().imageSize();
+        QByteArray text = IntelHex();
+        QString path = files_.Path("damaged.hex");
+        const int at = int(s_.seed % std::uint32_t(text.size()));
+        switch (s_.fileFault) {
+            case 0: text[at] = text[at] == 'G' ? 'H' : 'G'; break;                   // not a hex digit
+            case 1: text.truncate(at); break;                                         // cut short
+            case 2: text[at] = text[at] == '0' ? '1' : text[at] == '\n' ? 'x' : '0'; break;  // checksum or format
+            case 3: path = files_.Path("missing.hex"); break;                         // removed
+            case 4: path = files_.Path("chip.txt"); break;                            // unknown kind
+        }
+        if (s_.fileFault < 3 || s_.fileFault == 4) files_.Write(QFileInfo(path).fileName(), text);
+        Load(path);
+        const bool loaded = rig_.engine->image().imageSize() != sizeBefore ||
+                            !std::equal(before.begin(), before.end(), rig_.engine->image().program());
+        // A damaged file either fails and changes nothing, or (a change that
+        // still reads as a valid file) loads whole.
+        EXPECT_TRUE(!loaded || rig_.host.committed.contains("has been loaded sucessful!")) << "image changed";
+        EXPECT_TRUE(rig_.state().fileLoaded);
+        return true;
+    }
+
+    bool PerformSave() {
+        std::memset(rig_.engine->image().readBack(), 0xFF, ImageBuffer::kSize);
+        const QString kept = files_.Write("kept.hex", QByteArray("old content\n"));
+        // A folder that is not there, or a folder where the file should go.
+        const QString target = s_.fileFault % 2 == 0 ? files_.Path("no/such/dir/dump.hex") : files_.Path("dir.hex");
+        QDir().mkpath(files_.Path("dir.hex"));
+        rig_.prompts.saveAnswers.push_back(UserPrompts::FileAnswer{target, 0});
+        rig_.engine->Save();
+        EXPECT_FALSE(rig_.host.committed.contains("have been saved successfully!"));
+        EXPECT_EQ(TempFiles::Read(kept), "old content\n");
+        EXPECT_FALSE(QFileInfo::exists(files_.Path("no")));
+        return true;
+    }
+
+    QByteArray IntelHex() const {
+        QByteArray text;
+        for (std::uint32_t a = 0; a < kImageSize; a += 16) {
+            unsigned sum = 16 + (a >> 8) + (a & 0xFF);
+            QByteArray line = QByteArray(":10") + QByteArray::number(a, 16).rightJustified(4, '0').toUpper() + "00";
+            for (int i = 0; i < 16; ++i) {
+                line += QByteArray::number(image_[a + std::uint32_t(i)], 16).rightJustified(2, '0').toUpper();
+                sum += image_[a + std::uint32_t(i)];
+            }
+            text += line + QByteArray::number((0x100 - (sum & 0xFF)) & 0xFF, 16).rightJustified(2, '0').toUpper() + "\r\n";
+        }
+        return text + ":00000001FF\r\n";
+    }
+
+    // No command went out that the user's job did not ask for.
+    void CheckCommandsAsked() {
+        std::vector<std::uint8_t> allowed;
+        switch (s_.job) {
+            case Job::Detect: allowed = {CMD_DETECT}; break;
+            case Job::Erase: allowed = {CMD_ERASE}; break;
+            case Job::Program: allowed = {CMD_WRITE_BLOCK}; break;
+            case Job::Verify: allowed = {CMD_VERIFY, CMD_READ_BLOCK}; break;
+            case Job::Read: allowed = {CMD_READ_BLOCK}; break;
+            case Job::Auto:
+            case Job::AutoReload:
+                allowed = {CMD_DETECT, CMD_ERASE, CMD_WRITE_BLOCK, CMD_PROGRAM_VERIFY, CMD_READ_BLOCK};
+                break;
+            case Job::FirmwareReady:
+            case Job::FirmwareRestart:
+                allowed = {CMD_ENTER_BOOT, CMD_READ_ID, CMD_ERASE, CMD_WRITE_BLOCK, CMD_PROGRAM_VERIFY,
+                           CMD_FIRMWARE_DONE};
+                break;
+            case Job::Load:
+            case Job::Save: break;
+        }
+        for (std::uint8_t code : rig_.commands())
+            EXPECT_NE(std::find(allowed.begin(), allowed.end(), code), allowed.end()) << "sent " << int(code);
+        const bool writesChip = s_.job == Job::Erase || s_.job == Job::Program || s_.job == Job::Auto ||
+                                s_.job == Job::AutoReload;
+        EXPECT_TRUE(writesChip || rig_.adapter->flash(0, kWatchedFlash) == flashBefore_) << "chip changed";
+    }
+
+    // A line that claims success is true of the adapter as it is now.
+    void CheckSuccessIsTrue() {
+        const QString& log = rig_.host.committed;
+        const std::vector<std::uint8_t> chip = rig_.adapter->flash(0, kImageSize);
+        const bool chipJob = !IsFirmware(s_.job);
+        const std::vector<std::uint8_t> erased(kImageSize, 0xFF);
+        const std::vector<std::uint8_t> firmware(image_.begin() + (chipJob ? 0 : 0x2800), image_.end());
+        EXPECT_TRUE(!(chipJob && log.contains("Program Finished")) || chip == image_) << "Program Finished";
+        EXPECT_TRUE(!(chipJob && log.contains("Verify OK")) || chip == image_) << "Verify OK";
+        EXPECT_TRUE(!log.contains("Verify Succeed!") || chip == image_) << "Verify Succeed!";
+        EXPECT_TRUE(!(s_.job == Job::Erase && log.contains("Erase Finished")) || chip == erased) << "Erase Finished";
+        EXPECT_TRUE(!log.contains("Firmware Updated succeed!") ||
+                    rig_.adapter->firmware(0x1400, kFirmwareBlocks * 128) == firmware)
+            << "Firmware Updated succeed!";
+        if (log.contains("finished!")) CheckReadIsFaithful(chip);
+        EXPECT_TRUE(!rig_.engine->lastJobSucceeded() || rig_.engine->lastJob() == JobKindOf(s_.job));
+    }
+
+    // Whatever the read stored differs from the chip only where the compare
+    // with the loaded file says so: damage on the way is never hidden.
+    void CheckReadIsFaithful(const std::vector<std::uint8_t>& chip) {
+        const std::uint8_t* read = rig_.engine->image().readBack();
+        std::vector<std::uint32_t> damaged;
+        for (std::uint32_t a = 0; a < 0x600; ++a)
+            if (read[a] != chip[a]) damaged.push_back(a);
+        EXPECT_EQ(damaged, rig_.engine->differences()) << "read finished";
+    }
+
+    static JobKind JobKindOf(Job job) {
+        switch (job) {
+            case Job::Detect: return JobKind::Detect;
+            case Job::Erase: return JobKind::Erase;
+            case Job::Program: return JobKind::Program;
+            case Job::Verify: return JobKind::Verify;
+            case Job::Read: return JobKind::Read;
+            case Job::Auto:
+            case Job::AutoReload: return JobKind::AutoProgram;
+            case Job::FirmwareReady:
+            case Job::FirmwareRestart: return JobKind::FirmwareUpdate;
+            default: return JobKind::None;
+        }
+    }
+
+    // The adapter behaves again and is on the bus: the next job runs.
+    void CheckButtonsWorkAgain() {
+        rig_.adapter->ClearFaults();
+        if (!rig_.bus->adapterPresent()) rig_.bus->PlugAdapter();
+        ASSERT_TRUE(RunUntil([&] {
+            return rig_.engine->link().attached() && rig_.engine->link().isOpen() &&
+                   !rig_.engine->link().reopenPending();
+        })) << "adapter never came back";
+        rig_.bus->AdvanceVirtualTime(60000);  // the user's pause: every late answer is in by now
+        const QString before = rig_.host.committed;
+        rig_.engine->Detect();
+        ASSERT_TRUE(rig_.Settle()) << "Detect never ended";
+        const QString after = rig_.host.committed.mid(before.size());
+        EXPECT_FALSE(after.contains("timeout") || after.contains("Terminated") || after.contains("busy") ||
+                     after.contains("undefined"))
+            << after.toStdString();
+    }
+
+    Scenario s_;
+    TempFiles files_;
+    EngineRig rig_;
+    std::vector<std::uint8_t> image_;
+    QString imagePath_;
+    std::vector<std::uint8_t> flashBefore_;
+};
+
+Scenario Draw(std::uint32_t seed, const std::vector<int>& spans) {
+    std::mt19937 draw(seed);
+    Scenario s{};
+    s.seed = seed;
+    s.job = kJobs[draw() % std::size(kJobs)];
+    s.fault = Fault(draw() % std::size(kFaultNames));
+    s.request = spans[std::size_t(s.job)] > 0 ? int(draw() % unsigned(spans[std::size_t(s.job)])) : 0;
+    static constexpr std::uint8_t kChips[] = {1, 5, 6};
+    s.chip = kChips[draw() % 3];
+    s.access = draw() % 5 == 0 ? ACCESS_DIRECT : ACCESS_JTAG;
+    s.fileFault = int(draw() % 5);
+    if (s.job == Job::Read || s.job == Job::Verify) s.access = draw() % 8 == 0 ? ACCESS_DIRECT : ACCESS_JTAG;
+    return s;
+}
+
+// How many requests each job sends when nothing goes wrong, so that the
+// fault lands inside the job.
+std::vector<int> Spans() {
+    std::vector<int> spans;
+    for (Job job : kJobs) {
+        Scenario clean{0, job, Fault::Silence, 0, 5, ACCESS_JTAG, 0};
+        ScenarioRun run(clean, 0);
+        run.Perform();
+        spans.push_back(run.requests());
+    }
+    return spans;
+}
+
+int EnvInt(const char* name, int fallback) {
+    const char* text = std::getenv(name);
+    return text ? std::atoi(text) : fallback;
+}
+
+}  // namespace
+
+TEST(FaultCampaign, EveryJobSurvivesOneFaultAtAnyRequest) {
+    const std::vector<int> spans = Spans();
+    for (std::size_t i = 0; i < spans.size(); ++i)
+        EXPECT_TRUE(IsFile(kJobs[i]) || spans[i] > 0) << kJobNames[i];
+    const int replay = EnvInt("BRELLIX_CAMPAIGN_SEED", -1);
+    const int count = replay >= 0 ? 1 : EnvInt("BRELLIX_CAMPAIGN_SCENARIOS", 2000);
+    const int first = replay >= 0 ? replay : EnvInt("BRELLIX_CAMPAIGN_FIRST", 0);
+    int failed = 0;
+    for (int n = 0; n < count && failed < 5; ++n) {
+        const std::uint32_t seed = std::uint32_t(first + n);
+        const Scenario s = Draw(seed, spans);
+        SCOPED_TRACE(Describe(s) + " (replay: BRELLIX_CAMPAIGN_SEED=" + std::to_string(seed) + ")");
+        const int before = ::testing::UnitTest::GetInstance()->current_test_info()->result()->total_part_count();
+        ScenarioRun run(s, spans[std::size_t(s.job)]);
+        EXPECT_TRUE(run.Perform()) << "the job never ended";
+        run.CheckInvariants();
+        if (::testing::UnitTest::GetInstance()->current_test_info()->result()->total_part_count() != before) {
+            ++failed;
+            std::fprintf(stderr, "FAILED %s\n", Describe(s).c_str());
+        }
+    }
+    std::printf("fault campaign: seeds %d to %d, %d failed\n", first, first + count - 1, failed);
+}

@@ -1,16 +1,25 @@
 #include "app/adapter_bus.h"
 
 #include "link/hidapi_backend.h"
+#include "link/polling_hotplug.h"
 #include "link/udev_hotplug.h"
 #include "sim/adapter_simulator.h"
 #include "sim/simulated_backend.h"
 
-std::unique_ptr<AdapterBus> AdapterBus::Real() {
+std::unique_ptr<AdapterBus> AdapterBus::Real(const std::string& netlinkSource) {
     std::unique_ptr<AdapterBus> bus(new AdapterBus);
     bus->hidapi_ = std::make_unique<HidapiBackend>();
-    bus->udev_ = std::make_unique<UdevHotplug>();
     bus->backend_ = bus->hidapi_.get();
-    bus->hotplug_ = bus->udev_.get();
+    bus->udev_ = std::make_unique<UdevHotplug>(netlinkSource);
+    if (bus->udev_->isListening()) {
+        bus->hotplug_ = bus->udev_.get();
+        return bus;
+    }
+    // A monitor that cannot listen hears nothing: the link would keep a pulled
+    // adapter's dead handles and never see it come back.
+    bus->polling_ = std::make_unique<PollingHotplug>(*bus->hidapi_, bus->udev_->failure());
+    bus->udev_.reset();
+    bus->hotplug_ = bus->polling_.get();
     return bus;
 }
 

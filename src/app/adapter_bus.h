@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "sim/sim_config.h"
 
@@ -8,14 +9,17 @@ class AdapterSimulator;
 class HidBackend;
 class HidapiBackend;
 class HotplugSource;
+class PollingHotplug;
 class SimulatedBackend;
 class UdevHotplug;
 
 // Where the program finds its adapter: the real HID devices with udev
-// hot-plug, or the built-in simulated adapter on its own simulated bus.
+// hot-plug (or, where udev cannot listen, a look at the devices every second),
+// or the built-in simulated adapter on its own simulated bus.
 class AdapterBus {
   public:
-    static std::unique_ptr<AdapterBus> Real();
+    // netlinkSource as for UdevHotplug: empty picks the right one.
+    static std::unique_ptr<AdapterBus> Real(const std::string& netlinkSource = {});
     // The simulated adapter, plugged in, answering like the real one.
     static std::unique_ptr<AdapterBus> Simulated(const SimConfig& config = DemoConfig());
     ~AdapterBus();
@@ -33,6 +37,7 @@ class AdapterBus {
 
     std::unique_ptr<HidapiBackend> hidapi_;
     std::unique_ptr<UdevHotplug> udev_;
+    std::unique_ptr<PollingHotplug> polling_;  // lists hidapi_, so it is declared after it
     std::unique_ptr<AdapterSimulator> simulator_;
     std::unique_ptr<SimulatedBackend> simulated_;
     HidBackend* backend_ = nullptr;

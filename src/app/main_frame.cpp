@@ -1,6 +1,7 @@
 #include "app/main_frame.h"
 
 #include <QActionGroup>
+#include <QCloseEvent>
 #include <QGuiApplication>
 #include <QMenuBar>
 #include <QScreen>
@@ -180,6 +181,16 @@ void CMainFrame::OnAdapterMenus(int items, std::int64_t enable) {
         default:
             break;
     }
+}
+
+// Closing during a job would leave the chip half done: the user decides, and
+// No leaves the window and the job as they are.
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (panel_ && !panel_->ConfirmQuit()) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
 }
 
 void CMainFrame::focusInEvent(QFocusEvent* event) {

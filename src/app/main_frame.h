@@ -55,6 +55,7 @@ class CMainFrame : public QMainWindow {
 
   protected:
     bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
 
   private:

@@ -30,7 +30,11 @@ JobEngine::JobEngine(HidBackend& backend, HotplugSource* hotplug, JobHost& host,
 
 JobEngine::~JobEngine() { link_.CloseAdapter(); }
 
-void JobEngine::Initialise() { link_.Initialise(); }
+void JobEngine::Initialise() {
+    if (const std::string note = link_.StartupNote(); !note.empty())
+        ctx_.host.AppendLog(QString::fromStdString(note) + "\r\n");
+    link_.Initialise();
+}
 
 bool JobEngine::event(QEvent* e) {
     if (e->type() == WM_ADAPTER_REPLY) {

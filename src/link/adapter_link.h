@@ -47,6 +47,8 @@ public:
     bool attached() const { return attached_; }
     bool isOpen() const { return transport_.hasWriteHandle(); }
     bool reopenPending() const { return reopenTimer_.isActive(); }
+    // What the hot-plug source has to say at start; empty when nothing.
+    std::string StartupNote() const { return hotplug_ ? hotplug_->StartupNote() : std::string(); }
 
     int SendAdapterReport(const std::uint8_t* payload, std::size_t length, int mode) {
         return transport_.SendAdapterReport(payload, length, mode);

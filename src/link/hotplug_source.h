@@ -19,4 +19,7 @@ public:
     using Listener = std::function<void(const HotplugEvent&)>;
     virtual ~HotplugSource() = default;
     virtual void SetListener(Listener listener) = 0;
+    // A line for the log at start when this source is a stand-in for the
+    // platform's own notifications; empty when there is nothing to say.
+    virtual std::string StartupNote() const { return {}; }
 };

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <QSocketNotifier>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -25,17 +26,33 @@ bool IdsOfHidraw(udev_device* hidraw, std::uint16_t* vendor, std::uint16_t* prod
     return hid && ParseHidId(udev_device_get_property_value(hid, "HID_ID"), vendor, product);
 }
 
+// libudev does not always leave an error number behind its failures.
+std::string ErrnoText(const std::string& what, int error) {
+    return error > 0 ? what + ": " + std::strerror(error) : what;
+}
+
 }  // namespace
 
-UdevHotplug::UdevHotplug(QObject* parent) : QObject(parent) {
+UdevHotplug::UdevHotplug(std::string netlinkSource, QObject* parent) : QObject(parent) {
+    errno = 0;
     udev_ = udev_new();
-    if (!udev_) return;
-    const bool udevdRuns = ::access("/run/udev/control", F_OK) == 0;
-    monitor_ = udev_monitor_new_from_netlink(udev_, udevdRuns ? "udev" : "kernel");
-    if (!monitor_) return;
+    if (!udev_) {
+        failure_ = ErrnoText("libudev could not start", errno);
+        return;
+    }
+    if (netlinkSource.empty())
+        netlinkSource = ::access("/run/udev/control", F_OK) == 0 ? "udev" : "kernel";
+    errno = 0;
+    monitor_ = udev_monitor_new_from_netlink(udev_, netlinkSource.c_str());
+    if (!monitor_) {
+        failure_ = ErrnoText("no udev monitor on the " + netlinkSource + " events", errno);
+        return;
+    }
     udev_monitor_filter_add_match_subsystem_devtype(monitor_, "hidraw", nullptr);
     udev_monitor_filter_add_match_subsystem_devtype(monitor_, "hid", nullptr);
-    if (udev_monitor_enable_receiving(monitor_) < 0) {
+    // It answers with a negative error number.
+    if (const int rc = udev_monitor_enable_receiving(monitor_); rc < 0) {
+        failure_ = ErrnoText("the udev monitor could not listen", -rc);
         udev_monitor_unref(monitor_);
         monitor_ = nullptr;
         return;

@@ -18,10 +18,14 @@ struct udev_device;
 class UdevHotplug : public QObject, public HotplugSource {
     Q_OBJECT
 public:
-    explicit UdevHotplug(QObject* parent = nullptr);
+    // netlinkSource names the events to listen to ("udev" or "kernel"); empty
+    // picks udev's own when udevd runs, else the kernel's.
+    explicit UdevHotplug(std::string netlinkSource = {}, QObject* parent = nullptr);
     ~UdevHotplug() override;
     void SetListener(Listener listener) override { listener_ = std::move(listener); }
     bool isListening() const { return monitor_ != nullptr; }
+    // Why the monitor could not listen; empty while it listens.
+    const std::string& failure() const { return failure_; }
 
 private:
     void OnReadable();
@@ -32,6 +36,7 @@ private:
     udev_monitor* monitor_ = nullptr;
     QSocketNotifier* notifier_ = nullptr;
     Listener listener_;
+    std::string failure_;
     // Vendor and product of each hidraw node seen, since a node's parent can
     // no longer be asked once the device is gone.
     std::map<std::string, std::pair<std::uint16_t, std::uint16_t>> knownNodes_;

@@ -41,6 +41,8 @@ constexpr ButtonSpec kButtons[] = {
     {PanelLayout::AutoProgram, "Auto Program", ":/icons/auto_program.png"},
 };
 
+constexpr char kQuitQuestion[] = "A job is running. Quit anyway?";
+
 // The log control shows line ends the platform's way.
 QString ForDisplay(const QString& text) {
     QString shown = text;
@@ -53,6 +55,7 @@ QString ForDisplay(const QString& text) {
 ControlPanel::ControlPanel(HidBackend& backend, HotplugSource* hotplug, UserPrompts& prompts,
                            QObject* frame, QWidget* parent, const LinkTiming& timing)
     : QWidget(parent),
+      prompts_(prompts),
       engine_(std::make_unique<JobEngine>(backend, hotplug, *this, prompts, timing)) {
     CreateControls();
     hexView_->SetPrompts(&prompts);
@@ -266,7 +269,15 @@ void ControlPanel::OnDataWidth() {
 
 // ---- frame -----------------------------------------------------------------
 
+bool ControlPanel::ConfirmQuit() {
+    if (quitConfirmed_ || (!engine_->state().busy && !engine_->loadRunning())) return true;
+    quitConfirmed_ = prompts_.AskWarning(kQuitQuestion, "Warning", UserPrompts::Buttons::YesNo);
+    return quitConfirmed_;
+}
+
+// Quitting closes the frame as well, which must not ask a second time.
 void ControlPanel::Exit() {
+    if (!ConfirmQuit()) return;
     engine_->CloseWorkerSlot();
     QCoreApplication::quit();
 }

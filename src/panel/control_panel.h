@@ -39,6 +39,10 @@ public:
     // The log's right-click menu as it would open now; the caller owns it.
     QMenu* BuildLogMenu();
 
+    // Whether the program may end now. A running job would leave the chip
+    // half done, so then the user decides; an answer of Yes holds until the end.
+    bool ConfirmQuit();
+
     // JobHost
     void AppendLog(const QString& text) override;
     void ShowTransientLine(const QString& line) override;
@@ -68,7 +72,9 @@ private:
     void OnLogMenu(const QPoint& pos);
     void Exit();
 
+    UserPrompts& prompts_;
     std::unique_ptr<JobEngine> engine_;
+    bool quitConfirmed_ = false;
     std::map<int, QWidget*> controls_;
     std::map<int, QAbstractButton*> jobButtons_;
     HexView* hexView_ = nullptr;

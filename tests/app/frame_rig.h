@@ -19,6 +19,7 @@ struct FrameRig {
     QTemporaryDir dir;
     AdapterSimulator adapter;
     SimulatedBackend bus{&adapter};
+    LinkTiming timing = ShortTiming();
     ScriptedPrompts prompts;
     std::unique_ptr<AppSettings> settings;
     QPointer<CMainFrame> frame;
@@ -31,7 +32,9 @@ struct FrameRig {
         return t;
     }
 
-    explicit FrameRig(bool plugged = true) {
+    explicit FrameRig(bool plugged = true, SimConfig config = {},
+                      const LinkTiming& linkTiming = ShortTiming())
+        : adapter(std::move(config)), timing(linkTiming) {
         if (plugged) bus.PlugAdapter();
         RunFor(0);
         Start();
@@ -42,7 +45,7 @@ struct FrameRig {
 
     void Start() {
         settings = std::make_unique<AppSettings>(settingsFile());
-        frame = new CMainFrame(bus, &bus, prompts, *settings, ShortTiming());
+        frame = new CMainFrame(bus, &bus, prompts, *settings, timing);
         frame->show();
         RunFor(0);  // the panel's first menu messages
     }

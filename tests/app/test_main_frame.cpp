@@ -3,12 +3,15 @@
 #include <QMenuBar>
 #include <QSettings>
 #include <QTest>
+#include <QTimer>
 
 #include "app/frame_rig.h"
 #include "app/menu_bar_drag.h"
 #include "controls/tab_bar.h"
+#include "engine/protocol.h"
 #include "link/window_messages.h"
 #include "panel/panel_layout.h"
+#include "support/qt_printers.h"
 
 namespace {
 
@@ -40,6 +43,24 @@ bool OtherItemsEnabled(const FrameRig& rig) {
                    F::ID_CONFIG_RELOAD_LAST_FILE, F::ID_OPTION_ALWAYS_ON_TOP})
         if (!rig.action(id)->isEnabled()) return false;
     return true;
+}
+
+// Presses Exit inside the program's own event loop; true when that ended it.
+bool ExitEndsTheProgram(FrameRig& rig) {
+    bool ended = true;
+    QObject turn;  // a turn still pending when the loop ends goes with it
+    QTimer::singleShot(0, &turn, [&] {
+        QTest::mouseClick(qobject_cast<QWidget*>(rig.panel().control(PanelLayout::Exit)),
+                          Qt::LeftButton);
+        QTimer::singleShot(0, &turn, [&] {
+            ended = false;
+            QCoreApplication::exit(1);
+        });
+    });
+    QCoreApplication::exec();
+    // The closed window may have asked to quit once more; no later test must get that.
+    QCoreApplication::removePostedEvents(nullptr, QEvent::Quit);
+    return ended;
 }
 
 }  // namespace
@@ -291,4 +312,30 @@ TEST(MainFrame, ClosingDestroysTheTabStripThenThePanelWhichClosesTheLink) {
     EXPECT_TRUE(rig.frame.isNull());
     EXPECT_EQ(order, QStringList({"tab strip", "panel"}));
     EXPECT_NE(rig.bus.Open(SimulatedBackend::kAdapterPath), nullptr);
+}
+
+TEST(MainFrame, QuittingDuringAJobAsksOnceAndNoKeepsItRunning) {
+    struct Case {
+        bool byExit, running;
+        std::deque<bool> answers;
+        bool quits;
+    };
+    for (const Case& c : {Case{false, false, {}, true}, Case{false, true, {false}, false},
+                          Case{false, true, {true}, true}, Case{true, false, {}, true},
+                          Case{true, true, {false}, false}, Case{true, true, {true}, true}}) {
+        SimConfig silent;  // Detect is never answered and the time-out outlasts the test
+        silent.faults.silentCommand = CMD_DETECT;
+        LinkTiming timing = FrameRig::ShortTiming();
+        timing.replyTimeoutMs = 600000;
+        FrameRig rig(true, silent, timing);
+        if (c.running) rig.engine().Detect();
+        rig.prompts.warningAnswers = c.answers;
+        if (!c.byExit) rig.frame->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_EQ(c.byExit ? ExitEndsTheProgram(rig) : rig.frame.isNull(), c.quits);
+        // Quitting closes the window as well, which does not ask again.
+        const QStringList asked = {"Warning: A job is running. Quit anyway?"};
+        EXPECT_EQ(rig.prompts.warnings, c.running ? asked : QStringList()) << c.byExit << c.running;
+        EXPECT_EQ(!c.quits, rig.frame && rig.frame->isVisible() && rig.engine().state().busy);
+    }
 }

@@ -26,6 +26,7 @@ JobEngine::JobEngine(HidBackend& backend, HotplugSource* hotplug, JobHost& host,
     // A reply that came too late for its own request is not taken as the
     // answer to the next one.
     link_.SetReplyMatcher(&AnswersRequest);
+    link_.SetAccessProblemHook([this](const std::string& line) { ctx_.host.AppendLog(QString::fromStdString(line)); });
 }
 
 JobEngine::~JobEngine() { link_.CloseAdapter(); }

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 
+#include "link/adapter_listing.h"
 #include "link/adapter_report.h"
 #include "link/window_messages.h"
 
@@ -30,15 +31,25 @@ void AdapterLink::Initialise() {
 
 int AdapterLink::OpenAdapter() {
     // The first adapter in the platform's order wins; a second one is never opened.
+    bool refused = false;
     for (const HidDeviceInfo& device : backend_.Enumerate()) {
         if (device.vendorId != kAdapterVendorId || device.productId != kAdapterProductId) continue;
+        if (!adapterPath_.empty() && device.path != adapterPath_) continue;
         std::shared_ptr<HidHandle> writeHandle = backend_.Open(device.path);
-        if (!writeHandle) continue;  // a path that cannot be opened is skipped
+        if (!writeHandle) {  // a path that cannot be opened is skipped
+            refused = true;
+            continue;
+        }
         // The second open has no check of its own: a missing read handle shows
         // up as the read-handle error of the first request.
         std::shared_ptr<HidHandle> readHandle = backend_.Open(device.path);
         transport_.Connect(std::move(writeHandle), std::move(readHandle));
         return 0;
+    }
+    // An adapter that is there but refuses this user must not look absent.
+    if (refused && problemHook_) {
+        const std::string line = AccessProblemLine(ListAdapters(backend_));
+        if (!line.empty()) problemHook_(line);
     }
     return 3;
 }
@@ -64,8 +75,13 @@ bool AdapterLink::ConcernsAdapter(const HotplugEvent& event) {
     return event.vendorId == kAdapterVendorId && event.productId == kAdapterProductId;
 }
 
+bool AdapterLink::ConcernsThisLink(const HotplugEvent& event) const {
+    if (!ConcernsAdapter(event)) return false;
+    return adapterPath_.empty() || event.path == adapterPath_;
+}
+
 void AdapterLink::OnDeviceChange(const HotplugEvent& event) {
-    if (closed_ || !ConcernsAdapter(event)) return;
+    if (closed_ || !ConcernsThisLink(event)) return;
     // One plug or pull can be reported several times; `attached` lets only the
     // first report of each kind act.
     if (event.kind == HotplugEvent::Kind::Arrival) {

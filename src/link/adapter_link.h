@@ -29,6 +29,13 @@ public:
     void SetDropHook(std::function<void()> hook) { dropHook_ = std::move(hook); }
     // How the transport tells an answer from a stale reply; set before Initialise.
     void SetReplyMatcher(ReplyMatcher matcher) { transport_.SetReplyMatcher(matcher); }
+    // Called with a log line when adapters are there but none can be opened.
+    void SetAccessProblemHook(std::function<void(const std::string&)> hook) { problemHook_ = std::move(hook); }
+
+    // Serve only the adapter at this path (one engine per adapter on a
+    // bench); empty, the default, serves the first adapter found.
+    void SetAdapterPath(std::string path) { adapterPath_ = std::move(path); }
+    const std::string& adapterPath() const { return adapterPath_; }
 
     // The main panel's start-up share: open if present, post the menu state,
     // set `attached`, and start listening for arrivals and removals.
@@ -43,6 +50,8 @@ public:
 
     void OnDeviceChange(const HotplugEvent& event);
     static bool ConcernsAdapter(const HotplugEvent& event);
+    // The path rule, narrowed to this link's own adapter when it has one.
+    bool ConcernsThisLink(const HotplugEvent& event) const;
 
     bool attached() const { return attached_; }
     bool isOpen() const { return transport_.hasWriteHandle(); }
@@ -67,6 +76,8 @@ private:
     QTimer reopenTimer_;
     std::function<void()> reopenHook_;
     std::function<void()> dropHook_;
+    std::function<void(const std::string&)> problemHook_;
+    std::string adapterPath_;
     bool attached_ = false;
     bool closed_ = false;
 };

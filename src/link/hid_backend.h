@@ -11,6 +11,7 @@ struct HidDeviceInfo {
     std::string path;
     std::uint16_t vendorId = 0;
     std::uint16_t productId = 0;
+    std::string serial = {};  // empty when the device reports none
 };
 
 // An open HID device. Write and Read may be called from different threads on
@@ -39,4 +40,8 @@ public:
 
     // Opens a device path for reading and writing; null when that fails.
     virtual std::unique_ptr<HidHandle> Open(const std::string& path) = 0;
+
+    // Why this user cannot open a device path ("permission denied"), or
+    // empty when nothing stands in the way.
+    virtual std::string AccessProblem(const std::string& /*path*/) { return {}; }
 };

@@ -2,7 +2,11 @@
 
 #include <hidapi.h>
 
+#include <unistd.h>
+
 #include <cerrno>
+#include <cstring>
+#include <cwchar>
 
 namespace {
 
@@ -28,6 +32,25 @@ private:
     hid_device* device_;
 };
 
+std::string Utf8(const wchar_t* text) {
+    if (!text) return {};
+    std::string out;
+    for (; *text; ++text) {
+        const auto c = std::uint32_t(*text);
+        if (c < 0x80) {
+            out += char(c);
+        } else if (c < 0x800) {
+            out += char(0xC0 | c >> 6), out += char(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += char(0xE0 | c >> 12), out += char(0x80 | (c >> 6 & 0x3F)), out += char(0x80 | (c & 0x3F));
+        } else {
+            out += char(0xF0 | c >> 18), out += char(0x80 | (c >> 12 & 0x3F)), out += char(0x80 | (c >> 6 & 0x3F)),
+                out += char(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
 }  // namespace
 
 HidapiBackend::HidapiBackend() { hid_init(); }
@@ -38,7 +61,7 @@ std::vector<HidDeviceInfo> HidapiBackend::Enumerate() {
     std::vector<HidDeviceInfo> devices;
     hid_device_info* list = hid_enumerate(0, 0);
     for (hid_device_info* d = list; d; d = d->next) {
-        devices.push_back({d->path ? d->path : "", d->vendor_id, d->product_id});
+        devices.push_back({d->path ? d->path : "", d->vendor_id, d->product_id, Utf8(d->serial_number)});
     }
     hid_free_enumeration(list);
     return devices;
@@ -48,4 +71,13 @@ std::unique_ptr<HidHandle> HidapiBackend::Open(const std::string& path) {
     hid_device* device = hid_open_path(path.c_str());
     if (!device) return nullptr;
     return std::make_unique<HidapiHandle>(device);
+}
+
+// hidraw paths are device nodes: what stands in the way of opening one is
+// what the file system says of it.
+std::string HidapiBackend::AccessProblem(const std::string& path) {
+    if (::access(path.c_str(), R_OK | W_OK) == 0) return {};
+    const int error = errno;
+    if (error == EACCES || error == EPERM) return "permission denied";
+    return std::strerror(error);
 }

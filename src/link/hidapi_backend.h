@@ -9,4 +9,5 @@ public:
     ~HidapiBackend() override;
     std::vector<HidDeviceInfo> Enumerate() override;
     std::unique_ptr<HidHandle> Open(const std::string& path) override;
+    std::string AccessProblem(const std::string& path) override;
 };

@@ -25,7 +25,8 @@ struct PendingReply {
 // opened on it fail from then on, as a real handle to a pulled device does.
 struct SimulatedNode {
     HidDeviceInfo info;
-    bool isAdapter = false;
+    SimulatedDevice* device = nullptr;  // the adapter's firmware; none for other devices
+    int adapter = -1;                   // its index on the bench
     std::mutex mutex;
     std::condition_variable replyReady;
     std::deque<PendingReply> replies;
@@ -52,14 +53,14 @@ public:
             }
             backend = node_->backend;
         }
-        if (!node_->isAdapter) return int(length);
+        if (!node_->device) return int(length);
         {
             std::lock_guard lock(backend->mutex_);
             AdapterReport copy{};
             std::memcpy(copy.data(), report, std::min(length, copy.size()));
             backend->written_.push_back(copy);
         }
-        const DeviceAnswer answer = backend->device_->OnReport(report, length);
+        const DeviceAnswer answer = node_->device->OnReport(report, length);
         if (answer.written < 0) {
             *errorCode = answer.errorCode;
             return -1;
@@ -110,7 +111,7 @@ private:
         const std::size_t n = std::min(capacity, reply.payload.size());
         std::memcpy(buffer, reply.payload.data(), n);
         if (reply.leaveAfterMs >= 0 && node_->backend)
-            node_->backend->ScheduleLeave(reply.leaveAfterMs, reply.returnAfterMs);
+            node_->backend->ScheduleLeave(node_->adapter, reply.leaveAfterMs, reply.returnAfterMs);
         return int(n);
     }
 
@@ -118,7 +119,7 @@ private:
 };
 
 SimulatedBackend::SimulatedBackend(SimulatedDevice* device, QObject* parent)
-    : QObject(parent), device_(device) {}
+    : QObject(parent), adapters_{device} {}
 
 SimulatedBackend::~SimulatedBackend() {
     std::lock_guard lock(mutex_);
@@ -151,29 +152,61 @@ std::unique_ptr<HidHandle> SimulatedBackend::Open(const std::string& path) {
 
 void SimulatedBackend::SetListener(Listener listener) { listener_ = std::move(listener); }
 
-void SimulatedBackend::PlugAdapter() {
-    PlugDevice({kAdapterPath, kAdapterVendorId, kAdapterProductId});
+int SimulatedBackend::AddAdapter(SimulatedDevice* device) {
+    std::lock_guard lock(mutex_);
+    adapters_.push_back(device);
+    return int(adapters_.size()) - 1;
 }
 
-void SimulatedBackend::UnplugAdapter() { UnplugDevice(kAdapterPath); }
+int SimulatedBackend::adapterCount() const {
+    std::lock_guard lock(mutex_);
+    return int(adapters_.size());
+}
 
-bool SimulatedBackend::adapterPresent() const {
+// The first adapter keeps the path of a single adapter; the others differ in
+// their instance number, as a second adapter on another port would.
+std::string SimulatedBackend::AdapterPath(int index) {
+    std::string path = kAdapterPath;
+    if (index == 0) return path;
+    const std::string instance = QString::asprintf("%04X", unsigned(index)).toStdString();
+    return path.replace(path.find("0000#"), 4, instance);
+}
+
+std::string SimulatedBackend::AdapterSerial(int index) {
+    return QString::asprintf("SIM%04d", index + 1).toStdString();
+}
+
+void SimulatedBackend::PlugAdapter(int index) {
+    PlugDevice({AdapterPath(index), kAdapterVendorId, kAdapterProductId, AdapterSerial(index)});
+}
+
+void SimulatedBackend::UnplugAdapter(int index) { UnplugDevice(AdapterPath(index)); }
+
+bool SimulatedBackend::adapterPresent(int index) const {
+    const std::string path = AdapterPath(index);
     std::lock_guard lock(mutex_);
     for (const auto& node : nodes_)
-        if (node->isAdapter) return true;
+        if (node->info.path == path) return true;
     return false;
+}
+
+int SimulatedBackend::AdapterIndexOf(const std::string& path) const {
+    for (int i = 0; i < int(adapters_.size()); ++i)
+        if (AdapterPath(i) == path) return i;
+    return -1;
 }
 
 void SimulatedBackend::PlugDevice(const HidDeviceInfo& info) {
     auto node = std::make_shared<SimulatedNode>();
     node->info = info;
-    node->isAdapter = info.path == kAdapterPath;
     node->backend = this;
     {
         std::lock_guard lock(mutex_);
+        node->adapter = AdapterIndexOf(info.path);
+        if (node->adapter >= 0) node->device = adapters_[std::size_t(node->adapter)];
         nodes_.push_back(node);
     }
-    if (node->isAdapter && device_) device_->OnPlugged(true);
+    if (node->device) node->device->OnPlugged(true);
     Announce(HotplugEvent::Kind::Arrival, info);
 }
 
@@ -195,7 +228,7 @@ void SimulatedBackend::UnplugDevice(const std::string& path) {
         removed->replies.clear();
         removed->replyReady.notify_all();
     }
-    if (removed->isAdapter && device_) device_->OnPlugged(false);
+    if (removed->device) removed->device->OnPlugged(false);
     Announce(HotplugEvent::Kind::Removal, removed->info);
 }
 
@@ -218,13 +251,14 @@ void SimulatedBackend::Deliver(HotplugEvent event) {
 
 // Called on the reader's thread once a parting reply has been read: the
 // device drops off a moment later, after the host has had its reply.
-void SimulatedBackend::ScheduleLeave(int leaveAfterMs, int returnAfterMs) {
+void SimulatedBackend::ScheduleLeave(int adapter, int leaveAfterMs, int returnAfterMs) {
     QMetaObject::invokeMethod(
         this,
-        [this, leaveAfterMs, returnAfterMs] {
-            QTimer::singleShot(leaveAfterMs, this, [this, returnAfterMs] {
-                UnplugAdapter();
-                if (returnAfterMs >= 0) QTimer::singleShot(returnAfterMs, this, [this] { PlugAdapter(); });
+        [this, adapter, leaveAfterMs, returnAfterMs] {
+            QTimer::singleShot(leaveAfterMs, this, [this, adapter, returnAfterMs] {
+                UnplugAdapter(adapter);
+                if (returnAfterMs >= 0)
+                    QTimer::singleShot(returnAfterMs, this, [this, adapter] { PlugAdapter(adapter); });
             });
         },
         Qt::QueuedConnection);

@@ -24,7 +24,7 @@ public:
     static constexpr const char* kAdapterPath =
         "\\\\?\\hid#Vid_0712&Pid_0009#7&2a61c0b&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030}";
 
-    // device answers the adapter's reports; it must outlive the backend.
+    // device answers the first adapter's reports; it must outlive the backend.
     explicit SimulatedBackend(SimulatedDevice* device, QObject* parent = nullptr);
     ~SimulatedBackend() override;
 
@@ -34,9 +34,20 @@ public:
 
     // Puts the adapter on the bus (a new device each time) or takes it off;
     // both announce themselves like real hot-plug events.
-    void PlugAdapter();
-    void UnplugAdapter();
-    bool adapterPresent() const;
+    void PlugAdapter() { PlugAdapter(0); }
+    void UnplugAdapter() { UnplugAdapter(0); }
+    bool adapterPresent() const { return adapterPresent(0); }
+
+    // A bench of several adapters: each further one has its own firmware
+    // (device, which must outlive the backend), path and serial number.
+    // Returns its index; the constructor's adapter is index 0.
+    int AddAdapter(SimulatedDevice* device);
+    int adapterCount() const;
+    void PlugAdapter(int index);
+    void UnplugAdapter(int index);
+    bool adapterPresent(int index) const;
+    static std::string AdapterPath(int index);
+    static std::string AdapterSerial(int index);
 
     // Another device on the bus, listed and announced like the adapter.
     void PlugDevice(const HidDeviceInfo& info);
@@ -65,10 +76,11 @@ public:
 private:
     void Announce(HotplugEvent::Kind kind, const HidDeviceInfo& info);
     void Deliver(HotplugEvent event);
-    void ScheduleLeave(int leaveAfterMs, int returnAfterMs);
+    void ScheduleLeave(int adapter, int leaveAfterMs, int returnAfterMs);
+    int AdapterIndexOf(const std::string& path) const;
     friend class SimulatedHandle;
 
-    SimulatedDevice* device_;
+    std::vector<SimulatedDevice*> adapters_;  // by index; guarded by mutex_
     mutable std::mutex mutex_;
     std::vector<std::shared_ptr<SimulatedNode>> nodes_;
     std::vector<AdapterReport> written_;

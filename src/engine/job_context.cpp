@@ -21,7 +21,9 @@ void JobContext::WriteBlock(const std::uint8_t* source, std::uint32_t address) {
         std::copy(request.bytes().begin() + OFFSET_DATA, request.bytes().end(), made.begin() + OFFSET_DATA);
         awaitingReply = true;
         expectedReply = CMD_WRITE_BLOCK;
-        QCoreApplication::postEvent(engine, new AdapterReplyMessage(REPLY_READY, 1, made));
+        // Numbered apart from the link's requests.
+        awaitedSerial = (std::uint64_t(1) << 63) | ++madeUpReplies;
+        QCoreApplication::postEvent(engine, new AdapterReplyMessage(REPLY_READY, 1, made, awaitedSerial));
         return;
     }
     request.SetImageSize(image.imageSize());

@@ -9,6 +9,7 @@
 #include "engine/user_prompts.h"
 #include "image/image_buffer.h"
 #include "link/adapter_link.h"
+#include "link/window_messages.h"
 
 // What every part of the job engine works on: the job state, the one request
 // block, the copy of the last reply, the images, and the ways out to the
@@ -30,6 +31,10 @@ struct JobContext {
     // The code the outcome awaited must carry: no reply of another kind may
     // reach a job's handler.
     std::uint8_t expectedReply = 0;
+    // The request whose outcome is awaited; outcomes of requests a job left
+    // behind when it ended are not the next job's.
+    std::uint64_t awaitedSerial = 0;
+    std::uint64_t madeUpReplies = 0;
     // Where the last read-back compare found the chip differing from the
     // program image, ascending.
     std::vector<std::uint32_t> differences;
@@ -42,6 +47,7 @@ struct JobContext {
         awaitingReply = true;
         expectedReply = request.command();
         link.SendAdapterReport(request.raw(), RequestBlock::size(), 1);
+        awaitedSerial = link.lastRequestSerial();
     }
 
     // Sends one block of 256 bytes for writing at address, or, for a blank
@@ -58,10 +64,13 @@ struct JobContext {
 
     // The end of a job: nothing runs, and an auto program chain or a firmware
     // update is over (a later load or re-attachment must not continue it).
+    // Whoever waits for the job hears of it once the handler that ended it
+    // has logged its last line.
     void EndJob(bool succeeded = false) {
         if (state.job != JobKind::None) {
             lastJob = state.job;
             lastJobSucceeded = succeeded;
+            Post(WM_JOB_ENDED, int(state.job), succeeded ? 1 : 0);
         }
         state.busy = false;
         state.autoProgram = false;

@@ -1,6 +1,7 @@
 #include "engine/job_engine.h"
 
 #include <QCoreApplication>
+#include <algorithm>
 
 #include "engine/chip_catalogue.h"
 #include "engine/protocol.h"
@@ -40,11 +41,20 @@ void JobEngine::Initialise() {
 bool JobEngine::event(QEvent* e) {
     if (e->type() == WM_ADAPTER_REPLY) {
         auto* m = static_cast<AdapterReplyMessage*>(e);
+        // The outcome of a request that a job left behind when it ended
+        // (a deadline, a cancel) is no answer to the request of the job now
+        // running; that request's own outcome is still to come.
+        if (m->serial != 0 && m->serial != ctx_.awaitedSerial) return true;
         OnAdapterReply(m->wParam, m->lParam, m->reply);
         return true;
     }
     if (e->type() == WM_LOAD_FINISHED) {
         OnLoadFinished(static_cast<LoadFinishedMessage*>(e)->outcome);
+        return true;
+    }
+    if (e->type() == WM_JOB_ENDED) {
+        auto* m = static_cast<WindowMessage*>(e);
+        if (jobEnded_) jobEnded_(JobKind(m->wParam), m->lParam == 1);
         return true;
     }
     if (e->type() == WM_JOB_PROGRESS) {
@@ -53,6 +63,30 @@ bool JobEngine::event(QEvent* e) {
         return true;
     }
     return QObject::event(e);
+}
+
+void JobEngine::Cancel() {
+    if (ctx_.state.busy && ctx_.state.job != JobKind::FirmwareUpdate) cancelRequested_ = true;
+}
+
+bool JobEngine::CancelAtThisReply() {
+    if (!cancelRequested_) return false;
+    cancelRequested_ = false;
+    if (!ctx_.state.busy || ctx_.state.job == JobKind::FirmwareUpdate) return false;
+    const JobKind job = ctx_.state.job;
+    EndJobEarly();
+    ctx_.host.AppendLog(QString::asprintf("%s cancelled\r\n", JobName(job)));
+    return true;
+}
+
+void JobEngine::UseImage(const std::uint8_t* bytes, std::uint32_t size, const QString& path,
+                         const QString& timeText) {
+    const std::uint32_t kept = std::min(size, ImageBuffer::kSize);
+    std::copy_n(bytes, kept, ctx_.image.ResetStaging());
+    ctx_.image.CommitLoad(kept);
+    ctx_.image.loadedFilePath = path;
+    ctx_.image.fileTimeText = timeText;
+    ctx_.state.fileLoaded = true;
 }
 
 void JobEngine::SetAccessMode(std::uint8_t mode) {
@@ -68,6 +102,7 @@ void JobEngine::OnAdapterReply(int outcome, std::int64_t detail, const Payload& 
     switch (outcome) {
         case REPLY_READY:
             ctx_.reply = reply;
+            if (CancelAtThisReply()) break;
             if (reply[0] == ctx_.expectedReply) DispatchReply();
             else OnUndefinedReply();
             break;

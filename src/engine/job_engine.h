@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <functional>
 #include <memory>
 
 #include "engine/data_jobs.h"
@@ -47,6 +48,18 @@ public:
     // At exit: a running worker is stopped and no worker starts again.
     void CloseWorkerSlot() { files_.CloseSlot(); }
 
+    // Ends the running job at its next reply, leaving the adapter between
+    // two requests. A firmware update is seen through: stopped half way, it
+    // would leave the adapter without firmware.
+    void Cancel();
+    // Called once a job has ended, after its last log line.
+    void SetJobEndedHook(std::function<void(JobKind, bool succeeded)> hook) { jobEnded_ = std::move(hook); }
+    // Serve only the adapter at this path; set before Initialise.
+    void SetAdapterPath(const std::string& path) { link_.SetAdapterPath(path); }
+    // Takes an image loaded elsewhere as the program image, as a load of
+    // that file would (the command line reads a file once for every adapter).
+    void UseImage(const std::uint8_t* bytes, std::uint32_t size, const QString& path, const QString& timeText);
+
     AdapterLink& link() { return link_; }
     JobState& state() { return ctx_.state; }
     const JobState& state() const { return ctx_.state; }
@@ -80,9 +93,12 @@ private:
     void OnLinkLost();
     void OnJobProgress(int kind, std::int64_t value);
     void OnLoadFinished(const FileLoadOutcome& outcome);
+    bool CancelAtThisReply();
 
     AdapterLink link_;
     JobContext ctx_;
+    std::function<void(JobKind, bool)> jobEnded_;
+    bool cancelRequested_ = false;
     FileLoadJob files_;
     DataJobs data_;
     SaveJob save_;

@@ -62,6 +62,7 @@ public:
     int SendAdapterReport(const std::uint8_t* payload, std::size_t length, int mode) {
         return transport_.SendAdapterReport(payload, length, mode);
     }
+    std::uint64_t lastRequestSerial() const { return transport_.lastRequestSerial(); }
 
     static constexpr int kReopenTimerId = 501;
 

@@ -18,7 +18,11 @@ struct ReaderSession {
     std::mutex wakeMutex;
     std::condition_variable wake;
     std::condition_variable ended;
-    std::deque<Payload> pending;  // guarded by wakeMutex: requests written, not yet read for
+    struct Request {
+        Payload payload;
+        std::uint64_t serial;
+    };
+    std::deque<Request> pending;  // guarded by wakeMutex: requests written, not yet read for
     std::atomic<int> pendingRequests = 0;  // their count, for a look without the lock
     bool reading = false;   // guarded by wakeMutex: the reader is using the read handle
     bool finished = false;  // guarded by wakeMutex
@@ -41,7 +45,7 @@ constexpr int kMostStaleReplies = 64;
 // its next request within microseconds of the last reply, so the reader looks
 // for it briefly before it sleeps: waking a sleeping thread costs more than
 // the rest of the exchange.
-bool AwaitRequest(ReaderSession& session, Payload& request) {
+bool AwaitRequest(ReaderSession& session, ReaderSession::Request& request) {
     const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(kReaderSpinUs);
     while (session.pendingRequests.load(std::memory_order_acquire) == 0 && !session.stop &&
            std::chrono::steady_clock::now() < until) {
@@ -61,12 +65,12 @@ bool AwaitRequest(ReaderSession& session, Payload& request) {
 
 // The reader: one read per request, one posted outcome per read.
 void RunReader(std::shared_ptr<ReaderSession> session) {
-    Payload request{};
+    ReaderSession::Request request{};
     while (AwaitRequest(*session, request)) {
         Payload reply{};
         const int result = ReportTransport::ReadAdapterReport(
             session->readHandle.get(), reply, session->timing.replyTimeoutMs,
-            session->timing.readSliceMs, session->stop, request, session->matcher);
+            session->timing.readSliceMs, session->stop, request.payload, session->matcher);
         {
             std::lock_guard lock(session->wakeMutex);
             session->reading = false;
@@ -76,7 +80,7 @@ void RunReader(std::shared_ptr<ReaderSession> session) {
         if (result == 1) session->receiveBuffer = reply;
         const int wParam = result == 1 ? REPLY_READY : REPLY_TIMEOUT;
         QCoreApplication::postEvent(session->target,
-                                    new AdapterReplyMessage(wParam, 1, session->receiveBuffer));
+                                    new AdapterReplyMessage(wParam, 1, session->receiveBuffer, request.serial));
     }
     std::lock_guard lock(session->wakeMutex);
     session->finished = true;
@@ -124,6 +128,7 @@ void ReportTransport::Disconnect() {
 int ReportTransport::SendAdapterReport(const std::uint8_t* payload, std::size_t length,
                                        int mode) {
     if (mode != 1) return 0;
+    ++requestSerial_;
     AdapterReport report{};
     std::memcpy(report.data() + 1, payload, std::min(length, kPayloadSize));
 
@@ -146,7 +151,10 @@ int ReportTransport::SendAdapterReport(const std::uint8_t* payload, std::size_t 
     }
     {
         std::lock_guard lock(reader_->wakeMutex);
-        std::memcpy(reader_->pending.emplace_back().data(), payload, std::min(length, kPayloadSize));
+        ReaderSession::Request& request = reader_->pending.emplace_back();
+        request.payload.fill(0);
+        std::memcpy(request.payload.data(), payload, std::min(length, kPayloadSize));
+        request.serial = requestSerial_;
         ++reader_->pendingRequests;
     }
     reader_->wake.notify_one();
@@ -207,5 +215,5 @@ void ReportTransport::Post(int wParam, std::int64_t lParam) {
         std::lock_guard guard(reader_->postMutex);
         copy = reader_->receiveBuffer;
     }
-    QCoreApplication::postEvent(replyTarget_, new AdapterReplyMessage(wParam, lParam, copy));
+    QCoreApplication::postEvent(replyTarget_, new AdapterReplyMessage(wParam, lParam, copy, requestSerial_));
 }

@@ -41,6 +41,11 @@ public:
 
     bool hasWriteHandle() const { return writeHandle_ != nullptr; }
 
+    // Every request gets a number, and its outcome carries it: a job that
+    // ended while its request was still out can tell that outcome from the
+    // next job's.
+    std::uint64_t lastRequestSerial() const { return requestSerial_; }
+
     // Without a matcher every reply is taken; it applies from the next Connect.
     void SetReplyMatcher(ReplyMatcher matcher) { matcher_ = matcher; }
 
@@ -69,5 +74,6 @@ private:
     std::shared_ptr<HidHandle> writeHandle_;
     std::shared_ptr<ReaderSession> reader_;
     ReplyMatcher matcher_ = nullptr;
+    std::uint64_t requestSerial_ = 0;
     Payload lastReply_{};  // what a reply copy holds before the first reply of this link
 };

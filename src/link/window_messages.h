@@ -11,6 +11,8 @@
 inline constexpr QEvent::Type WM_JOB_PROGRESS = QEvent::Type(QEvent::User + 0x673);
 inline constexpr QEvent::Type WM_ADAPTER_REPLY = QEvent::Type(QEvent::User + 0x7F3);
 inline constexpr QEvent::Type WM_ADAPTER_MENUS = QEvent::Type(QEvent::User + 0x7FF);
+// A job ended: wParam the job, lParam 1 when it did what it was asked to.
+inline constexpr QEvent::Type WM_JOB_ENDED = QEvent::Type(QEvent::User + 0x675);
 
 // WM_ADAPTER_REPLY outcomes (wParam).
 enum ReplyOutcome : int {
@@ -42,10 +44,12 @@ public:
 };
 
 // A reply outcome together with its own copy of the 272 reply bytes, so the
-// reader never shares a buffer with the user-interface thread.
+// reader never shares a buffer with the user-interface thread, and the
+// number of the request it belongs to (0 for an outcome that names none).
 class AdapterReplyMessage : public WindowMessage {
 public:
-    AdapterReplyMessage(int wParam, std::int64_t lParam, const Payload& reply)
-        : WindowMessage(WM_ADAPTER_REPLY, wParam, lParam), reply(reply) {}
+    AdapterReplyMessage(int wParam, std::int64_t lParam, const Payload& reply, std::uint64_t serial = 0)
+        : WindowMessage(WM_ADAPTER_REPLY, wParam, lParam), reply(reply), serial(serial) {}
     const Payload reply;
+    const std::uint64_t serial;
 };

@@ -322,6 +322,26 @@ TEST(Replies, LateReplyIsNotTakenForTheNextRequest) {
     }
 }
 
+// A job that ended on a deadline can leave its request out; that request's
+// outcome, when it comes, is not the answer to the next job's request.
+TEST(Replies, OutcomeOfARequestLeftBehindIsNotTheNextJobs) {
+    EngineRig rig(SilentOn(CMD_DETECT));
+    rig.engine->Detect();
+    RunFor(0);
+    const std::uint64_t awaited = rig.engine->link().lastRequestSerial();
+    Payload stale{};
+    stale[0] = CMD_READ_ID;
+    QCoreApplication::postEvent(rig.engine.get(), new AdapterReplyMessage(REPLY_READY, 1, stale, awaited + 7));
+    RunFor(0);
+    EXPECT_TRUE(rig.state().busy);
+    EXPECT_EQ(rig.host.committed, kChecking);
+    Payload found{};
+    found[0] = CMD_DETECT;
+    QCoreApplication::postEvent(rig.engine.get(), new AdapterReplyMessage(REPLY_READY, 1, found, awaited));
+    RunFor(0);
+    EXPECT_EQ(rig.host.committed, kChecking + "no chip detected\r\n");
+}
+
 TEST(Replies, AdapterPulledWhileAReplyIsAwaitedEndsTheJob) {
     EngineRig rig(SilentOn(CMD_DETECT));
     LinkTiming timing = EngineRig::ShortTiming();

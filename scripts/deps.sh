@@ -17,7 +17,7 @@ brellix_install() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-BRELLIX_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libhidapi-dev libudev-dev)
+BRELLIX_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libhidapi-dev libudev-dev zlib1g-dev)
 BRELLIX_TEST_PACKAGES=(libgtest-dev libgmock-dev srecord binutils)
 # The link's test against a real kernel HID device boots Debian's kernel under
 # qemu (tests/vm); udev provides the systemd-udevd it also runs against.

@@ -1,7 +1,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 
-#include "app/adapter_bus.h"
+#include "bus/adapter_bus.h"
 #include "app/loader_app.h"
 #include "app/main_frame.h"
 #include "panel/qt_user_prompts.h"

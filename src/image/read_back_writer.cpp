@@ -1,5 +1,6 @@
 #include "image/read_back_writer.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -42,15 +43,15 @@ char* ExtendedAddress(char* out, std::uint32_t upper) {
     return out;
 }
 
-char* DataRecord(char* out, std::uint32_t address, const std::uint8_t* line) {
-    std::memcpy(out, ":10", 3);
-    out += 3;
+char* DataRecord(char* out, std::uint32_t address, const std::uint8_t* line, int count = 16) {
+    *out++ = ':';
+    out = Put(out, std::uint8_t(count));
     const std::uint8_t hi = std::uint8_t(address >> 8), lo = std::uint8_t(address);
     out = Put(Put(out, hi), lo);
     *out++ = '0';
     *out++ = '0';
-    unsigned sum = 0x10u + hi + lo;
-    for (int i = 0; i < 16; ++i) {
+    unsigned sum = unsigned(count) + hi + lo;
+    for (int i = 0; i < count; ++i) {
         out = Put(out, line[i]);
         sum += line[i];
     }
@@ -78,6 +79,34 @@ bool WriteIntelHex(const std::uint8_t* image, const std::function<bool(const cha
             out = ExtendedAddress(out, upper);
         }
         out = DataRecord(out, address, line);
+        if (std::size_t(out - buffer) > kChunk - kLongestPiece) {
+            if (!sink(buffer, std::size_t(out - buffer))) return false;
+            out = buffer;
+        }
+    }
+    std::memcpy(out, ":00000001FF\n", 12);
+    out += 12;
+    return sink(buffer, std::size_t(out - buffer));
+}
+
+bool WriteIntelHexRange(const std::uint8_t* image, std::uint32_t from, std::uint32_t to,
+                        const std::function<bool(const char*, std::size_t)>& sink) {
+    constexpr std::size_t kChunk = 64 * 1024;
+    constexpr std::size_t kLongestPiece = 17 + 45;
+    char buffer[kChunk];
+    char* out = buffer;
+    std::uint32_t upper = 0;
+    to = std::min(to, ImageBuffer::kSize);
+    for (std::uint32_t address = from; address < to;) {
+        // Records stop at 16-byte boundaries, so a range that starts or ends
+        // inside a line gives a shorter first or last record.
+        const std::uint32_t end = std::min(to, (address & ~15u) + 16);
+        if (address >> 16 != upper) {
+            upper = address >> 16;
+            out = ExtendedAddress(out, upper);
+        }
+        out = DataRecord(out, address, image + address, int(end - address));
+        address = end;
         if (std::size_t(out - buffer) > kChunk - kLongestPiece) {
             if (!sink(buffer, std::size_t(out - buffer))) return false;
             out = buffer;

@@ -17,3 +17,8 @@ QByteArray IntelHexText(const std::uint8_t* image);
 // The same text, handed out in pieces of at most 64 KiB as it is made, so a
 // save never holds the whole text at once. Stops when sink returns false.
 bool WriteIntelHex(const std::uint8_t* image, const std::function<bool(const char*, std::size_t)>& sink);
+
+// Bytes [from, to) of the image, every one of them, as Intel HEX records of
+// at most 16 bytes at their own addresses: what a read of that range gave.
+bool WriteIntelHexRange(const std::uint8_t* image, std::uint32_t from, std::uint32_t to,
+                        const std::function<bool(const char*, std::size_t)>& sink);

@@ -2,7 +2,7 @@
 
 #include <QTemporaryDir>
 
-#include "app/adapter_bus.h"
+#include "bus/adapter_bus.h"
 #include "app/app_settings.h"
 #include "app/main_frame.h"
 #include "panel/control_panel.h"

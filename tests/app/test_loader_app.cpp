@@ -8,7 +8,7 @@
 #include <QSysInfo>
 #include <QTemporaryDir>
 
-#include "app/adapter_bus.h"
+#include "bus/adapter_bus.h"
 #include "app/loader_app.h"
 #include "app/main_frame.h"
 #include "panel/control_panel.h"

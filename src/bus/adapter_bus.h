@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "sim/sim_config.h"
 
@@ -22,11 +23,16 @@ class AdapterBus {
     static std::unique_ptr<AdapterBus> Real(const std::string& netlinkSource = {});
     // The simulated adapter, plugged in, answering like the real one.
     static std::unique_ptr<AdapterBus> Simulated(const SimConfig& config = DemoConfig());
+    // A bench of simulated adapters, one for each configuration, all plugged in.
+    static std::unique_ptr<AdapterBus> Simulated(const std::vector<SimConfig>& configs);
     ~AdapterBus();
 
     HidBackend& backend() const { return *backend_; }
     HotplugSource* hotplug() const { return hotplug_; }
-    AdapterSimulator* simulator() const { return simulator_.get(); }
+    AdapterSimulator* simulator(int index = 0) const {
+        return index < int(simulators_.size()) ? simulators_[std::size_t(index)].get() : nullptr;
+    }
+    SimulatedBackend* simulatedBus() const { return simulated_.get(); }
 
     // One MX25L3208 in the socket, and replies slow enough that a job's
     // progress can be watched.
@@ -38,7 +44,7 @@ class AdapterBus {
     std::unique_ptr<HidapiBackend> hidapi_;
     std::unique_ptr<UdevHotplug> udev_;
     std::unique_ptr<PollingHotplug> polling_;  // lists hidapi_, so it is declared after it
-    std::unique_ptr<AdapterSimulator> simulator_;
+    std::vector<std::unique_ptr<AdapterSimulator>> simulators_;
     std::unique_ptr<SimulatedBackend> simulated_;
     HidBackend* backend_ = nullptr;
     HotplugSource* hotplug_ = nullptr;

@@ -1,4 +1,4 @@
-#include "app/adapter_bus.h"
+#include "bus/adapter_bus.h"
 
 #include "link/hidapi_backend.h"
 #include "link/polling_hotplug.h"
@@ -24,19 +24,25 @@ std::unique_ptr<AdapterBus> AdapterBus::Real(const std::string& netlinkSource) {
 }
 
 std::unique_ptr<AdapterBus> AdapterBus::Simulated(const SimConfig& config) {
+    return Simulated(std::vector<SimConfig>{config});
+}
+
+std::unique_ptr<AdapterBus> AdapterBus::Simulated(const std::vector<SimConfig>& configs) {
     std::unique_ptr<AdapterBus> bus(new AdapterBus);
-    bus->simulator_ = std::make_unique<AdapterSimulator>(config);
-    bus->simulated_ = std::make_unique<SimulatedBackend>(bus->simulator_.get());
-    bus->simulated_->PlugAdapter();
+    for (const SimConfig& config : configs) bus->simulators_.push_back(std::make_unique<AdapterSimulator>(config));
+    if (bus->simulators_.empty()) bus->simulators_.push_back(std::make_unique<AdapterSimulator>(DemoConfig()));
+    bus->simulated_ = std::make_unique<SimulatedBackend>(bus->simulators_.front().get());
+    for (std::size_t i = 1; i < bus->simulators_.size(); ++i) bus->simulated_->AddAdapter(bus->simulators_[i].get());
+    for (int i = 0; i < int(bus->simulators_.size()); ++i) bus->simulated_->PlugAdapter(i);
     bus->backend_ = bus->simulated_.get();
     bus->hotplug_ = bus->simulated_.get();
     return bus;
 }
 
 AdapterBus::~AdapterBus() {
-    // The simulated bus refers to its adapter, so it goes first.
+    // The simulated bus refers to its adapters, so it goes first.
     simulated_.reset();
-    simulator_.reset();
+    simulators_.clear();
 }
 
 SimConfig AdapterBus::DemoConfig() {

@@ -27,7 +27,7 @@ public:
     bool running() const { return worker_.running(); }
 
 private:
-    void Failed(const QString& message);
+    void Failed(const FileLoadOutcome& outcome);
     void Done();
 
     JobContext& ctx_;

@@ -22,9 +22,28 @@ void OpenWith(EngineRig& rig, std::optional<UserPrompts::FileAnswer> answer) {
 }
 
 QString LoadedLine(const QString& path, std::uint32_t size) {
-    return QString("File %1 has been loaded sucessful!Generate Time:%2\tSize:%3 bytes!\r\n")
-        .arg(path, FileTimeText(path))
-        .arg(size);
+    return "File " + path + " has been loaded sucessful!Generate Time:" + FileTimeText(path) +
+           "\tSize:" + QString::number(size) + " bytes!\r\n";
+}
+
+QString FailedLine(const QString& path, const QString& reason) {
+    return "Cannot load the file " + path + ": " + reason + "\r\n";
+}
+
+// What the system says when the file at path cannot be opened.
+QString OpenError(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString() : file.errorString();
+}
+
+// Records of sixteen zero bytes from 0, then one with a wrong checksum.
+QByteArray HexWithBadLastLine(int lines) {
+    QByteArray text;
+    for (int a = 0; a < 16 * (lines - 1); a += 16)
+        text += QString::asprintf(":10%04X00%s%02X\r\n", a, QByteArray(32, '0').constData(),
+                                  (0x100 - ((16 + (a >> 8) + (a & 0xFF)) & 0xFF)) & 0xFF)
+                    .toLatin1();
+    return text + ":0100000011EF\r\n";
 }
 
 }  // namespace
@@ -69,6 +88,49 @@ TEST(FileLoad, CancelOrFailureChangesNothing) {
     EXPECT_EQ(rig.engine->image().program()[10], 0xFF);
     EXPECT_EQ(rig.host.viewHandOvers, handOvers);
     EXPECT_TRUE(rig.host.buttonsEnabled);
+}
+
+TEST(FileLoad, EveryFailedLoadResetsTheBarAndLogsTheFileAndTheReason) {
+    struct Case { const char* name; QByteArray content; QString reason; bool messageBox; };
+    const Case cases[] = {
+        {"bad.hex", HexWithBadLastLine(1000), "Checksum Error: line 1000", true},
+        {"image.txt", kSmallHex, "not a .hex, .ldr or .bin file", false},
+        {"type.hex", ":00000006FA\r\n:00000001FF\r\n", "Record Type Error: line 1", false},
+        {"missing.hex", {}, {}, false},
+    };
+    TempFiles files;
+    EngineRig rig;
+    for (const Case& c : cases) {
+        const QString path =
+            c.content.isNull() ? files.Path(c.name) : files.Write(c.name, c.content);
+        const QString reason = c.reason.isEmpty() ? OpenError(path) : c.reason;
+        rig.host.ClearLog();
+        rig.prompts.messages.clear();
+        OpenWith(rig, Pick(path));
+        EXPECT_TRUE(rig.host.committed.endsWith(FailedLine(path, reason)))
+            << rig.host.committed.toStdString();
+        EXPECT_EQ(rig.host.committed.count("Cannot load"), 1) << c.name;
+        EXPECT_EQ(rig.host.progress.back(), std::make_pair(100, 0)) << c.name;
+        EXPECT_EQ(rig.prompts.messages, c.messageBox ? QStringList{reason} : QStringList{})
+            << c.name;
+    }
+    // A cancelled dialog was the user's choice: the bar goes back, the log stays quiet.
+    rig.host.ClearLog();
+    rig.host.progress.clear();
+    OpenWith(rig, std::nullopt);
+    EXPECT_EQ(rig.host.committed, "");
+    EXPECT_EQ(rig.host.progress, (std::vector<std::pair<int, int>>{{100, 0}}));
+}
+
+TEST(FileLoad, TheLoadedLineShowsPercentSignsInThePathAsTheyAre) {
+    TempFiles files;
+    EngineRig rig;
+    for (const char* name : {"fw%2Bv1.hex", "a%1b%3.bin"}) {
+        const QString path = files.Write(name, kSmallHex);
+        rig.host.ClearLog();
+        OpenWith(rig, Pick(path));
+        EXPECT_EQ(rig.host.committed, LoadedLine(path, rig.engine->image().imageSize()));
+    }
 }
 
 TEST(FileLoad, ParsePercentagesShowAsTransientLines) {
@@ -127,6 +189,7 @@ TEST(FileLoad, FailedReloadEndsTheAutoProgramAndALaterOpenOnlyLoads) {
 
     rig.engine->AutoProgram();
     ASSERT_TRUE(RunUntil([&] { return !rig.state().busy; }));
+    EXPECT_TRUE(rig.host.committed.endsWith(FailedLine(path, OpenError(path))));
     EXPECT_FALSE(rig.state().autoProgram);
     EXPECT_TRUE(rig.requests().empty());
 
@@ -158,3 +221,4 @@ TEST(FileLoad, NothingElseTakesTheImageWhileALoadRuns) {
     ASSERT_TRUE(RunUntil([&] { return !rig.engine->loadRunning() && rig.host.buttonsEnabled; }));
     EXPECT_FALSE(rig.state().firmwareUpdate);
 }
+

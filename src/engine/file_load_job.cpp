@@ -26,11 +26,15 @@ void FileLoadJob::Start() {
         path = answer->path;
     }
     // Only one load may write the staging image at a time.
-    worker_.Stop();
-    worker_.Start(path, ctx_.image.ResetStaging());
+    StopWorker();
+    ctx_.image.ResetStaging();
+    worker_.Start(path, ctx_.image.ShareStaging());
 }
 
 bool FileLoadJob::Finish(const FileLoadOutcome& outcome) {
+    // An outcome already on its way when the load was stopped belongs to nobody.
+    if (slotClosed_ || !worker_.running()) return false;
+    StopWorker();
     if (outcome.opened) {
         ctx_.image.loadedFilePath = outcome.path;
         ctx_.image.fileTimeText = outcome.timeText;
@@ -80,5 +84,11 @@ void FileLoadJob::Done() {
 
 void FileLoadJob::CloseSlot() {
     slotClosed_ = true;
-    worker_.Stop();
+    StopWorker();
+}
+
+// A worker that had to be let go may still write its staging block, so the
+// image takes a fresh one for whatever comes next.
+void FileLoadJob::StopWorker() {
+    if (worker_.Stop() == LoadStop::LetGo) ctx_.image.ReplaceStaging();
 }

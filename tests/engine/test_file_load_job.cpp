@@ -1,4 +1,7 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QFile>
 
@@ -222,3 +225,31 @@ TEST(FileLoad, NothingElseTakesTheImageWhileALoadRuns) {
     EXPECT_FALSE(rig.state().firmwareUpdate);
 }
 
+// A file that never delivers (a pipe nobody writes) must not hold the window at
+// exit: the worker is let go with its own staging block, and posts nothing.
+TEST(FileLoad, ExitLetsAHungLoadGoWithItsOwnBlock) {
+    TempFiles files;
+    LinkTiming timing = EngineRig::ShortTiming();
+    timing.loadStopMs = 0;
+    EngineRig rig(SimConfig{}, true, timing);
+    const QByteArray fifo = QFile::encodeName(files.Path("hung.hex"));
+    ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
+    rig.prompts.openAnswers.push_back(Pick(files.Path("hung.hex")));
+    rig.engine->OpenFile();
+    const std::weak_ptr<std::uint8_t[]> block = rig.engine->image().ShareStaging();
+
+    rig.engine->CloseWorkerSlot();
+    EXPECT_FALSE(rig.engine->loadRunning());
+    EXPECT_FALSE(block.expired());
+    EXPECT_NE(rig.engine->image().staging(), block.lock().get());
+
+    // A writer lets the worker's open return; it sees the stop and ends.
+    const int writer = ::open(fifo.constData(), O_RDWR);
+    ASSERT_TRUE(RunUntil([&] { return block.expired(); }));
+    ::close(writer);
+    RunFor(0);
+    EXPECT_EQ(rig.host.shown, "");
+    EXPECT_TRUE(rig.host.progress.empty());
+    EXPECT_EQ(rig.host.viewHandOvers, 0);
+    EXPECT_FALSE(rig.state().fileLoaded);
+}

@@ -15,7 +15,7 @@ int main(int argc, char** argv) {
     ImageBuffer buffer;
     const FileLoadOutcome o = loadImageFile(QString::fromLocal8Bit(argv[1]), buffer.ResetStaging(), {});
     if (!o.result.ok) {
-        std::fprintf(stderr, "%s\n", qPrintable(o.result.message));
+        std::fprintf(stderr, "%s\n", qPrintable(o.result.reason));
         return 1;
     }
     buffer.CommitLoad(o.result.imageSize);

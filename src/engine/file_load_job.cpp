@@ -19,23 +19,28 @@ void FileLoadJob::Start() {
         const auto answer = ctx_.prompts.AskOpenFile(
             {"Inter Hex(*.hex)|*.hex|Loader(*.ldr)|*.ldr| Binary(*.bin)|*.bin||", "HEX", "*.HEX"});
         if (!answer) {
+            // The user chose this: nothing to log.
             Failed({});
             return;
         }
         path = answer->path;
     }
     // Only one load may write the staging image at a time.
-    worker_.Stop();
-    worker_.Start(path, ctx_.image.ResetStaging());
+    StopWorker();
+    ctx_.image.ResetStaging();
+    worker_.Start(path, ctx_.image.ShareStaging());
 }
 
 bool FileLoadJob::Finish(const FileLoadOutcome& outcome) {
+    // An outcome already on its way when the load was stopped belongs to nobody.
+    if (slotClosed_ || !worker_.running()) return false;
+    StopWorker();
     if (outcome.opened) {
         ctx_.image.loadedFilePath = outcome.path;
         ctx_.image.fileTimeText = outcome.timeText;
     }
     if (!outcome.result.ok) {
-        Failed(outcome.result.message);
+        Failed(outcome);
         return false;
     }
     ctx_.image.CommitLoad(outcome.result.imageSize);
@@ -46,17 +51,26 @@ bool FileLoadJob::Finish(const FileLoadOutcome& outcome) {
 }
 
 void FileLoadJob::LogLoaded() {
-    ctx_.host.AppendLog(QString("File %1 has been loaded sucessful!Generate Time:%2\tSize:%3 bytes!\r\n")
-                            .arg(ctx_.image.loadedFilePath, ctx_.image.fileTimeText)
-                            .arg(ctx_.image.imageSize()));
+    // One substitution pass: a path may itself hold "%1" or "%3", as
+    // URL-encoded names do, and must come out as it is.
+    ctx_.host.AppendLog(
+        QString("File %1 has been loaded sucessful!Generate Time:%2\tSize:%3 bytes!\r\n")
+            .arg(ctx_.image.loadedFilePath, ctx_.image.fileTimeText,
+                 QString::number(ctx_.image.imageSize())));
     ctx_.host.SetProgress(100, 0);
     ctx_.host.EnableHexView(true);
 }
 
 // A failed load ends whatever was waiting for it: an auto program's reload or
-// a firmware update's image.
-void FileLoadJob::Failed(const QString& message) {
-    if (!message.isEmpty()) ctx_.prompts.ShowMessage(message);
+// a firmware update's image. The bar would otherwise stay where the parse
+// stopped, and an auto program would end without a word.
+void FileLoadJob::Failed(const FileLoadOutcome& outcome) {
+    ctx_.host.SetProgress(100, 0);
+    const ImportResult& result = outcome.result;
+    if (!result.reason.isEmpty())
+        ctx_.host.AppendLog(
+            QString("Cannot load the file %1: %2\r\n").arg(outcome.path, result.reason));
+    if (!result.message.isEmpty()) ctx_.prompts.ShowMessage(result.message);
     ctx_.state.busy = false;
     ctx_.state.autoProgram = false;
     ctx_.state.firmwareUpdate = false;
@@ -70,5 +84,11 @@ void FileLoadJob::Done() {
 
 void FileLoadJob::CloseSlot() {
     slotClosed_ = true;
-    worker_.Stop();
+    StopWorker();
+}
+
+// A worker that had to be let go may still write its staging block, so the
+// image takes a fresh one for whatever comes next.
+void FileLoadJob::StopWorker() {
+    if (worker_.Stop() == LoadStop::LetGo) ctx_.image.ReplaceStaging();
 }

@@ -10,7 +10,8 @@
 // and the outcome applied back on the user-interface thread.
 class FileLoadJob {
 public:
-    FileLoadJob(JobContext& context, QObject* target) : ctx_(context), worker_(target) {}
+    FileLoadJob(JobContext& context, QObject* target, int stopWaitMs = 100)
+        : ctx_(context), worker_(target, stopWaitMs) {}
 
     // The Open button and "&Open File".
     void Open();
@@ -21,14 +22,16 @@ public:
     // The file-loaded message: the log line, the bar, the view.
     void LogLoaded();
 
-    // At exit: a running load is stopped and no load starts again.
+    // At exit: a running load is stopped (or let go, if it does not end at
+    // once) and no load starts again.
     void CloseSlot();
     bool slotClosed() const { return slotClosed_; }
     bool running() const { return worker_.running(); }
 
 private:
-    void Failed(const QString& message);
+    void Failed(const FileLoadOutcome& outcome);
     void Done();
+    void StopWorker();
 
     JobContext& ctx_;
     LoadWorker worker_;

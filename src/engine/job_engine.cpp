@@ -18,7 +18,7 @@ constexpr char kBusyLine[] = "Program is busy\r\n";
 
 JobEngine::JobEngine(HidBackend& backend, HotplugSource* hotplug, JobHost& host,
                      UserPrompts& prompts, const LinkTiming& timing)
-    : link_(backend, hotplug, this, timing), ctx_(host, prompts, link_, this), files_(ctx_, this), data_(ctx_), save_(ctx_), firmware_(ctx_, timing.reconnectDeadlineMs) {
+    : link_(backend, hotplug, this, timing), ctx_(host, prompts, link_, this), files_(ctx_, this, timing.loadStopMs), data_(ctx_), save_(ctx_), firmware_(ctx_, timing.reconnectDeadlineMs) {
     // A request lost with the adapter gets no outcome from the link; without
     // this the job would wait for ever with every button refusing as busy.
     link_.SetDropHook([this] { OnLinkLost(); });

@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QObject>
 #include <QString>
+#include <cstdint>
 #include <memory>
 #include <thread>
 
@@ -20,23 +21,32 @@ public:
 
 struct LoadSession;
 
-// Parses one image file on its own thread, into the staging image only, and
-// posts the outcome (and the percentages on the way) to the engine. The
-// user-interface thread never waits for it, and a stopped worker posts nothing.
+// How Stop left the worker.
+enum class LoadStop { Idle, Ended, LetGo };
+
+// Parses one image file on its own thread, into the staging block it is given
+// a share of, and posts the outcome (and the percentages on the way) to the
+// engine. The user-interface thread never waits for it longer than a moment,
+// and a stopped worker posts nothing.
 class LoadWorker {
 public:
-    explicit LoadWorker(QObject* target) : target_(target) {}
+    explicit LoadWorker(QObject* target, int stopWaitMs = 100)
+        : target_(target), stopWaitMs_(stopWaitMs) {}
     ~LoadWorker() { Stop(); }
     LoadWorker(const LoadWorker&) = delete;
     LoadWorker& operator=(const LoadWorker&) = delete;
 
-    void Start(const QString& path, std::uint8_t* staging);
-    // Waits for a running load to end; whatever it found is dropped.
-    void Stop();
-    bool running() const;
+    void Start(const QString& path, std::shared_ptr<std::uint8_t[]> staging);
+    // Asks a running load to stop and waits a moment for it. A worker stuck
+    // in the system (a file that never delivers) is let go: it keeps its
+    // staging block, ends on its own, and posts nothing.
+    LoadStop Stop();
+    // From Start until Stop, which the engine calls on taking the outcome.
+    bool running() const { return session_ != nullptr; }
 
 private:
     QObject* target_;
+    int stopWaitMs_;
     std::shared_ptr<LoadSession> session_;
     std::thread thread_;
 };

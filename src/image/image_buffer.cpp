@@ -16,6 +16,8 @@ std::uint8_t* ImageBuffer::ResetStaging() {
     return staging_.get();
 }
 
+void ImageBuffer::ReplaceStaging() { staging_.reset(new std::uint8_t[kSize]); }
+
 void ImageBuffer::CommitLoad(std::uint32_t size) {
     std::swap(program_, staging_);
     imageSize_ = std::min(size, kSize);

@@ -10,7 +10,10 @@
 //
 // A load is parsed into a third block, the staging image, and only a load
 // that succeeds swaps it in: a failed or cancelled load leaves the program
-// image, its size and the view exactly as they were.
+// image, its size and the view exactly as they were. The staging block is
+// shared with the worker that fills it: a worker let go at exit keeps its
+// block alive and to itself, and the image allocates a fresh one, the only
+// block ever allocated after start-up.
 class ImageBuffer {
 public:
     static constexpr std::uint32_t kSize = 0x400000;
@@ -26,14 +29,17 @@ public:
     // The load side: blank the staging image, fill it, then commit it.
     std::uint8_t* ResetStaging();
     std::uint8_t* staging() { return staging_.get(); }
+    std::shared_ptr<std::uint8_t[]> ShareStaging() const { return staging_; }
+    // Leaves the staging block to a worker that may still write it.
+    void ReplaceStaging();
     void CommitLoad(std::uint32_t size);
 
     QString loadedFilePath;
     QString fileTimeText;
 
 private:
-    std::unique_ptr<std::uint8_t[]> program_;
-    std::unique_ptr<std::uint8_t[]> staging_;
+    std::shared_ptr<std::uint8_t[]> program_;
+    std::shared_ptr<std::uint8_t[]> staging_;
     std::unique_ptr<std::uint8_t[]> readBack_;
     std::uint32_t imageSize_ = 0;
 };

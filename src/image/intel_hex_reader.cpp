@@ -92,6 +92,11 @@ private:
         result_ = ImportResult::Failed(std::move(message));
         return -1;
     }
+    // A record the program has no use for ends the load without a message box.
+    int Refuse(QString reason) {
+        result_ = ImportResult::Refused(std::move(reason));
+        return -1;
+    }
     int FormatError(int lineNumber) { return Fail(QString::asprintf("Format Error: line %d", lineNumber)); }
     void MarkPage();
 
@@ -118,7 +123,7 @@ int HexReader::Record(const std::uint8_t* line, std::size_t length, int lineNumb
         case 4: return Base(line, length, count, type, lineNumber);
         case 3:
         case 5: return 0;
-        default: return Fail({});
+        default: return Refuse(QString::asprintf("Record Type Error: line %d", lineNumber));
     }
 }
 
@@ -187,11 +192,14 @@ std::uint32_t HexReader::ImageSize() const {
 }  // namespace
 
 ImportResult ReadIntelHex(const std::uint8_t* text, std::size_t length, std::uint8_t* image,
-                          const ProgressSink& progress) {
+                          const ProgressSink& progress, const std::atomic<bool>* stop) {
     HexReader reader(image);
     ProgressSteps steps(length, progress);
     std::size_t pos = 0;
     for (int lineNumber = 1;; ++lineNumber) {
+        // Looked at once a line: a relaxed load costs next to nothing beside
+        // the record, and a stop is seen within one line.
+        if (stop && stop->load(std::memory_order_relaxed)) return ImportResult::Stopped();
         const std::uint8_t* start = text + pos;
         const std::size_t left = length - pos;
         // A record that reads well is all hex digits after its first

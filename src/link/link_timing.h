@@ -8,4 +8,5 @@ struct LinkTiming {
     int reopenDelayMs = 200;    // arrival to reopen: the interface needs a moment to settle
     int readSliceMs = 20;       // a waiting reader looks for a close this often
     int reconnectDeadlineMs = 3000;  // a restarting adapter must be back within this
+    int loadStopMs = 100;       // how long exit waits for a file load before letting it go
 };

@@ -1,10 +1,14 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QFile>
 
 #include "engine/protocol.h"
 #include "image/image_file_reader.h"
 #include "support/engine_rig.h"
+#include "support/hex_records.h"
 #include "support/temp_files.h"
 
 namespace {
@@ -22,9 +26,18 @@ void OpenWith(EngineRig& rig, std::optional<UserPrompts::FileAnswer> answer) {
 }
 
 QString LoadedLine(const QString& path, std::uint32_t size) {
-    return QString("File %1 has been loaded sucessful!Generate Time:%2\tSize:%3 bytes!\r\n")
-        .arg(path, FileTimeText(path))
-        .arg(size);
+    return "File " + path + " has been loaded sucessful!Generate Time:" + FileTimeText(path) +
+           "\tSize:" + QString::number(size) + " bytes!\r\n";
+}
+
+QString FailedLine(const QString& path, const QString& reason) {
+    return "Cannot load the file " + path + ": " + reason + "\r\n";
+}
+
+// What the system says when the file at path cannot be opened.
+QString OpenError(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString() : file.errorString();
 }
 
 }  // namespace
@@ -71,14 +84,52 @@ TEST(FileLoad, CancelOrFailureChangesNothing) {
     EXPECT_TRUE(rig.host.buttonsEnabled);
 }
 
+TEST(FileLoad, EveryFailedLoadResetsTheBarAndLogsTheFileAndTheReason) {
+    struct Case { const char* name; QByteArray content; QString reason; bool messageBox; };
+    const Case cases[] = {
+        {"bad.hex", ZeroRecords(999) + ":0100000011EF\r\n", "Checksum Error: line 1000", true},
+        {"image.txt", kSmallHex, "not a .hex, .ldr or .bin file", false},
+        {"type.hex", ":00000006FA\r\n:00000001FF\r\n", "Record Type Error: line 1", false},
+        {"missing.hex", {}, {}, false},
+    };
+    TempFiles files;
+    EngineRig rig;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = c.content.isNull() ? files.Path(c.name)
+                                                : files.Write(c.name, c.content);
+        const QString reason = c.reason.isEmpty() ? OpenError(path) : c.reason;
+        rig.host.ClearLog();
+        rig.prompts.messages.clear();
+        OpenWith(rig, Pick(path));
+        EXPECT_TRUE(rig.host.committed.endsWith(FailedLine(path, reason)));
+        EXPECT_EQ(rig.host.committed.count("Cannot load"), 1);
+        EXPECT_EQ(rig.host.progress.back(), std::make_pair(100, 0));
+        EXPECT_EQ(rig.prompts.messages, c.messageBox ? QStringList{reason} : QStringList{});
+    }
+    // A cancelled dialog was the user's choice: the bar goes back, the log stays quiet.
+    rig.host.ClearLog();
+    rig.host.progress.clear();
+    OpenWith(rig, std::nullopt);
+    EXPECT_EQ(rig.host.committed, "");
+    EXPECT_EQ(rig.host.progress, (std::vector<std::pair<int, int>>{{100, 0}}));
+}
+
+TEST(FileLoad, TheLoadedLineShowsPercentSignsInThePathAsTheyAre) {
+    TempFiles files;
+    EngineRig rig;
+    for (const char* name : {"fw%2Bv1.hex", "a%1b%3.bin"}) {
+        const QString path = files.Write(name, kSmallHex);
+        rig.host.ClearLog();
+        OpenWith(rig, Pick(path));
+        EXPECT_EQ(rig.host.committed, LoadedLine(path, rig.engine->image().imageSize()));
+    }
+}
+
 TEST(FileLoad, ParsePercentagesShowAsTransientLines) {
     TempFiles files;
     EngineRig rig;
-    QByteArray text;
-    for (int a = 0; a < 0x4000; a += 16)
-        text += QString::asprintf(":10%04X00%s%02X\r\n", a, QByteArray(32, '0').constData(),
-                                  (0x100 - ((16 + (a >> 8) + (a & 0xFF)) & 0xFF)) & 0xFF).toLatin1();
-    const QString path = files.Write("big.hex", text + ":00000001FF\r\n");
+    const QString path = files.Write("big.hex", ZeroRecords(0x400) + ":00000001FF\r\n");
     OpenWith(rig, Pick(path));
     // The last percentage stays in the log above the file line.
     EXPECT_EQ(rig.host.committed, "Processing... 100%\r\n" + LoadedLine(path, 0x4000));
@@ -127,6 +178,7 @@ TEST(FileLoad, FailedReloadEndsTheAutoProgramAndALaterOpenOnlyLoads) {
 
     rig.engine->AutoProgram();
     ASSERT_TRUE(RunUntil([&] { return !rig.state().busy; }));
+    EXPECT_TRUE(rig.host.committed.endsWith(FailedLine(path, OpenError(path))));
     EXPECT_FALSE(rig.state().autoProgram);
     EXPECT_TRUE(rig.requests().empty());
 
@@ -157,4 +209,30 @@ TEST(FileLoad, NothingElseTakesTheImageWhileALoadRuns) {
     EXPECT_EQ(rig.prompts.openQuestions.size(), 1u);
     ASSERT_TRUE(RunUntil([&] { return !rig.engine->loadRunning() && rig.host.buttonsEnabled; }));
     EXPECT_FALSE(rig.state().firmwareUpdate);
+}
+
+// A file that never delivers (a pipe nobody writes) must not hold the window at
+// exit: the worker is let go with its own staging block, and posts nothing.
+TEST(FileLoad, ExitLetsAHungLoadGoWithItsOwnBlock) {
+    TempFiles files;
+    LinkTiming timing = EngineRig::ShortTiming();
+    timing.loadStopMs = 0;
+    EngineRig rig(SimConfig{}, true, timing);
+    const QString path = files.Path("hung.hex");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    rig.prompts.openAnswers.push_back(Pick(path));
+    rig.engine->OpenFile();
+    const std::weak_ptr<std::uint8_t[]> block = rig.engine->image().ShareStaging();
+
+    rig.engine->CloseWorkerSlot();
+    EXPECT_FALSE(rig.engine->loadRunning());
+    EXPECT_FALSE(block.expired());
+    EXPECT_NE(rig.engine->image().staging(), block.lock().get());
+    // A writer lets the worker's open return; it sees the stop and ends.
+    const int writer = ::open(QFile::encodeName(path).constData(), O_RDWR);
+    ASSERT_TRUE(RunUntil([&] { return block.expired(); }));
+    ::close(writer);
+    RunFor(0);
+    EXPECT_EQ(rig.host.shown, "");
+    EXPECT_TRUE(rig.host.progress.empty());
 }

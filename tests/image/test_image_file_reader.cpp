@@ -1,0 +1,67 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <thread>
+
+#include "image/image_buffer.h"
+#include "image/image_file_reader.h"
+#include "support/hex_records.h"
+#include "support/temp_files.h"
+
+namespace {
+
+QByteArray HexText(int lines) { return ZeroRecords(lines) + ":00000001FF\r\n"; }
+
+}  // namespace
+
+// A pipe has no size to go by, only the bytes it delivers.
+TEST(ImageFileReader, PipesAreReadToTheirEnd) {
+    struct Case { const char* name; QByteArray content; std::uint32_t size; QString message; };
+    const Case cases[] = {
+        {"a.hex", HexText(8), 128, {}},
+        {"a.bin", QByteArray(300, 0), 300, {}},
+        {"big.bin", QByteArray(ImageBuffer::kSize + 1, 7), 0,
+         "File larger than 4MB, Format Error!"},
+    };
+    for (const Case& c : cases) {
+        TempFiles files;
+        const QByteArray fifo = QFile::encodeName(files.Path(c.name));
+        ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
+        std::thread writer([&] {
+            const int fd = ::open(fifo.constData(), O_WRONLY);
+            for (qsizetype done = 0, n = 0; done < c.content.size() && n >= 0; done += n)
+                n = ::write(fd, c.content.constData() + done, std::size_t(c.content.size() - done));
+            ::close(fd);
+        });
+        std::vector<std::uint8_t> image(ImageBuffer::kSize, 0xFF);
+        const ImportResult result = loadImageFile(files.Path(c.name), image.data(), {}).result;
+        writer.join();
+        EXPECT_EQ(result.imageSize, c.size) << c.name;
+        EXPECT_EQ(result.message, c.message) << c.name;
+        EXPECT_EQ(image[std::max(c.size, 1u) - 1], c.size ? 0 : 0xFF) << c.name;
+    }
+}
+
+// The progress sink runs on the parsing thread, between two lines.
+TEST(ImageFileReader, TheParseKeepsToWhatWasReadWithinTheLimitAndStopsWithinALine) {
+    TempFiles files;
+    const QString path = files.Write("a.hex", HexText(1024));
+    std::vector<std::uint8_t> image(ImageBuffer::kSize, 0xFF);
+    // Another program cuts the file short: what was read still loads whole.
+    EXPECT_TRUE(loadImageFile(path, image.data(), [&](int) { QFile::resize(path, 0); }).result.ok);
+    EXPECT_EQ(image[16 * 1024 - 1], 0);
+
+    std::atomic<bool> stop = false;
+    image.assign(ImageBuffer::kSize, 0xFF);
+    files.Write("a.hex", HexText(1024));
+    EXPECT_TRUE(loadImageFile(path, image.data(), [&](int) { stop = true; }, &stop).result.stopped);
+    EXPECT_EQ(image[0], 0);
+    EXPECT_EQ(image[16 * 1024 - 1], 0xFF);
+
+    QFile huge(files.Path("huge.hex"));
+    ASSERT_TRUE(huge.open(QIODevice::WriteOnly) && huge.resize((qint64(256) << 20) + 1));
+    EXPECT_EQ(loadImageFile(huge.fileName(), image.data(), {}).result.message,
+              "File larger than 256MB, Format Error!");
+}

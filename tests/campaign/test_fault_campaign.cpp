@@ -186,6 +186,11 @@ private:
         // A damaged file either fails and changes nothing, or (a change that
         // still reads as a valid file) loads whole.
         EXPECT_TRUE(!loaded || rig_.host.committed.contains("has been loaded sucessful!")) << "image changed";
+        // Every load ends in one line saying how, and an empty bar.
+        EXPECT_TRUE(rig_.host.committed.count("has been loaded sucessful!") == 2 ||
+                    rig_.host.committed.contains("Cannot load the file " + path + ": "))
+            << rig_.host.committed.toStdString();
+        EXPECT_EQ(rig_.host.progress.back(), std::make_pair(100, 0));
         EXPECT_TRUE(rig_.state().fileLoaded);
         return true;
     }

@@ -57,9 +57,13 @@ struct JobContext {
     // Posts one of the engine's own messages to itself.
     void Post(QEvent::Type type, int wParam, std::int64_t lParam);
 
+    // Jobs begun so far: a button that refused at once began none.
+    std::uint64_t jobsBegun = 0;
+
     void BeginJob(JobKind kind) {
         state.busy = true;
         state.job = kind;
+        ++jobsBegun;
     }
 
     // The end of a job: nothing runs, and an auto program chain or a firmware

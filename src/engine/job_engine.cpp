@@ -203,6 +203,17 @@ void JobEngine::Detect() {
     ctx_.host.SetProgress(0, 7);
 }
 
+void JobEngine::CheckChip() {
+    if (ctx_.state.busy || files_.running()) {
+        ctx_.host.AppendLog(kBusyLine);
+    } else if (!link_.attached()) {
+        ctx_.host.AppendLog("No adapter attached! please check you hardware connection.\r\n");
+    } else {
+        ctx_.BeginJob(JobKind::Detect);
+        StartChipCheck();
+    }
+}
+
 void JobEngine::StartChipCheck() {
     if (ctx_.host.AutoChipChecked()) {
         ctx_.request.SetCommand(CMD_DETECT);
@@ -240,7 +251,7 @@ void JobEngine::OnDetectReply() {
         ctx_.host.SetAutoChip(true);
         ctx_.request.SetChipIndex(chip);
         // A chip the list does not hold cannot be erased: the chain ends here.
-        if (!ctx_.state.autoProgram) ctx_.EndJob(true);
+        if (!ctx_.state.autoProgram) ctx_.EndJob(ChipCatalogue::isSelectable(chip));
         else if (!ChipCatalogue::isSelectable(chip)) ctx_.EndJob();
     } else {
         ctx_.host.AppendLog(kNoChipLine);
@@ -263,6 +274,11 @@ void JobEngine::OnReadIdReply() {
         return;
     }
     ctx_.host.AppendLog(QString::fromStdString(ChipCatalogue::confirmationLine(selected)));
+    // Only an auto program goes on to erase; a chip check alone ends here.
+    if (!ctx_.state.autoProgram) {
+        ctx_.EndJob(true);
+        return;
+    }
     ctx_.request.SetCommand(CMD_ERASE);
     ctx_.Send();
 }

@@ -44,6 +44,9 @@ public:
     // Asks the adapter for the chip: detection with Auto Chip ticked, the
     // selected chip's id otherwise. Leaves `busy` as it is.
     void StartChipCheck();
+    // The same check as a job of its own, which ends once the chip is known
+    // (the command line runs it before every job on the chip).
+    void CheckChip();
 
     // At exit: a running worker is stopped and no worker starts again.
     void CloseWorkerSlot() { files_.CloseSlot(); }
@@ -73,6 +76,9 @@ public:
     const std::vector<std::uint32_t>& differences() const { return ctx_.differences; }
     // The last job that ended, and whether it did what it was asked to.
     JobKind lastJob() const { return ctx_.lastJob; }
+    // Jobs begun so far: a command that refused at once (busy, no file, no
+    // adapter) began none and sends no job-ended notice.
+    std::uint64_t jobsBegun() const { return ctx_.jobsBegun; }
     bool lastJobSucceeded() const { return ctx_.lastJobSucceeded; }
 
 protected:

@@ -1,0 +1,203 @@
+#include "cli/adapter_session.h"
+
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include "cli/console.h"
+#include "engine/chip_catalogue.h"
+#include "image/checksum.h"
+#include "image/read_back_writer.h"
+
+namespace {
+
+constexpr std::size_t kMismatchesShown = 20;
+
+const char* StepName(AdapterSession::Step step) {
+    switch (step) {
+        case AdapterSession::Step::CheckChip: return "detect";
+        case AdapterSession::Step::Erase: return "erase";
+        case AdapterSession::Step::Program: return "program";
+        case AdapterSession::Step::Verify: return "verify";
+        case AdapterSession::Step::Read: return "read";
+        case AdapterSession::Step::Auto: return "auto";
+        case AdapterSession::Step::Firmware: return "firmware";
+    }
+    return "";
+}
+
+QString Duration(qint64 ms) { return QString::asprintf("%.1f s", double(ms) / 1000.0); }
+
+}  // namespace
+
+AdapterSession::AdapterSession(AdapterRef adapter, HidBackend& backend, std::unique_ptr<HotplugSource> hotplug,
+                               const CliOptions& options, const LoadedImage* image, Console& console,
+                               const LinkTiming& timing)
+    : adapter_(std::move(adapter)),
+      options_(options),
+      image_(image),
+      console_(console),
+      hotplug_(std::move(hotplug)),
+      host_([this](const QString& line) {
+          if (!options_.quiet && !options_.json) console_.Err("[" + adapter_.label + "] " + line);
+      }),
+      prompts_([this](const QString& text) { console_.Err("[" + adapter_.label + "] " + text); }) {
+    engine_ = std::make_unique<JobEngine>(backend, hotplug_.get(), host_, prompts_, timing);
+    engine_->SetAdapterPath(adapter_.path);
+    engine_->SetJobEndedHook([this](JobKind, bool succeeded) { OnJobEnded(succeeded); });
+    engine_->Initialise();
+    engine_->SetAccessMode(options_.access);
+    host_.SetAutoChip(options_.chip < 0);
+    if (options_.chip >= 0) host_.SelectChip(options_.chip);
+    if (image_) {
+        engine_->UseImage(image_->bytes.data(), std::uint32_t(image_->bytes.size()), image_->path,
+                          image_->timeText);
+    }
+    prompts_.SetConfirmed(options_.yes);
+    prompts_.SetOpenFile(options_.file);
+}
+
+AdapterSession::~AdapterSession() { engine_.reset(); }
+
+void AdapterSession::Run(std::vector<Step> plan) {
+    plan_ = std::move(plan);
+    next_ = 0;
+    running_ = true;
+    cancelled_ = false;
+    result_ = {};
+    clock_.start();
+    NextStep();
+}
+
+void AdapterSession::Cancel() {
+    if (!running_) return;
+    cancelled_ = true;
+    engine_->Cancel();
+}
+
+void AdapterSession::NextStep() {
+    if (cancelled_) return Finish(SessionResult::Outcome::Cancelled);
+    if (next_ == plan_.size()) return Finish(SessionResult::Outcome::Ok);
+    StartStep(plan_[next_++]);
+}
+
+void AdapterSession::StartStep(Step step) {
+    step_ = step;
+    host_.ResetProgress();
+    stepClock_.start();
+    const std::uint64_t begun = engine_->jobsBegun();
+    switch (step) {
+        case Step::CheckChip: engine_->CheckChip(); break;
+        case Step::Erase: engine_->Erase(); break;
+        case Step::Program: engine_->Program(); break;
+        case Step::Verify: engine_->Verify(); break;
+        case Step::Auto: engine_->AutoProgram(); break;
+        case Step::Firmware: engine_->StartFirmwareUpdate(); break;
+        case Step::Read: {
+            ReadOptions range{ReadRangeMode::WholeChip, {}, {}, {}, {}};
+            if (!options_.range.isEmpty()) {
+                range.mode = ReadRangeMode::FromTo;
+                range.fromToStart = options_.range.section('-', 0, 0).remove("0x", Qt::CaseInsensitive);
+                range.fromToEnd = options_.range.section('-', 1).remove("0x", Qt::CaseInsensitive);
+            }
+            prompts_.SetReadOptions(range);
+            engine_->Read();
+            break;
+        }
+    }
+    // A command that refused at once said why in the log and began no job.
+    if (engine_->jobsBegun() == begun) {
+        host_.Flush();
+        result_.reason = host_.lastLine();
+        Finish(SessionResult::Outcome::Failed);
+    }
+}
+
+void AdapterSession::OnJobEnded(bool succeeded) {
+    if (!running_) return;
+    host_.Flush();
+    if (step_ == Step::CheckChip || step_ == Step::Auto) {
+        const std::string_view chip = ChipCatalogue::listText(host_.SelectedChip());
+        result_.chip = QString::fromLatin1(chip.data(), int(chip.size()));
+    }
+    if (step_ == Step::Verify || step_ == Step::Auto) NoteMismatches();
+    if (succeeded && step_ == Step::Read) succeeded = SaveRead();
+    if (!succeeded) {
+        if (result_.reason.isEmpty()) result_.reason = host_.lastLine();
+        return Finish(cancelled_ ? SessionResult::Outcome::Cancelled : SessionResult::Outcome::Failed);
+    }
+    NextStep();
+}
+
+void AdapterSession::Finish(SessionResult::Outcome outcome) {
+    if (!running_) return;
+    running_ = false;
+    result_.outcome = outcome;
+    result_.ms = clock_.elapsed();
+    emit Finished();
+}
+
+// The engine keeps where the chip differs; the bytes on both sides are read
+// from the images it compared.
+void AdapterSession::NoteMismatches() {
+    const std::vector<std::uint32_t>& differing = engine_->differences();
+    result_.mismatchCount = differing.size();
+    result_.mismatches.clear();
+    const ImageBuffer& image = engine_->image();
+    for (std::size_t i = 0; i < differing.size() && i < kMismatchesShown; ++i) {
+        const std::uint32_t a = differing[i];
+        result_.mismatches.push_back({a, image.program()[a], image.readBack()[a]});
+    }
+}
+
+// Exactly the range read: a .bin of those bytes, or Intel HEX of them at
+// their own addresses; written aside and renamed into place.
+bool AdapterSession::SaveRead() {
+    const JobState& s = engine_->state();
+    const std::uint8_t* read = engine_->image().readBack();
+    const std::uint32_t from = s.readStart, to = s.readEnd + 1;
+    result_.readCrc = Crc32(read + from, to - from);
+    QSaveFile file(options_.output);
+    bool saved = file.open(QIODevice::WriteOnly);
+    if (saved && options_.output.endsWith(".bin", Qt::CaseInsensitive)) {
+        saved = file.write(reinterpret_cast<const char*>(read + from), qint64(to - from)) == qint64(to - from);
+    } else if (saved) {
+        saved = WriteIntelHexRange(read, from, to, [&file](const char* piece, std::size_t length) {
+            return file.write(piece, qint64(length)) == qint64(length);
+        });
+    }
+    saved = saved && file.commit();
+    if (!saved) result_.reason = "cannot write " + options_.output + ": " + file.errorString();
+    return saved;
+}
+
+std::uint64_t AdapterSession::StepBytes() const {
+    const JobState& s = engine_->state();
+    switch (step_) {
+        case Step::Program:
+        case Step::Verify:
+        case Step::Auto: return image_ ? image_->bytes.size() : 0;
+        case Step::Read: return std::uint64_t(s.readEnd) + 1;
+        case Step::Firmware: return engine_->image().imageSize();
+        default: return 0;
+    }
+}
+
+QString AdapterSession::ProgressLine() const {
+    const QString head = QString("%1  %2").arg(adapter_.label, -12).arg(StepName(step_), -9);
+    if (!running_) {
+        static const char* kOutcome[] = {"done", "FAILED", "cancelled"};
+        return head + QString("%1  %2").arg(kOutcome[int(result_.outcome)], -9).arg(Duration(result_.ms));
+    }
+    const double f = host_.fraction();
+    const qint64 ms = std::max<qint64>(stepClock_.elapsed(), 1);
+    const std::uint64_t total = StepBytes();
+    const double done = f * double(total);
+    QString line = head + QString::asprintf("%3d%%", int(f * 100));
+    if (total > 0) {
+        line += QString::asprintf("  %7.0f / %.0f KiB  %6.1f KiB/s", done / 1024, double(total) / 1024,
+                                  done / 1024 / (double(ms) / 1000));
+    }
+    line += "  " + Duration(clock_.elapsed());
+    if (f > 0.01 && f < 1) line += "  " + Duration(qint64(double(ms) * (1 - f) / f)) + " left";
+    return line;
+}

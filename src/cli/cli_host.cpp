@@ -1,0 +1,27 @@
+#include "cli/cli_host.h"
+
+#include <algorithm>
+
+// Log text arrives with its own line ends, and some of it (the checking
+// line) without one, to be continued by the next text.
+void CliHost::AppendLog(const QString& text) {
+    pending_ += text;
+    for (qsizetype end = pending_.indexOf('\n'); end >= 0; end = pending_.indexOf('\n')) {
+        QString line = pending_.left(end);
+        pending_.remove(0, end + 1);
+        if (line.endsWith('\r')) line.chop(1);
+        lastLine_ = line;
+        if (sink_) sink_(line);
+    }
+}
+
+void CliHost::SetProgress(int maximum, int position) {
+    fraction_ = maximum > 0 ? std::clamp(double(position) / maximum, 0.0, 1.0) : 0.0;
+}
+
+void CliHost::Flush() {
+    if (pending_.isEmpty()) return;
+    lastLine_ = pending_;
+    if (sink_) sink_(pending_);
+    pending_.clear();
+}

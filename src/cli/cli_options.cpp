@@ -1,0 +1,162 @@
+#include "cli/cli_options.h"
+
+#include <QSet>
+
+#include "engine/chip_catalogue.h"
+
+namespace {
+
+const QSet<QString> kCommands = {"list", "detect", "erase", "program", "verify", "read",
+                                 "auto", "firmware", "production"};
+const QSet<QString> kWithFile = {"program", "verify", "auto", "firmware", "production"};
+// Options that take a value, as --name VALUE or --name=VALUE.
+const QSet<QString> kValued = {"--adapter", "--sim-latency", "--sim-fault", "--access", "--chip", "--range",
+                               "-o", "--output", "--count", "--log"};
+
+int ChipIndex(const QString& name) {
+    if (name.compare("auto", Qt::CaseInsensitive) == 0) return -1;
+    for (int i = 0; i < ChipCatalogue::kChipCount; ++i) {
+        const std::string_view text = ChipCatalogue::listText(i);
+        if (name.compare(QString::fromLatin1(text.data(), int(text.size())), Qt::CaseInsensitive) == 0) return i;
+    }
+    return -2;
+}
+
+bool ToInt(const QString& text, int& out, int minimum) {
+    bool ok = false;
+    out = text.toInt(&ok);
+    return ok && out >= minimum;
+}
+
+// One option with its value; false with error set when it is wrong.
+bool Apply(const QString& name, const QString& value, CliOptions& o, QString& error) {
+    if (name == "--adapter") o.adapter = value;
+    else if (name == "--sim-fault") o.simFaults << value;
+    else if (name == "--range") o.range = value;
+    else if (name == "-o" || name == "--output") o.output = value;
+    else if (name == "--log") o.unitLog = value;
+    else if (name == "--sim-latency" && !ToInt(value, o.simLatencyMs, 0)) error = "--sim-latency takes milliseconds";
+    else if (name == "--count" && !ToInt(value, o.count, 1)) error = "--count takes a number of units";
+    else if (name == "--access") {
+        if (value == "direct") o.access = 0;
+        else if (value == "jtag") o.access = 1;
+        else error = "--access takes direct or jtag";
+    } else if (name == "--chip") {
+        o.chip = ChipIndex(value);
+        if (o.chip == -2) error = "unknown chip " + value + " (see --help)";
+    }
+    return error.isEmpty();
+}
+
+bool ApplyFlag(const QString& arg, CliOptions& o) {
+    if (arg == "--verify") o.verify = true;
+    else if (arg == "--yes") o.yes = true;
+    else if (arg == "--all") o.all = true;
+    else if (arg == "--json") o.json = true;
+    else if (arg == "--quiet") o.quiet = true;
+    else if (arg == "--simulate") o.simulate = 1;
+    else return false;
+    return true;
+}
+
+QString CheckCombination(const CliOptions& o) {
+    if (o.command.isEmpty()) return "no command given (see --help)";
+    if (kWithFile.contains(o.command) && o.file.isEmpty()) return o.command + " needs a FILE";
+    if (!kWithFile.contains(o.command) && !o.file.isEmpty()) return o.command + " takes no FILE";
+    if (o.command == "read" && o.output.isEmpty()) return "read needs -o OUT.hex or -o OUT.bin";
+    if (o.command == "read" && !o.output.endsWith(".hex", Qt::CaseInsensitive) &&
+        !o.output.endsWith(".bin", Qt::CaseInsensitive))
+        return "the output file must end in .hex or .bin";
+    if (o.command == "firmware" && !o.yes) return "firmware rewrites the adapter itself: confirm with --yes";
+    if (o.all && !o.adapter.isEmpty()) return "--all and --adapter exclude each other";
+    if (o.command == "firmware" && o.all) return "firmware updates one adapter at a time";
+    return {};
+}
+
+}  // namespace
+
+bool NeedsAdapter(const QString& command) { return command != "list"; }
+
+bool TakesImage(const QString& command) { return kWithFile.contains(command) && command != "firmware"; }
+
+CliParse ParseCliOptions(const QStringList& arguments, CliOptions& o, QString& error) {
+    for (int i = 0; i < arguments.size(); ++i) {
+        const QString& arg = arguments[i];
+        if (arg == "--help" || arg == "-h") return CliParse::Help;
+        if (arg == "--version") return CliParse::Version;
+        if (ApplyFlag(arg, o)) continue;
+        if (arg.startsWith("--simulate=")) {
+            if (!ToInt(arg.mid(11), o.simulate, 1)) error = "--simulate=N takes a number of adapters";
+        } else if (arg.startsWith("-") && arg.contains('=') && kValued.contains(arg.section('=', 0, 0))) {
+            Apply(arg.section('=', 0, 0), arg.section('=', 1), o, error);
+        } else if (kValued.contains(arg)) {
+            if (i + 1 >= arguments.size()) error = arg + " needs a value";
+            else Apply(arg, arguments[++i], o, error);
+        } else if (arg.startsWith("-") && arg != "-") {
+            error = "unknown option " + arg;
+        } else if (o.command.isEmpty()) {
+            if (!kCommands.contains(arg)) error = "unknown command " + arg;
+            o.command = arg;
+        } else if (o.file.isEmpty()) {
+            o.file = arg;
+        } else {
+            error = "too many arguments: " + arg;
+        }
+        if (!error.isEmpty()) return CliParse::Error;
+    }
+    error = CheckCombination(o);
+    return error.isEmpty() ? CliParse::Run : CliParse::Error;
+}
+
+QString CliHelpText() {
+    return R"(Usage: brellix-cli [options] COMMAND [FILE]
+
+Drives QZProgrammer adapters from the command line: one adapter, or every
+attached adapter at once.
+
+Commands:
+  list                       every adapter found: path, serial, and whether
+                             this user may open it (and how to fix it if not)
+  detect                     the chip in each adapter's socket
+  erase                      erase the chip
+  program FILE [--verify]    write FILE (.hex, .ldr or .bin); --verify reads
+                             it back and compares
+  verify FILE                read the chip back and compare it with FILE
+  read [--range START-END] -o OUT.hex|OUT.bin
+                             read the chip (the whole 4 MiB by default; the
+                             range in hex, both ends inclusive) and write
+                             exactly the bytes read
+  auto FILE                  detect, erase, program and verify, in one go
+  firmware FILE --yes        update the adapter's own firmware
+  production FILE [--count N] [--log units.csv]
+                             a bench loop: program each unit plugged in,
+                             log it, and wait for the next one
+
+Options:
+  --adapter PATH|SERIAL      use this adapter only
+  --all                      use every attached adapter at once
+  --simulate[=N]             N simulated adapters (1 by default), each with an
+                             MX25L3208 in its socket
+  --sim-latency MS           a simulated adapter's time per reply (3)
+  --sim-fault N:KIND@REQ     simulated adapter N goes wrong at request REQ;
+                             KIND is silent, nak, wrong-echo, short-write,
+                             fail-write, unplug, late or corrupt
+  --access direct|jtag       how the adapter reaches the chip (jtag); reading
+                             and verifying need jtag
+  --chip NAME|auto           the chip (NEC78K0S, PIC24FJ64GA004,
+                             PIC24FJ64GA106, PIC24FJ64GB106, AT45DB321,
+                             MX25L3208, 78K0R, BF592) or auto to detect it
+  --json                     one JSON object per adapter at the end, and
+                             nothing else on standard output
+  --quiet                    no progress and no log lines
+  --help, --version
+
+Exit codes:
+  0    success on every adapter
+  1    a job failed on at least one adapter
+  2    usage or file error
+  3    no adapter
+  4    an adapter is present but this user may not open it
+  130  interrupted (Ctrl+C); the running jobs end at their next block
+)";
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+// What one run of the command line was asked to do.
+struct CliOptions {
+    QString command;  // list, detect, erase, program, verify, read, auto, firmware, production
+    QString file;     // the image (program, verify, auto, production) or firmware file
+    bool verify = false;      // program: compare what was written
+    QString range;            // read: START-END in hex, both ends inclusive; empty for the whole chip
+    QString output;           // read: the file to write
+    bool yes = false;         // firmware: the user has confirmed
+    int count = 0;            // production: units to program; 0 until Ctrl+C
+    QString unitLog;          // production: the CSV log
+    QString adapter;          // one adapter, by path or serial
+    bool all = false;         // every attached adapter at once
+    int simulate = 0;         // simulated adapters; 0 for the real ones
+    int simLatencyMs = 3;
+    QStringList simFaults;    // N:KIND@REQUEST, a fault on simulated adapter N (from 1)
+    std::uint8_t access = 1;  // 0 Direct, 1 JTAG
+    int chip = -1;            // the chip list's index, or -1 for detection
+    bool json = false;
+    bool quiet = false;
+};
+
+enum class CliParse { Run, Help, Version, Error };
+
+// Reads the arguments (without the program name); on Error, error says why.
+CliParse ParseCliOptions(const QStringList& arguments, CliOptions& options, QString& error);
+
+// The --help text, exit codes included.
+QString CliHelpText();
+
+// Whether the command works on a chip through an adapter.
+bool NeedsAdapter(const QString& command);
+// Whether the command takes an image file.
+bool TakesImage(const QString& command);

@@ -1,0 +1,277 @@
+#include "cli/cli_runner.h"
+
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include "cli/production_loop.h"
+#include "image/checksum.h"
+#include "image/image_buffer.h"
+#include "image/image_file_reader.h"
+#include "link/adapter_listing.h"
+#include "sim/simulated_backend.h"
+
+namespace {
+
+constexpr int kLiveRedrawMs = 200;
+constexpr int kPlainProgressMs = 1000;
+
+QString Hex32(std::uint32_t value) { return QString::asprintf("%08X", value); }
+
+// N:KIND@REQUEST puts one fault on simulated adapter N.
+bool ApplySimFault(const QString& text, std::vector<SimConfig>& configs) {
+    const int adapter = text.section(':', 0, 0).toInt() - 1;
+    const QString kind = text.section(':', 1).section('@', 0, 0);
+    bool ok = false;
+    const int request = text.section('@', 1).toInt(&ok);
+    if (adapter < 0 || adapter >= int(configs.size()) || !ok) return false;
+    SimConfig::Faults& f = configs[std::size_t(adapter)].faults;
+    if (kind == "silent") f.silentRequest = request;
+    else if (kind == "nak") f.nakRequest = request;
+    else if (kind == "wrong-echo") f.wrongEchoRequest = request;
+    else if (kind == "short-write") f.shortWriteRequest = request;
+    else if (kind == "fail-write") f.failWriteRequest = request;
+    else if (kind == "unplug") f.unplugAfterRequest = request;
+    else if (kind == "late") f.lateRequest = request;
+    else if (kind == "corrupt") f.corruptReadBack = request;
+    else return false;
+    return true;
+}
+
+const char* OutcomeText(SessionResult::Outcome outcome) {
+    switch (outcome) {
+        case SessionResult::Outcome::Ok: return "ok";
+        case SessionResult::Outcome::Failed: return "failed";
+        case SessionResult::Outcome::Cancelled: return "cancelled";
+    }
+    return "";
+}
+
+}  // namespace
+
+CliRunner::CliRunner(const CliOptions& options, const LinkTiming& timing) : options_(options), timing_(timing) {
+    progressTimer_.setInterval(console_.terminal() ? kLiveRedrawMs : kPlainProgressMs);
+    connect(&progressTimer_, &QTimer::timeout, this, &CliRunner::ShowProgress);
+}
+
+CliRunner::~CliRunner() {
+    production_.reset();
+    sessions_.clear();
+    hub_.reset();
+}
+
+void CliRunner::Start() {
+    clock_.start();
+    bus_ = MakeBus();
+    if (!bus_) return End(EXIT_USAGE);
+    if (options_.command == "list") return End(List());
+    if (!LoadFile()) return End(EXIT_USAGE);
+    std::vector<AdapterRef> chosen;
+    if (const int refused = ChooseAdapters(chosen); refused != EXIT_OK) return End(refused);
+    hub_ = std::make_unique<HotplugHub>(bus_->hotplug());
+    if (options_.command == "production") {
+        production_ = std::make_unique<ProductionLoop>(options_, *bus_, *hub_, image_.get(), console_, timing_);
+        connect(production_.get(), &ProductionLoop::Done, this, [this](int code) { End(code); });
+        production_->Start(chosen);
+        return;
+    }
+    StartSessions(chosen);
+}
+
+std::unique_ptr<AdapterBus> CliRunner::MakeBus() {
+    if (options_.simulate == 0) return AdapterBus::Real();
+    std::vector<SimConfig> configs(std::size_t(options_.simulate), AdapterBus::DemoConfig());
+    for (SimConfig& config : configs) config.latencyMs = options_.simLatencyMs;
+    for (const QString& fault : options_.simFaults) {
+        if (!ApplySimFault(fault, configs)) {
+            console_.Err("brellix-cli: bad --sim-fault " + fault + " (N:KIND@REQUEST)");
+            return nullptr;
+        }
+    }
+    std::unique_ptr<AdapterBus> bus = AdapterBus::Simulated(configs);
+    // Without latency the bench answers at once, and a silent adapter's
+    // time-out costs no time either.
+    bus->simulatedBus()->SetVirtualTime(options_.simLatencyMs == 0);
+    return bus;
+}
+
+int CliRunner::List() {
+    const std::vector<AdapterListing> adapters = ListAdapters(bus_->backend());
+    int refused = 0;
+    for (const AdapterListing& a : adapters) {
+        const QString path = QString::fromStdString(a.device.path);
+        const QString serial = QString::fromStdString(a.device.serial);
+        const QString problem = QString::fromStdString(a.problem);
+        refused += a.problem.empty() ? 0 : 1;
+        if (options_.json) {
+            QJsonObject o{{"adapter", path}, {"serial", serial}, {"accessible", a.problem.empty()}};
+            if (!a.problem.empty()) o["problem"] = problem;
+            console_.Out(QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact)));
+            continue;
+        }
+        console_.Out(path + "  serial " + (serial.isEmpty() ? "-" : serial) + "  " +
+                     (a.problem.empty() ? "ok" : problem));
+    }
+    if (refused > 0 && !options_.json)
+        console_.Err("brellix-cli: to use them, " + QString::fromStdString(AccessAdvice()));
+    if (adapters.empty()) {
+        if (!options_.json) console_.Err("brellix-cli: no adapter found");
+        return EXIT_NO_ADAPTER;
+    }
+    return refused > 0 ? EXIT_NO_ACCESS : EXIT_OK;
+}
+
+// The file is read once, by the same code as the window's Open, and every
+// adapter gets the same image.
+bool CliRunner::LoadFile() {
+    if (options_.file.isEmpty()) return true;
+    std::vector<std::uint8_t> staging(ImageBuffer::kSize, ImageBuffer::kBlank);
+    const FileLoadOutcome outcome = loadImageFile(options_.file, staging.data(), {});
+    if (!outcome.result.ok) {
+        const QString reason = outcome.result.reason.isEmpty() ? "not loaded" : outcome.result.reason;
+        console_.Err("brellix-cli: Cannot load the file " + options_.file + ": " + reason);
+        return false;
+    }
+    image_ = std::make_unique<LoadedImage>();
+    image_->bytes.assign(staging.begin(), staging.begin() + outcome.result.imageSize);
+    image_->path = options_.file;
+    image_->timeText = outcome.timeText;
+    image_->crc = Crc32(image_->bytes.data(), image_->bytes.size());
+    if (!options_.json && !options_.quiet) {
+        console_.Out(QString("file %1: %2 bytes, CRC-32 %3")
+                         .arg(options_.file, QString::number(image_->bytes.size()), Hex32(image_->crc)));
+    }
+    return true;
+}
+
+// The first adapter, the one asked for, or every one; 0 or the exit code
+// that says why there is none to use.
+int CliRunner::ChooseAdapters(std::vector<AdapterRef>& chosen) {
+    const std::vector<AdapterListing> adapters = ListAdapters(bus_->backend());
+    for (const AdapterListing& a : adapters) {
+        const QString path = QString::fromStdString(a.device.path);
+        const QString serial = QString::fromStdString(a.device.serial);
+        if (!options_.adapter.isEmpty() && options_.adapter != path && options_.adapter != serial) continue;
+        if (!a.problem.empty()) {
+            ++inaccessible_;
+            console_.Err("brellix-cli: " + path + ": " + QString::fromStdString(a.problem) + "; " +
+                         QString::fromStdString(AccessAdvice()));
+            continue;
+        }
+        chosen.push_back({a.device.path, serial, serial.isEmpty() ? path : serial});
+        if (!options_.all) break;
+    }
+    if (!chosen.empty()) return EXIT_OK;
+    if (inaccessible_ > 0) return EXIT_NO_ACCESS;
+    console_.Err(options_.adapter.isEmpty() ? "brellix-cli: no adapter found"
+                                            : "brellix-cli: no adapter " + options_.adapter);
+    return EXIT_NO_ADAPTER;
+}
+
+std::vector<AdapterSession::Step> CliRunner::Plan() const {
+    using S = AdapterSession::Step;
+    const QString& c = options_.command;
+    if (c == "detect") return {S::CheckChip};
+    if (c == "erase") return {S::CheckChip, S::Erase};
+    if (c == "program" && options_.verify) return {S::CheckChip, S::Program, S::Verify};
+    if (c == "program") return {S::CheckChip, S::Program};
+    if (c == "verify") return {S::CheckChip, S::Verify};
+    if (c == "read") return {S::CheckChip, S::Read};
+    if (c == "auto") return {S::Auto};
+    return {S::Firmware};
+}
+
+void CliRunner::StartSessions(const std::vector<AdapterRef>& adapters) {
+    for (const AdapterRef& adapter : adapters) {
+        sessions_.push_back(std::make_unique<AdapterSession>(adapter, bus_->backend(), hub_->Tap(), options_,
+                                                             image_.get(), console_, timing_));
+        connect(sessions_.back().get(), &AdapterSession::Finished, this, &CliRunner::OnSessionFinished);
+    }
+    if (!options_.quiet && !options_.json) progressTimer_.start();
+    for (auto& session : sessions_) session->Run(Plan());
+}
+
+void CliRunner::Interrupt() {
+    if (interrupted_) return;
+    interrupted_ = true;
+    for (auto& session : sessions_) session->Cancel();
+    if (production_) production_->Interrupt();
+}
+
+void CliRunner::OnSessionFinished() {
+    for (const auto& session : sessions_)
+        if (session->running()) return;
+    progressTimer_.stop();
+    if (!options_.quiet && !options_.json) ShowProgress();
+    console_.EndLive();
+    Report();
+    End(ExitCode());
+}
+
+void CliRunner::ShowProgress() {
+    QStringList lines;
+    for (const auto& session : sessions_) lines << session->ProgressLine();
+    console_.Live(lines);
+}
+
+void CliRunner::Report() {
+    for (const auto& session : sessions_) {
+        const SessionResult& r = session->result();
+        const AdapterRef& a = session->adapter();
+        if (options_.json) {
+            QJsonObject o{{"command", options_.command},
+                          {"adapter", QString::fromStdString(a.path)},
+                          {"serial", a.serial},
+                          {"chip", r.chip},
+                          {"result", OutcomeText(r.outcome)},
+                          {"duration", double(r.ms) / 1000.0}};
+            if (image_) o["file"] = image_->path, o["crc32"] = Hex32(image_->crc);
+            if (r.readCrc) o["readCrc32"] = Hex32(*r.readCrc);
+            if (r.outcome != SessionResult::Outcome::Ok) o["reason"] = r.reason;
+            if (r.mismatchCount > 0) {
+                QJsonArray first;
+                for (const Mismatch& m : r.mismatches)
+                    first.append(QJsonObject{{"address", QString::asprintf("%06X", m.address)},
+                                             {"expected", m.expected},
+                                             {"actual", m.actual}});
+                o["mismatches"] = qint64(r.mismatchCount);
+                o["firstMismatches"] = first;
+            }
+            console_.Out(QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact)));
+            continue;
+        }
+        if (r.readCrc) console_.Out(a.label + ": read " + options_.output + ", CRC-32 " + Hex32(*r.readCrc));
+        if (r.mismatchCount > 0) {
+            console_.Out(QString("%1: %2 bytes differ:").arg(a.label).arg(r.mismatchCount));
+            for (const Mismatch& m : r.mismatches)
+                console_.Out(QString::asprintf("  %06X  expected %02X  read %02X", m.address, m.expected, m.actual));
+        }
+    }
+    if (options_.json || options_.quiet) return;
+    console_.Out(QString("%1  %2  %3  %4").arg("adapter", -24).arg("chip", -16).arg("result", -10).arg("time"));
+    for (const auto& session : sessions_) {
+        const SessionResult& r = session->result();
+        QString result = OutcomeText(r.outcome);
+        if (r.outcome == SessionResult::Outcome::Failed && !r.reason.isEmpty()) result += " (" + r.reason + ")";
+        console_.Out(QString("%1  %2  %3  %4")
+                         .arg(session->adapter().label, -24)
+                         .arg(r.chip.isEmpty() ? "-" : r.chip, -16)
+                         .arg(result, -10)
+                         .arg(QString::asprintf("%.1f s", double(r.ms) / 1000.0)));
+    }
+}
+
+int CliRunner::ExitCode() const {
+    if (interrupted_) return EXIT_INTERRUPTED;
+    for (const auto& session : sessions_)
+        if (session->result().outcome != SessionResult::Outcome::Ok) return EXIT_JOB_FAILED;
+    return inaccessible_ > 0 ? EXIT_NO_ACCESS : EXIT_OK;
+}
+
+void CliRunner::End(int code) {
+    if (ended_) return;
+    ended_ = true;
+    // Out of the call that decided it, so that the caller's stack unwinds first.
+    QMetaObject::invokeMethod(this, [this, code] { emit Done(code); }, Qt::QueuedConnection);
+}

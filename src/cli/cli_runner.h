@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+#include <memory>
+#include <vector>
+
+#include "bus/adapter_bus.h"
+#include "cli/adapter_session.h"
+#include "cli/cli_options.h"
+#include "cli/console.h"
+#include "link/hotplug_hub.h"
+
+class ProductionLoop;
+
+// Exit codes of the command line.
+enum CliExit { EXIT_OK = 0, EXIT_JOB_FAILED = 1, EXIT_USAGE = 2, EXIT_NO_ADAPTER = 3, EXIT_NO_ACCESS = 4,
+               EXIT_INTERRUPTED = 130 };
+
+// One run of the command line: finds the adapters, reads the file once, runs
+// the command on every chosen adapter at once, and sums up.
+class CliRunner : public QObject {
+    Q_OBJECT
+public:
+    CliRunner(const CliOptions& options, const LinkTiming& timing = {});
+    ~CliRunner() override;
+
+    // Starts the run; Done(code) follows, perhaps at once.
+    void Start();
+    // Ctrl+C: every adapter ends its running job at the next block.
+    void Interrupt();
+
+signals:
+    void Done(int exitCode);
+
+private:
+    std::unique_ptr<AdapterBus> MakeBus();
+    int List();
+    bool LoadFile();
+    int ChooseAdapters(std::vector<AdapterRef>& chosen);
+    std::vector<AdapterSession::Step> Plan() const;
+    void StartSessions(const std::vector<AdapterRef>& adapters);
+    void OnSessionFinished();
+    void ShowProgress();
+    void Report();
+    int ExitCode() const;
+    void End(int code);
+
+    CliOptions options_;
+    LinkTiming timing_;
+    Console console_;
+    std::unique_ptr<AdapterBus> bus_;
+    std::unique_ptr<HotplugHub> hub_;
+    std::unique_ptr<LoadedImage> image_;
+    std::vector<std::unique_ptr<AdapterSession>> sessions_;
+    std::unique_ptr<ProductionLoop> production_;
+    QTimer progressTimer_;
+    qint64 lastPlainProgress_ = -1;
+    QElapsedTimer clock_;
+    bool interrupted_ = false;
+    int inaccessible_ = 0;
+    bool ended_ = false;
+};

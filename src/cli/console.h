@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Where the command line writes: results on standard output, log lines on
+// standard error, and on a terminal a block of live progress lines that is
+// redrawn in place and kept below whatever else is written.
+class Console {
+public:
+    Console();
+
+    bool terminal() const { return terminal_; }
+    // A line of results.
+    void Out(const QString& line);
+    // A log line or a complaint.
+    void Err(const QString& line);
+    // The progress block: redrawn in place on a terminal, else printed as it is.
+    void Live(const QStringList& lines);
+    // Leaves the progress block where it stands.
+    void EndLive();
+
+private:
+    void ClearLive();
+    void DrawLive();
+
+    bool terminal_ = false;
+    QStringList live_;
+    int drawn_ = 0;
+};

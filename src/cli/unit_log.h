@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QFile>
+#include <QString>
+#include <QStringList>
+
+// The production bench's record: one CSV row per unit, written and flushed
+// to the disk as the unit finishes, so a bench that loses power loses none.
+class UnitLog {
+public:
+    // Empty path: no log. Opens for appending; a new file gets the header.
+    bool Open(const QString& path);
+    QString error() const { return file_.errorString(); }
+    bool Append(const QStringList& fields);
+
+    static QStringList Header();
+
+private:
+    QFile file_;
+};

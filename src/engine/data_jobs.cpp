@@ -197,6 +197,8 @@ void DataJobs::StartCompare(ReadPurpose purpose) {
 void DataJobs::FinishCompare() {
     const std::uint32_t size = ctx_.image.imageSize();
     ctx_.differences = DifferingAddresses(ctx_.image.program(), ctx_.image.readBack(), 0, size);
+    ctx_.compared = true;
+    ctx_.ImageReplaced(JobContext::Image::ReadBack);
     ctx_.host.SetProgress(100, 0);
     const bool closing = readPurpose_ == ReadPurpose::ClosingVerify;
     if (ctx_.differences.empty()) {
@@ -267,6 +269,7 @@ void DataJobs::OnReadFinished() {
     ctx_.host.ShowData(ctx_.image.readBack(), std::size_t(s.readEnd) + 1);
     ctx_.host.EnableHexView(true);
     NoteReadDifferences();
+    ctx_.ImageReplaced(JobContext::Image::ReadBack);
     ctx_.EndJob(true);
 }
 
@@ -275,6 +278,7 @@ void DataJobs::OnReadFinished() {
 void DataJobs::NoteReadDifferences() {
     const JobState& s = ctx_.state;
     const std::uint32_t size = ctx_.image.imageSize();
+    ctx_.compared = s.fileLoaded;
     if (!s.fileLoaded || s.readStart >= size) return;
     const std::uint32_t end = std::min(size, s.readEnd + 1);
     ctx_.differences = DifferingAddresses(ctx_.image.program(), ctx_.image.readBack(), s.readStart, end);

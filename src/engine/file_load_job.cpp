@@ -44,6 +44,7 @@ bool FileLoadJob::Finish(const FileLoadOutcome& outcome) {
         return false;
     }
     ctx_.image.CommitLoad(outcome.result.imageSize);
+    ctx_.ImageReplaced(JobContext::Image::Program);
     ctx_.host.ShowData(ctx_.image.program(), ctx_.image.imageSize());
     ctx_.state.fileLoaded = true;
     Done();

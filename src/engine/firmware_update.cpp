@@ -123,5 +123,6 @@ void FirmwareUpdate::Finish(bool succeeded) {
     reconnect_.stop();
     ctx_.state.fileLoaded = false;
     ctx_.host.ShowData(ctx_.image.program(), 0);
+    ctx_.ImageReplaced(JobContext::Image::Program);
     ctx_.EndJob(succeeded);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QEvent>
+#include <functional>
 #include <vector>
 
 #include "engine/job_host.h"
@@ -38,9 +39,19 @@ struct JobContext {
     // Where the last read-back compare found the chip differing from the
     // program image, ascending.
     std::vector<std::uint32_t> differences;
+    bool compared = false;  // the read-back image has been compared with the program image
     // How the last job ended.
     JobKind lastJob = JobKind::None;
     bool lastJobSucceeded = false;
+    // Told when the program image (a load) or the read-back image (a read,
+    // the read-back of a compare) has been replaced.
+    enum class Image { Program, ReadBack };
+    std::function<void(Image)> imageReplaced;
+    void ImageReplaced(Image which) {
+        if (imageReplaced) imageReplaced(which);
+    }
+    // Told when a job begins.
+    std::function<void(JobKind)> jobBegun;
 
     // Sends the request block as it stands.
     void Send() {
@@ -64,6 +75,7 @@ struct JobContext {
         state.busy = true;
         state.job = kind;
         ++jobsBegun;
+        if (jobBegun) jobBegun(kind);
     }
 
     // The end of a job: nothing runs, and an auto program chain or a firmware

@@ -28,6 +28,12 @@ JobEngine::JobEngine(HidBackend& backend, HotplugSource* hotplug, JobHost& host,
     // answer to the next one.
     link_.SetReplyMatcher(&AnswersRequest);
     link_.SetAccessProblemHook([this](const std::string& line) { ctx_.host.AppendLog(QString::fromStdString(line)); });
+    ctx_.imageReplaced = [this](JobContext::Image which) {
+        if (which == JobContext::Image::Program) keeper_.OnProgramLoaded();
+        else keeper_.OnReadBackRead();
+        emit ImagesChanged();
+    };
+    ctx_.jobBegun = [this](JobKind job) { emit JobBegun(job); };
 }
 
 JobEngine::~JobEngine() { link_.CloseAdapter(); }
@@ -55,6 +61,7 @@ bool JobEngine::event(QEvent* e) {
     if (e->type() == WM_JOB_ENDED) {
         auto* m = static_cast<WindowMessage*>(e);
         if (jobEnded_) jobEnded_(JobKind(m->wParam), m->lParam == 1);
+        emit JobEnded(JobKind(m->wParam), m->lParam == 1);
         return true;
     }
     if (e->type() == WM_JOB_PROGRESS) {
@@ -87,6 +94,46 @@ void JobEngine::UseImage(const std::uint8_t* bytes, std::uint32_t size, const QS
     ctx_.image.loadedFilePath = path;
     ctx_.image.fileTimeText = timeText;
     ctx_.state.fileLoaded = true;
+    ctx_.ImageReplaced(JobContext::Image::Program);
+}
+
+// An edit while a job runs would change what the job is sending or storing.
+bool JobEngine::EditProgram(const std::uint8_t* bytes, std::size_t length) {
+    if (ctx_.state.busy || files_.running()) return false;
+    keeper_.ReplaceProgram(bytes, length);
+    emit ImagesChanged();
+    return true;
+}
+
+bool JobEngine::EditReadBack(const std::uint8_t* bytes, std::size_t length) {
+    if (ctx_.state.busy || files_.running()) return false;
+    keeper_.ReplaceReadBack(bytes, length);
+    emit ImagesChanged();
+    return true;
+}
+
+void JobEngine::Save() {
+    if (!save_.saveReadBack()) return;
+    keeper_.MarkReadBackSaved();
+    emit ImagesChanged();
+}
+
+void JobEngine::SaveProgram() {
+    if (ctx_.state.busy || files_.running()) {
+        ctx_.host.AppendLog(kBusyLine);
+        return;
+    }
+    const auto answer = ctx_.prompts.AskSaveFile({"Inter Hex(*.hex)|*.hex|Binary(*.bin)|*.bin||", {}, {}});
+    if (!answer) return;
+    const QString path = SaveJob::CompleteName(answer->path, answer->filterIndex);
+    QString error;
+    if (!keeper_.SaveProgram(path, &error)) {
+        ctx_.prompts.ShowMessage(QString("Cannot save the file %1: %2").arg(path, error));
+        return;
+    }
+    keeper_.MarkProgramSaved();
+    ctx_.host.AppendLog(QString("File %1 have been saved successfully!").arg(path));
+    emit ImagesChanged();
 }
 
 void JobEngine::SetAccessMode(std::uint8_t mode) {

@@ -7,6 +7,7 @@
 #include "engine/data_jobs.h"
 #include "engine/file_load_job.h"
 #include "engine/firmware_update.h"
+#include "engine/image_keeper.h"
 #include "engine/save_job.h"
 #include "engine/job_context.h"
 
@@ -35,7 +36,7 @@ public:
     void Program() { data_.Program(); }
     void Verify() { data_.Verify(); }
     void Read() { data_.Read(); }
-    void Save() { save_.saveReadBack(); }
+    void Save();
     // The frame's Update Firmware, once the user has confirmed it.
     void StartFirmwareUpdate();
     void SetAccessMode(std::uint8_t mode);
@@ -63,6 +64,21 @@ public:
     // that file would (the command line reads a file once for every adapter).
     void UseImage(const std::uint8_t* bytes, std::uint32_t size, const QString& path, const QString& timeText);
 
+    // The images as the views show them: checksums, edit marks, and edits
+    // made in a view, which become the image (none while a job runs).
+    const ImageKeeper& images() const { return keeper_; }
+    bool EditProgram(const std::uint8_t* bytes, std::size_t length);
+    bool EditReadBack(const std::uint8_t* bytes, std::size_t length);
+    // "Save Write Buffer As...": the program image, as Intel HEX or binary.
+    void SaveProgram();
+
+signals:
+    // The program image or the read-back image changed: a load, a read, an edit.
+    void ImagesChanged();
+    void JobBegun(JobKind job);
+    void JobEnded(JobKind job, bool succeeded);
+
+public:
     AdapterLink& link() { return link_; }
     JobState& state() { return ctx_.state; }
     const JobState& state() const { return ctx_.state; }
@@ -103,6 +119,7 @@ private:
 
     AdapterLink link_;
     JobContext ctx_;
+    ImageKeeper keeper_{ctx_};
     std::function<void(JobKind, bool)> jobEnded_;
     bool cancelRequested_ = false;
     FileLoadJob files_;

@@ -10,12 +10,12 @@ QString SaveJob::CompleteName(const QString& path, int filterIndex) {
     return path + (filterIndex == 1 ? ".bin" : ".hex");
 }
 
-void SaveJob::saveReadBack() {
+bool SaveJob::saveReadBack() {
     ctx_.host.DisableJobButtons();
     const auto answer = ctx_.prompts.AskSaveFile({"Inter Hex(*.hex)|*.hex|Binary(*.bin)|*.bin||", {}, {}});
     if (!answer) {
         ctx_.host.EnableJobButtons();
-        return;
+        return false;
     }
     const QString path = CompleteName(answer->path, answer->filterIndex);
     const std::uint8_t* image = ctx_.image.readBack();
@@ -38,4 +38,5 @@ void SaveJob::saveReadBack() {
         ctx_.prompts.ShowMessage(QString("Cannot save the file %1: %2").arg(path, file.errorString()));
     }
     ctx_.host.EnableJobButtons();
+    return saved;
 }

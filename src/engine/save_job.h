@@ -10,7 +10,8 @@ class SaveJob {
 public:
     explicit SaveJob(JobContext& context) : ctx_(context) {}
 
-    void saveReadBack();
+    // true when the file was written.
+    bool saveReadBack();
 
     // The name as saved: it keeps a ".hex" or ".bin" ending (letter case
     // counts), else gets the ending of the chosen filter entry.

@@ -1,0 +1,73 @@
+#include "engine/image_keeper.h"
+
+#include <QSaveFile>
+#include <algorithm>
+#include <cstring>
+
+#include "image/checksum.h"
+#include "image/image_compare.h"
+#include "image/read_back_writer.h"
+
+void ImageKeeper::ReplaceProgram(const std::uint8_t* bytes, std::size_t length) {
+    const auto size = std::uint32_t(std::min<std::size_t>(length, ImageBuffer::kSize));
+    std::uint8_t* staging = ctx_.image.ResetStaging();
+    if (size > 0) std::memcpy(staging, bytes, size);
+    ctx_.image.CommitLoad(size);
+    ctx_.state.fileLoaded = true;
+    programModified_ = true;
+    RefreshProgram();
+    CompareAgain();
+}
+
+void ImageKeeper::ReplaceReadBack(const std::uint8_t* bytes, std::size_t length) {
+    const auto size = std::uint32_t(std::min<std::size_t>(length, ImageBuffer::kSize));
+    if (size > 0) std::memcpy(ctx_.image.readBack(), bytes, size);
+    readBackLength_ = size;
+    readBackModified_ = true;
+    RefreshReadBack();
+    CompareAgain();
+}
+
+void ImageKeeper::OnProgramLoaded() {
+    programModified_ = false;
+    RefreshProgram();
+}
+
+void ImageKeeper::OnReadBackRead() {
+    readBackModified_ = false;
+    readBackLength_ = std::min(ctx_.state.readEnd + 1, ImageBuffer::kSize);
+    RefreshReadBack();
+}
+
+void ImageKeeper::RefreshProgram() { programCrc_ = Crc32(ctx_.image.program(), ctx_.image.imageSize()); }
+
+// The checksum of the range last read, which is what the user read.
+void ImageKeeper::RefreshReadBack() {
+    const std::uint32_t from = std::min(ctx_.state.readStart, readBackLength_);
+    readBackCrc_ = Crc32(ctx_.image.readBack() + from, readBackLength_ - from);
+}
+
+// The differences follow an edit on either side, over what was compared.
+void ImageKeeper::CompareAgain() {
+    if (ctx_.differences.empty() && !ctx_.compared) return;
+    const std::uint32_t to = std::min(ctx_.image.imageSize(), readBackLength_);
+    const std::uint32_t from = std::min(ctx_.state.readStart, to);
+    ctx_.differences = DifferingAddresses(ctx_.image.program(), ctx_.image.readBack(), from, to);
+}
+
+bool ImageKeeper::SaveProgram(const QString& path, QString* error) const {
+    QSaveFile file(path);
+    const std::uint8_t* image = ctx_.image.program();
+    bool saved = file.open(QIODevice::WriteOnly);
+    if (saved && path.right(4) == ".bin") {
+        const qint64 size = ctx_.image.imageSize();
+        saved = file.write(reinterpret_cast<const char*>(image), size) == size;
+    } else if (saved) {
+        saved = WriteIntelHex(image, [&file](const char* piece, std::size_t length) {
+            return file.write(piece, qint64(length)) == qint64(length);
+        });
+    }
+    saved = saved && file.commit();
+    if (!saved && error) *error = file.errorString();
+    return saved;
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QString>
+#include <cstddef>
+#include <cstdint>
+
+#include "engine/job_context.h"
+
+// What the views and the status bar show of the two images, and the edits
+// made in the views. An edit of the program image is what Program and Auto
+// Program write next; an edit of the read-back image is what Save writes.
+// Checksums are made once per load, read or edit, never in a paint.
+class ImageKeeper {
+public:
+    explicit ImageKeeper(JobContext& context) : ctx_(context) {}
+
+    // The program image becomes these bytes (at most 4 MiB), as the view
+    // holding them shows them.
+    void ReplaceProgram(const std::uint8_t* bytes, std::size_t length);
+    // The read-back image from address 0 becomes these bytes.
+    void ReplaceReadBack(const std::uint8_t* bytes, std::size_t length);
+
+    // A load, a read or a compare replaced an image: checksums anew, and the
+    // image that came from the file or the chip is no longer edited.
+    void OnProgramLoaded();
+    void OnReadBackRead();
+    void MarkProgramSaved() { programModified_ = false; }
+    void MarkReadBackSaved() { readBackModified_ = false; }
+
+    std::uint32_t programCrc() const { return programCrc_; }
+    std::uint32_t readBackCrc() const { return readBackCrc_; }
+    bool programModified() const { return programModified_; }
+    bool readBackModified() const { return readBackModified_; }
+    // The range of the read-back image that holds what was read.
+    std::uint32_t readBackLength() const { return readBackLength_; }
+
+    // The program image written to a file the user names: Intel HEX of the
+    // whole space, blank lines left out, or the image's own bytes as binary.
+    bool SaveProgram(const QString& path, QString* error) const;
+
+private:
+    void RefreshProgram();
+    void RefreshReadBack();
+    void CompareAgain();
+
+    JobContext& ctx_;
+    std::uint32_t programCrc_ = 0;
+    std::uint32_t readBackCrc_ = 0;
+    std::uint32_t readBackLength_ = 0;
+    bool programModified_ = false;
+    bool readBackModified_ = false;
+};

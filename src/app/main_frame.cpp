@@ -10,6 +10,7 @@
 #include "app/menu_bar_drag.h"
 #include "controls/tab_bar.h"
 #include "link/window_messages.h"
+#include "panel/buffer_page.h"
 #include "panel/control_panel.h"
 
 const QColor CMainFrame::kMenuBarColour(203, 228, 253);
@@ -122,9 +123,10 @@ void CMainFrame::CreateTabBar(HidBackend& backend, HotplugSource* hotplug, UserP
     // The panel reports its adapter menu state to this frame from its first
     // moment, so it learns the frame before it opens the adapter.
     panel_ = new ControlPanel(backend, hotplug, prompts, this, tabBar_, timing);
+    QWidget* pages[] = {panel_.data(), new BufferPage(BufferPage::Kind::ReadBuffer, panel_->engine(), prompts, tabBar_),
+                        new BufferPage(BufferPage::Kind::WriteBuffer, panel_->engine(), prompts, tabBar_)};
     for (int i = 0; i < int(std::size(kTabs)); ++i)
-        tabBar_->SetTab(i, kTabs[i].strip, kTabs[i].hit, kTabs[i].toolTip,
-                        i == 0 ? panel_.data() : nullptr);
+        tabBar_->SetTab(i, kTabs[i].strip, kTabs[i].hit, kTabs[i].toolTip, pages[i]);
 }
 
 void CMainFrame::CentreOnScreen() {

@@ -44,9 +44,9 @@ bool FileLoadJob::Finish(const FileLoadOutcome& outcome) {
         return false;
     }
     ctx_.image.CommitLoad(outcome.result.imageSize);
-    ctx_.ImageReplaced(JobContext::Image::Program);
-    ctx_.host.ShowData(ctx_.image.program(), ctx_.image.imageSize());
     ctx_.state.fileLoaded = true;
+    ctx_.host.ShowData(ctx_.image.program(), ctx_.image.imageSize());
+    ctx_.ImageReplaced(JobContext::Image::Program);
     Done();
     return true;
 }

@@ -345,9 +345,17 @@ void JobEngine::AutoProgram() {
         ctx_.host.AppendLog("Please connect your programmer first!\r\n");
         return;
     }
+    // Reloading would throw the edits away: the user decides. No programs
+    // the write buffer as it is.
+    bool reload = ctx_.state.reloadLastFile;
+    if (reload && keeper_.programModified()) {
+        reload = ctx_.prompts.AskWarning(
+            QString("The write buffer has unsaved edits.\r\nReload %1 over them?").arg(ctx_.image.loadedFilePath),
+            "Warning", UserPrompts::Buttons::YesNo);
+    }
     ctx_.BeginJob(JobKind::AutoProgram);
     ctx_.state.autoProgram = true;
-    if (!ctx_.state.reloadLastFile) {
+    if (!reload) {
         StartChipCheck();
         return;
     }

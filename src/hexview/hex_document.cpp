@@ -15,6 +15,7 @@ bool HexDocument::Assign(const std::uint8_t* bytes, std::size_t count) {
         return false;
     }
     present_ = true;
+    revision_ = 0;
     return true;
 }
 
@@ -27,20 +28,26 @@ bool HexDocument::DeleteBytes(int from, int to) {
 }
 
 bool HexDocument::Replace(int from, int to, const std::uint8_t* bytes, int count) {
+    if (readOnly_) return false;
     const int len = length();
     from = std::clamp(from, 0, len);
     to = std::clamp(to, from, len);
     count = std::max(count, 0);
     const std::size_t newLength = std::size_t(len - (to - from)) + std::size_t(count);
     if (!Affordable(newLength)) return false;
-    if (newLength > bytes_.capacity()) return Rebuild(from, to, bytes, count);
-    Splice(from, to, bytes, count);
+    if (newLength > bytes_.capacity()) {
+        if (!Rebuild(from, to, bytes, count)) return false;
+    } else {
+        Splice(from, to, bytes, count);
+    }
+    ++revision_;
     return true;
 }
 
 bool HexDocument::Write(int offset, std::uint8_t value) {
-    if (offset < 0 || offset >= length()) return false;
+    if (readOnly_ || offset < 0 || offset >= length()) return false;
     bytes_[std::size_t(offset)] = value;
+    ++revision_;
     return true;
 }
 

@@ -34,6 +34,13 @@ public:
     // Refuses any buffer larger than this, as an allocator out of memory would.
     void SetAllocationLimit(std::size_t bytes) { allocationLimit_ = bytes; }
 
+    // A read-only document refuses every change but a new Assign (while a
+    // job sends or fills the image it shows).
+    void SetReadOnly(bool readOnly) { readOnly_ = readOnly; }
+    bool readOnly() const { return readOnly_; }
+    // Counts the changes made by editing since the last Assign.
+    unsigned revision() const { return revision_; }
+
 private:
     bool Affordable(std::size_t length) const;
     bool Rebuild(int from, int to, const std::uint8_t* bytes, int count);
@@ -42,4 +49,6 @@ private:
     std::vector<std::uint8_t> bytes_;
     bool present_ = false;
     std::size_t allocationLimit_ = SIZE_MAX;
+    bool readOnly_ = false;
+    unsigned revision_ = 0;
 };

@@ -3,13 +3,15 @@
 #include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
+#include <algorithm>
 
 #include "hexview/hex_editor.h"
 
 HexFramePainter::HexFramePainter(const QFont& font, const QColor& highlight, const QColor& window)
     : font_(font), highlight_(highlight), window_(window), ascent_(QFontMetrics(font).ascent()) {}
 
-void HexFramePainter::Paint(QImage& frame, const HexEditor& editor) const {
+void HexFramePainter::Paint(QImage& frame, const HexEditor& editor,
+                            const std::vector<std::uint32_t>* marks) const {
     frame.fill(GroundColour());
     const HexDocument& document = editor.document();
     if (!document.present() || document.length() == 0) return;
@@ -24,6 +26,33 @@ void HexFramePainter::Paint(QImage& frame, const HexEditor& editor) const {
         row.rowOffset = editor.caret().topOffset() + r * layout.bytesPerLine();
         if (row.rowOffset >= document.length()) break;
         PaintRow(painter, editor, row, r * layout.lineHeight());
+        if (marks && !marks->empty()) PaintMarks(painter, editor, row, r * layout.lineHeight(), *marks);
+    }
+}
+
+// The marked bytes of a row, a run of neighbours at a time, drawn over the
+// row in both columns. Only the row's own marks are looked at, so the cost
+// follows the window, however many marks there are.
+void HexFramePainter::PaintMarks(QPainter& painter, const HexEditor& editor, const RowSpan& row, int y,
+                                 const std::vector<std::uint32_t>& marks) const {
+    const HexLayout& layout = editor.layout();
+    const auto end = std::uint32_t(row.rowOffset + row.Count());
+    auto it = std::lower_bound(marks.begin(), marks.end(), std::uint32_t(row.rowOffset));
+    while (it != marks.end() && *it < end) {
+        const int lo = int(*it);
+        int hi = lo + 1;
+        for (++it; it != marks.end() && int(*it) == hi && *it < end; ++it) ++hi;
+        auto draw = [&](int x, const std::vector<HexRun>& runs) {
+            for (const HexRun& run : runs) {
+                if (run.shade != RunShade::Selected) continue;
+                const int left = x + run.cell * layout.charWidth();
+                painter.fillRect(QRect(left, y, int(run.text.size()) * layout.charWidth(), layout.lineHeight()),
+                                 MarkColour());
+                DrawLine(painter, left, y, run.text);
+            }
+        };
+        if (layout.showHex()) draw(layout.hexX(), HexFormat::HexRuns(row, editor.displayWidth(), lo, hi));
+        if (layout.showText()) draw(layout.textX(), HexFormat::TextRuns(row, lo, hi));
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <cstdint>
 #include <vector>
 
 #include "hexview/hex_format.h"
@@ -16,15 +17,20 @@ class HexFramePainter {
 public:
     static QColor TextColour() { return QColor(150, 13, 50); }
     static QColor GroundColour() { return QColor(255, 255, 255); }
+    // Behind bytes that differ from the other image.
+    static QColor MarkColour() { return QColor(255, 214, 102); }
 
     // highlight: the selection's background; window: the background after it.
     HexFramePainter(const QFont& font, const QColor& highlight, const QColor& window);
 
-    void Paint(QImage& frame, const HexEditor& editor) const;
+    // marks: offsets drawn on the difference colour, ascending, or null.
+    void Paint(QImage& frame, const HexEditor& editor, const std::vector<std::uint32_t>* marks = nullptr) const;
     const QFont& font() const { return font_; }
 
 private:
     void PaintRow(QPainter& painter, const HexEditor& editor, const RowSpan& row, int y) const;
+    void PaintMarks(QPainter& painter, const HexEditor& editor, const RowSpan& row, int y,
+                    const std::vector<std::uint32_t>& marks) const;
     void DrawLine(QPainter& painter, int x, int y, const std::string& text) const;
     void DrawRuns(QPainter& painter, int x, int y, int charWidth, int lineHeight,
                   const std::vector<HexRun>& runs) const;

@@ -159,9 +159,19 @@ void HexView::SetData(const std::uint8_t* data, std::size_t length) {
 void HexView::AcceptData(const std::uint8_t* data, std::size_t length) {
     if (size() != syncedSize_) SyncGeometry();
     if (!editor_.SetData(data, length)) return;
+    seenRevision_ = editor_.document().revision();
     ApplyEffects();
     Redraw();
 }
+
+void HexView::SetReadOnly(bool readOnly) { editor_.document().SetReadOnly(readOnly); }
+
+void HexView::SetMarks(const std::vector<std::uint32_t>* marks) {
+    marks_ = marks;
+    Redraw();
+}
+
+void HexView::AddContextAction(QAction* action) { contextMenu_->addAction(action); }
 
 void HexView::SetDisplayWidth(int bits) {
     editor_.SetDisplayWidth(bits);
@@ -191,7 +201,7 @@ void HexView::ComposeFrame() {
     const QRect client = clientRect();
     if (frame_.size() != client.size()) frame_ = QImage(client.size(), QImage::Format_RGB32);
     editor_.EnsureLayout();
-    painter_.Paint(frame_, editor_);
+    painter_.Paint(frame_, editor_, marks_);
     frameDirty_ = false;
 }
 
@@ -257,6 +267,11 @@ void HexView::ApplyEffects(bool fromScrollBar) {
     if (effects.redraw) frameDirty_ = true;
     RestartBlink();
     update();
+    // Whatever the step was (a key, a paste, a cut), an edit is told once.
+    if (editor_.document().revision() != seenRevision_) {
+        seenRevision_ = editor_.document().revision();
+        emit Edited();
+    }
 }
 
 // The bar counts rows; its value is the top row, so its maximum is the last
@@ -274,10 +289,12 @@ void HexView::ApplyScrollRange(const ScrollBarState& state) {
 
 bool HexView::event(QEvent* event) {
     if (scrollBar_ && size() != syncedSize_) SyncGeometry();
-    // The view claims every key it could act on before shortcuts see it.
+    // The view claims every key it could act on before shortcuts see it;
+    // keys it has no use for (the function keys) are left to the window.
     if (event->type() == QEvent::ShortcutOverride) {
         auto* key = static_cast<QKeyEvent*>(event);
-        if (editor_.hasData() && !(key->modifiers() & Qt::AltModifier)) {
+        const bool usable = KeyOf(key->key()).has_value() || CharCode(key) >= 0;
+        if (editor_.hasData() && usable && !(key->modifiers() & Qt::AltModifier)) {
             event->accept();
             return true;
         }

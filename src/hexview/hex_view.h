@@ -16,9 +16,9 @@ class UserPrompts;
 
 // The hex view: addresses, hex bytes and characters of its own copy of the
 // data, with a caret, a selection, overtyping, insertion and deletion. It
-// keeps its own copy: nothing typed into it flows back into the image buffer.
-// The logic lives in HexEditor; this widget measures the font, turns
-// events into steps of that logic and paints what it holds.
+// keeps its own copy and says when an edit changed it, so that the owner can
+// make the edit count. The logic lives in HexEditor; this widget measures
+// the font, turns events into steps of that logic and paints what it holds.
 class HexView : public QWidget {
     Q_OBJECT
 public:
@@ -41,8 +41,16 @@ public:
     void Cut();
     void Paste();
     void SelectAll();
-    // There is no undo: edits change only the view's own copy.
+    // There is no undo.
     void Undo() {}
+    // A read-only view moves its caret and copies, but changes nothing.
+    void SetReadOnly(bool readOnly);
+    // Offsets drawn in the difference colour, ascending; the caller keeps
+    // the list alive while the view shows it (null for none).
+    void SetMarks(const std::vector<std::uint32_t>* marks);
+    // An entry for the view's context menu (next and previous difference).
+    void AddContextAction(QAction* action);
+    int caretOffset() const { return editor_.caret().caretOffset(); }
     // Moves the caret to a byte and scrolls it into view.
     void GotoOffset(int offset);
     // The context menu's commands.
@@ -59,6 +67,10 @@ public:
     void Redraw();
 
     QSize sizeHint() const override { return QSize(608, 246); }
+
+signals:
+    // A key, a cut or a paste changed the view's bytes.
+    void Edited();
 
 protected:
     bool event(QEvent* event) override;
@@ -108,4 +120,6 @@ private:
     bool dragPending_ = false;
     QPoint pressPos_;
     QSize syncedSize_;
+    unsigned seenRevision_ = 0;
+    const std::vector<std::uint32_t>* marks_ = nullptr;
 };

@@ -65,6 +65,7 @@ ControlPanel::ControlPanel(HidBackend& backend, HotplugSource* hotplug, UserProm
     chipList_->setCurrentIndex(ChipCatalogue::kDefaultIndex);
     SetAutoChip(true);
     ConnectControls();
+    ConnectImages();
     resize(PanelLayout::TemplateSize());
     ApplyLayout();
     engine_->link().SetMenuTarget(frame);
@@ -255,7 +256,37 @@ void ControlPanel::SetAutoChip(bool checked) {
 // ---- hex view --------------------------------------------------------------
 
 void ControlPanel::ShowData(const std::uint8_t* data, std::size_t length) {
+    const ImageBuffer& image = engine_->image();
+    viewShows_ = data == image.program() ? Shown::Program : data == image.readBack() ? Shown::ReadBack : Shown::Nothing;
     hexView_->SetData(data, length);
+}
+
+// The view follows the image it shows, and an edit in it becomes that image;
+// while a job runs it only shows.
+void ControlPanel::ConnectImages() {
+    connect(hexView_, &HexView::Edited, this, &ControlPanel::OnViewEdited);
+    connect(engine_.get(), &JobEngine::ImagesChanged, this, &ControlPanel::RefreshView);
+    connect(engine_.get(), &JobEngine::JobBegun, this, [this] { hexView_->SetReadOnly(true); });
+    connect(engine_.get(), &JobEngine::JobEnded, this, [this] { hexView_->SetReadOnly(false); });
+}
+
+void ControlPanel::RefreshView() {
+    if (editing_ || viewShows_ == Shown::Nothing) return;
+    const ImageBuffer& image = engine_->image();
+    if (viewShows_ == Shown::Program)
+        hexView_->SetData(image.program(), engine_->state().fileLoaded ? image.imageSize() : 0);
+    else
+        hexView_->SetData(image.readBack(), engine_->images().readBackLength());
+}
+
+void ControlPanel::OnViewEdited() {
+    const std::vector<std::uint8_t>& bytes = hexView_->data();
+    editing_ = true;
+    bool taken = false;
+    if (viewShows_ == Shown::Program) taken = engine_->EditProgram(bytes.data(), bytes.size());
+    if (viewShows_ == Shown::ReadBack) taken = engine_->EditReadBack(bytes.data(), bytes.size());
+    editing_ = false;
+    if (!taken) RefreshView();
 }
 
 void ControlPanel::EnableHexView(bool enable) { hexView_->setEnabled(enable); }

@@ -71,6 +71,9 @@ private:
     void OnDataWidth();
     void OnLogMenu(const QPoint& pos);
     void Exit();
+    void ConnectImages();
+    void RefreshView();
+    void OnViewEdited();
 
     UserPrompts& prompts_;
     std::unique_ptr<JobEngine> engine_;
@@ -86,4 +89,7 @@ private:
     QRadioButton* radios_[3] = {};
     QString committed_;
     QString shown_;
+    // Which image the panel's view shows: the one loaded or the one read.
+    enum class Shown { Nothing, Program, ReadBack } viewShows_ = Shown::Nothing;
+    bool editing_ = false;
 };

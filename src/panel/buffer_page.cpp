@@ -1,0 +1,148 @@
+#include "panel/buffer_page.h"
+
+#include <QAction>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "engine/job_engine.h"
+#include "hexview/hex_view.h"
+#include "panel/panel_colours.h"
+
+namespace {
+
+QPushButton* Button(const QString& text, QWidget* parent) {
+    auto* button = new QPushButton(text, parent);
+    button->setAutoDefault(false);
+    return button;
+}
+
+}  // namespace
+
+BufferPage::BufferPage(Kind kind, JobEngine& engine, UserPrompts& prompts, QWidget* parent)
+    : QWidget(parent), kind_(kind), engine_(engine) {
+    setObjectName(kind == Kind::WriteBuffer ? "WriteBuffer" : "ReadBuffer");
+    setAutoFillBackground(true);
+    QPalette ground = palette();
+    ground.setColor(QPalette::Window, kPanelColour);
+    setPalette(ground);
+
+    header_ = new QLabel(this);
+    QPalette label = header_->palette();
+    label.setColor(QPalette::WindowText, kLabelColour);
+    header_->setPalette(label);
+    view_ = new HexView(this);
+    view_->SetPrompts(&prompts);
+    auto* bar = new QHBoxLayout;
+    bar->addWidget(header_, 1);
+    if (kind == Kind::ReadBuffer) {
+        differences_ = new QLabel(this);
+        differences_->setPalette(label);
+        QPushButton* previous = Button("Previous difference", this);
+        QPushButton* next = Button("Next difference", this);
+        previous->setToolTip("Previous difference (Shift+F3)");
+        next->setToolTip("Next difference (F3)");
+        bar->addWidget(differences_);
+        bar->addWidget(previous);
+        bar->addWidget(next);
+        connect(previous, &QPushButton::clicked, this, &BufferPage::PreviousDifference);
+        connect(next, &QPushButton::clicked, this, &BufferPage::NextDifference);
+        auto* nextAction = new QAction("Next difference", this);
+        nextAction->setShortcut(Qt::Key_F3);
+        auto* previousAction = new QAction("Previous difference", this);
+        previousAction->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3));
+        for (QAction* action : {nextAction, previousAction}) {
+            action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+            addAction(action);
+            view_->AddContextAction(action);
+        }
+        connect(nextAction, &QAction::triggered, this, &BufferPage::NextDifference);
+        connect(previousAction, &QAction::triggered, this, &BufferPage::PreviousDifference);
+        view_->SetMarks(&engine_.differences());
+    } else {
+        QPushButton* save = Button("Save Write Buffer As...", this);
+        bar->addWidget(save);
+        connect(save, &QPushButton::clicked, &engine_, &JobEngine::SaveProgram);
+    }
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->addLayout(bar);
+    layout->addWidget(view_, 1);
+
+    connect(view_, &HexView::Edited, this, &BufferPage::OnEdited);
+    connect(&engine_, &JobEngine::ImagesChanged, this, &BufferPage::Refresh);
+    connect(&engine_, &JobEngine::JobBegun, this, [this] { OnJob(true); });
+    connect(&engine_, &JobEngine::JobEnded, this, [this] { OnJob(false); });
+    Refresh();
+}
+
+QString BufferPage::headerText() const { return header_->text(); }
+
+QString BufferPage::differenceText() const { return differences_ ? differences_->text() : QString(); }
+
+// The view shows the image as the engine holds it now, unless the change
+// came from this view's own edit, whose caret must stay where it is.
+void BufferPage::Refresh() {
+    laidOutHidden_ = !isVisible();
+    const ImageKeeper& images = engine_.images();
+    const ImageBuffer& image = engine_.image();
+    const QString modified = kind_ == Kind::WriteBuffer ? (images.programModified() ? " (modified)" : "")
+                                                        : (images.readBackModified() ? " (modified)" : "");
+    if (kind_ == Kind::WriteBuffer) {
+        const QString name = engine_.state().fileLoaded ? QFileInfo(image.loadedFilePath).fileName() : "no file";
+        header_->setText(QString("%1: %2 bytes, CRC-32 %3%4")
+                             .arg(name, QString::number(image.imageSize()),
+                                  QString::asprintf("%08X", images.programCrc()), modified));
+        // Without a file (after a firmware update, say) there is nothing to program.
+        if (!editing_) view_->SetData(image.program(), engine_.state().fileLoaded ? image.imageSize() : 0);
+    } else {
+        const std::uint32_t length = images.readBackLength();
+        const JobState& s = engine_.state();
+        header_->setText(length == 0 ? QString("nothing read yet")
+                                     : QString::asprintf("read %06X to %06X, CRC-32 %08X", s.readStart,
+                                                         length - 1, images.readBackCrc()) + modified);
+        const std::size_t count = engine_.differences().size();
+        differences_->setText(count == 1 ? "1 difference" : QString("%1 differences").arg(count));
+        if (!editing_) view_->SetData(image.readBack(), length);
+        view_->Redraw();
+    }
+}
+
+// The view lays its rows out for the size it has when data arrives; a page
+// that was hidden then had no size yet.
+void BufferPage::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (laidOutHidden_) Refresh();
+}
+
+void BufferPage::OnEdited() {
+    const std::vector<std::uint8_t>& bytes = view_->data();
+    editing_ = true;
+    const bool taken = kind_ == Kind::WriteBuffer ? engine_.EditProgram(bytes.data(), bytes.size())
+                                                  : engine_.EditReadBack(bytes.data(), bytes.size());
+    editing_ = false;
+    // Refused (a job or a load runs): the view goes back to the image.
+    if (!taken) Refresh();
+}
+
+void BufferPage::OnJob(bool running) { view_->SetReadOnly(running); }
+
+void BufferPage::NextDifference() {
+    const std::vector<std::uint32_t>& differing = engine_.differences();
+    const auto it = std::upper_bound(differing.begin(), differing.end(), std::uint32_t(view_->caretOffset()));
+    if (it != differing.end()) GoTo(*it);
+}
+
+void BufferPage::PreviousDifference() {
+    const std::vector<std::uint32_t>& differing = engine_.differences();
+    const auto it = std::lower_bound(differing.begin(), differing.end(), std::uint32_t(view_->caretOffset()));
+    if (it != differing.begin()) GoTo(*std::prev(it));
+}
+
+void BufferPage::GoTo(std::uint32_t address) {
+    view_->GotoOffset(int(address));
+    view_->setFocus(Qt::ShortcutFocusReason);
+}

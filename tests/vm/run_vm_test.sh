@@ -2,9 +2,12 @@
 # Boots a small virtual machine on Debian's kernel (which has uhid, unlike the
 # build machine's), loads hid, uhid and hid-generic, and runs the link test
 # against the uhid adapter inside it: once with only the kernel's hot-plug
-# events and once with systemd-udevd running, as on a desktop.
+# events and once with systemd-udevd running, as on a desktop. Then, with
+# udevd still running, the command-line test drives brellix-cli over two such
+# adapters at once.
 #
-#   run_vm_test.sh --link-test PATH --adapter PATH --work DIR [--fault silent|wrong-echo]
+#   run_vm_test.sh --link-test PATH --cli-test PATH --cli PATH --adapter PATH --work DIR
+#                  [--fault silent|wrong-echo]
 #
 # BRELLIX_VM_FAULT=silent|wrong-echo does what --fault does, from outside CTest.
 #
@@ -18,18 +21,20 @@
 # guest's serial console, which is printed in full.
 set -euo pipefail
 
-link_test="" adapter="" work="" fault="${BRELLIX_VM_FAULT:-none}"
+link_test="" cli_test="" cli="" adapter="" work="" fault="${BRELLIX_VM_FAULT:-none}"
 while [ $# -gt 0 ]; do
     case "$1" in
     --link-test) link_test=$2; shift 2 ;;
+    --cli-test) cli_test=$2; shift 2 ;;
+    --cli) cli=$2; shift 2 ;;
     --adapter) adapter=$2; shift 2 ;;
     --work) work=$2; shift 2 ;;
     --fault) fault=$2; shift 2 ;;
     *) echo "run_vm_test.sh: unknown argument $1" >&2; exit 2 ;;
     esac
 done
-if [ -z "$link_test" ] || [ -z "$adapter" ] || [ -z "$work" ]; then
-    echo "usage: run_vm_test.sh --link-test PATH --adapter PATH --work DIR [--fault MODE]" >&2
+if [ -z "$link_test" ] || [ -z "$cli_test" ] || [ -z "$cli" ] || [ -z "$adapter" ] || [ -z "$work" ]; then
+    echo "usage: run_vm_test.sh --link-test PATH --cli-test PATH --cli PATH --adapter PATH --work DIR [--fault MODE]" >&2
     exit 2
 fi
 
@@ -39,8 +44,12 @@ fail() { echo "FAIL vm: $*"; exit 1; }
 boot_limit_s=300
 
 link_test=$(realpath "$link_test")
+cli_test=$(realpath "$cli_test")
+cli=$(realpath "$cli")
 adapter=$(realpath "$adapter")
 [ -x "$link_test" ] || fail "no link test at $link_test"
+[ -x "$cli_test" ] || fail "no command-line test at $cli_test"
+[ -x "$cli" ] || fail "no brellix-cli at $cli"
 [ -x "$adapter" ] || fail "no uhid adapter at $adapter"
 kernel=$(ls /boot/vmlinuz-* 2>/dev/null | sort -V | tail -n 1 || true)
 [ -n "$kernel" ] || fail "no kernel under /boot (install linux-image-amd64)"
@@ -108,6 +117,10 @@ chroot /host /bin/sh -c 'mkdir -p /run/udev && /lib/systemd/systemd-udevd --daem
     || echo "brellix-vm: systemd-udevd did not start"
 chroot /host "$link_test" --adapter="$adapter" --fault="$fault" --label=udevd
 echo "brellix-vm: the udevd pass ended with status \$?"
+# The scratch folder lies in the guest's /run, the one writable place.
+chroot /host "$cli_test" --cli="$cli" --adapter="$adapter" --scratch=/run/brellix-cli \
+    --fault="$fault" --label=cli
+echo "brellix-vm: the cli pass ended with status \$?"
 echo "brellix-vm: done"
 poweroff -f
 EOF
@@ -133,11 +146,11 @@ echo "vm: guest ran $(((end - start) / 1000000)) ms"
 [ "$status" -ne 124 ] || fail "the guest did not finish within $boot_limit_s s"
 [ "$status" -eq 0 ] || fail "qemu ended with status $status"
 grep -q '^brellix-vm: done' "$work/console.log" || fail "the guest stopped before the end of its run"
-for label in kernel-events udevd; do
+for label in kernel-events udevd cli; do
     grep -q "^RESULT \[$label\]: PASS" "$work/console.log" ||
-        fail "the checks with $label hot-plug failed: $(grep -m 1 "^FAIL \[$label\]" "$work/console.log" || echo "no result")"
+        fail "the $label checks failed: $(grep -m 1 "^FAIL \[$label\]" "$work/console.log" || echo "no result")"
     # A sanitizer report (a leak found at exit, say) comes after the result line.
     grep -q "^brellix-vm: the $label pass ended with status 0" "$work/console.log" ||
-        fail "the link test with $label hot-plug passed its checks but did not end cleanly (see the sanitizer report above)"
+        fail "the $label pass passed its checks but did not end cleanly (see the sanitizer report above)"
 done
 echo "vm: PASS"

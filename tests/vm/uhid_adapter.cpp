@@ -12,11 +12,17 @@
 //   silent on|off   swallow requests without answering, or answer again
 //   last            the last output report, as 273 bytes of hex
 //   count           how many output reports have arrived
+//   dump START LENGTH FILE
+//                   write the chip's flash from START (both in hex) to FILE
 //   quit            take the device off the bus and end
 //
-// Options: --create puts the adapter on the bus at once; --fault=silent never
-// answers; --fault=wrong-echo answers with a command code other than the one
-// asked (both exist to prove that the checks catch a broken device).
+// Options: --create puts the adapter on the bus at once; --serial=TEXT is the
+// serial number the device reports (its uniq string; by default the number of
+// the device this process created); --quiet leaves out the line per report,
+// which a whole chip's worth of reports would flood the console with;
+// --fault=silent never answers; --fault=wrong-echo answers with a command code
+// other than the one asked (both exist to prove that the checks catch a
+// broken device).
 
 #include <fcntl.h>
 #include <linux/uhid.h>
@@ -33,6 +39,7 @@
 #include <deque>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -53,6 +60,13 @@ constexpr std::uint16_t kBusUsb = 0x03;
 constexpr std::uint32_t kVersion = 0x0100;
 
 enum class Fault { None, Silent, WrongEcho };
+
+struct AdapterOptions {
+    Fault fault = Fault::None;
+    bool createAtOnce = false;
+    bool quiet = false;
+    std::string serial;
+};
 
 using Clock = std::chrono::steady_clock;
 
@@ -89,7 +103,8 @@ std::string Hex(const std::uint8_t* bytes, std::size_t count) {
 
 class UhidAdapter {
   public:
-    UhidAdapter(SimulatedDevice& device, Fault fault) : device_(device), fault_(fault) {}
+    UhidAdapter(AdapterSimulator& device, const AdapterOptions& options)
+        : device_(device), fault_(options.fault), quiet_(options.quiet), serial_(options.serial) {}
     ~UhidAdapter() {
         if (fd_ >= 0) {
             Destroy();
@@ -122,11 +137,14 @@ class UhidAdapter {
     void RefuseSetReport(std::uint32_t id);
     bool OnStdinReadable();
     void OnCommand(const std::string& line);
+    std::string Dump(const std::string& arguments) const;
     void RunDueActions();
     int MsToNextAction() const;
 
-    SimulatedDevice& device_;
+    AdapterSimulator& device_;
     Fault fault_;
+    bool quiet_;
+    std::string serial_;
     int fd_ = -1;
     bool present_ = false;
     bool silent_ = false;
@@ -161,8 +179,11 @@ bool UhidAdapter::Create() {
     uhid_create2_req& req = event->u.create2;
     ++instance_;
     std::snprintf(reinterpret_cast<char*>(req.name), sizeof req.name, "QZProgrammer");
-    std::snprintf(reinterpret_cast<char*>(req.phys), sizeof req.phys, "uhid/adapter");
-    std::snprintf(reinterpret_cast<char*>(req.uniq), sizeof req.uniq, "%d", instance_);
+    // A serial of its own keeps two adapters on one bus apart, as real ones are.
+    const std::string uniq = serial_.empty() ? std::to_string(instance_) : serial_;
+    std::snprintf(reinterpret_cast<char*>(req.phys), sizeof req.phys, "uhid/adapter-%s",
+                  uniq.c_str());
+    std::snprintf(reinterpret_cast<char*>(req.uniq), sizeof req.uniq, "%s", uniq.c_str());
     req.rd_size = sizeof kReportDescriptor;
     req.bus = kBusUsb;
     req.vendor = kAdapterVendorId;
@@ -231,8 +252,9 @@ void UhidAdapter::OnOutput(const uhid_output_req& output) {
     const std::size_t size = std::min<std::size_t>(output.size, sizeof output.data);
     lastOutput_.assign(output.data, output.data + size);
     ++outputs_;
-    Log("output %zu bytes, report id %u, code %u", size, unsigned(size ? output.data[0] : 0),
-        unsigned(size > 1 ? output.data[1] : 0));
+    if (!quiet_)
+        Log("output %zu bytes, report id %u, code %u", size, unsigned(size ? output.data[0] : 0),
+            unsigned(size > 1 ? output.data[1] : 0));
     if (silent_ || fault_ == Fault::Silent) return;
     const DeviceAnswer answer = device_.OnReport(output.data, size);
     if (!answer.reply) return;
@@ -275,7 +297,7 @@ void UhidAdapter::RunDueActions() {
         // The device is unnumbered: the input report is the payload alone.
         event->u.input2.size = kPayloadSize;
         std::memcpy(event->u.input2.data, reply.payload.data(), kPayloadSize);
-        if (Send(*event)) Log("reply sent, code %u", unsigned(reply.payload[0]));
+        if (Send(*event) && !quiet_) Log("reply sent, code %u", unsigned(reply.payload[0]));
         if (reply.leaveAfterMs >= 0) {
             leaveAt_ = Clock::now() + std::chrono::milliseconds(reply.leaveAfterMs);
             returnAfterMs_ = reply.returnAfterMs;
@@ -332,6 +354,9 @@ void UhidAdapter::OnCommand(const std::string& line) {
         Answer("ok last " + Hex(lastOutput_.data(), lastOutput_.size()));
     } else if (line == "count") {
         Answer("ok count " + std::to_string(outputs_));
+    } else if (line.rfind("dump ", 0) == 0) {
+        const std::string error = Dump(line.substr(5));
+        Answer(error.empty() ? "ok dump" : "error dump: " + error);
     } else if (line == "quit") {
         Destroy();
         Answer("ok quit");
@@ -339,6 +364,23 @@ void UhidAdapter::OnCommand(const std::string& line) {
     } else {
         Answer("error unknown command: " + line);
     }
+}
+
+// The flash as the firmware holds it now, for a test to compare with what was
+// programmed through the host.
+std::string UhidAdapter::Dump(const std::string& arguments) const {
+    std::istringstream words(arguments);
+    std::uint32_t start = 0;
+    std::size_t length = 0;
+    std::string file;
+    if (!(words >> std::hex >> start >> length >> file)) return "expected START LENGTH FILE";
+    const std::vector<std::uint8_t> bytes = device_.flash(start, length);
+    if (bytes.size() != length) return "the range lies outside the flash";
+    std::FILE* out = std::fopen(file.c_str(), "wb");
+    if (!out) return file + ": " + std::strerror(errno);
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+    const bool closed = std::fclose(out) == 0;
+    return written && closed ? std::string{} : file + ": write failed";
 }
 
 int UhidAdapter::Run() {
@@ -371,30 +413,43 @@ bool ParseFault(const char* text, Fault* fault) {
     return true;
 }
 
+bool ParseOption(const char* arg, AdapterOptions* options) {
+    if (std::strncmp(arg, "--fault=", 8) == 0) return ParseFault(arg + 8, &options->fault);
+    if (std::strncmp(arg, "--serial=", 9) == 0) {
+        options->serial = arg + 9;
+        return !options->serial.empty();
+    }
+    if (std::strcmp(arg, "--create") == 0)
+        options->createAtOnce = true;
+    else if (std::strcmp(arg, "--quiet") == 0)
+        options->quiet = true;
+    else
+        return false;
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
-    Fault fault = Fault::None;
-    bool createAtOnce = false;
+    AdapterOptions options;
     for (int i = 1; i < argc; ++i) {
-        if (std::strncmp(argv[i], "--fault=", 8) == 0 && ParseFault(argv[i] + 8, &fault)) continue;
-        if (std::strcmp(argv[i], "--create") == 0) {
-            createAtOnce = true;
-            continue;
-        }
-        std::fprintf(stderr, "usage: %s [--create] [--fault=none|silent|wrong-echo]\n", argv[0]);
+        if (ParseOption(argv[i], &options)) continue;
+        std::fprintf(
+            stderr,
+            "usage: %s [--create] [--serial=TEXT] [--quiet] [--fault=none|silent|wrong-echo]\n",
+            argv[0]);
         return 2;
     }
 
     // The firmware behind the device: the same model the simulated bus uses.
     auto device = std::make_unique<AdapterSimulator>(VmAdapterConfig());
 
-    UhidAdapter adapter(*device, fault);
+    UhidAdapter adapter(*device, options);
     if (!adapter.Open()) {
         Answer("error cannot open /dev/uhid");
         return 1;
     }
-    if (createAtOnce && !adapter.Create()) return 1;
+    if (options.createAtOnce && !adapter.Create()) return 1;
     return adapter.Run();
 }

@@ -71,6 +71,26 @@ void PlacesAndSizes(benchmark::internal::Benchmark* b) {
 BENCHMARK(BM_PaintFrame)->Apply(PlacesAndSizes)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PaintFrameWithSelection)->Apply(PlacesAndSizes)->Unit(benchmark::kMicrosecond);
 
+// The ReadBuffer view with 100 000 differing bytes marked: spread over the
+// whole image, or packed so that every byte on screen is marked.
+void BM_PaintFrameWithMarks(benchmark::State& state) {
+    ShownView shown(kFullImage, int(state.range(1)));
+    std::vector<std::uint32_t> marks(100000);
+    const std::uint32_t step = state.range(0) == 0 ? kFullImage / 100000 : 1;
+    std::uint32_t first = state.range(0) == 0 ? 0 : std::uint32_t(shown.view.editor().caret().topOffset());
+    for (std::uint32_t& m : marks) m = first, first += step;
+    shown.view.SetMarks(&marks);
+    for (auto _ : state) {
+        shown.view.Redraw();
+        shown.view.repaint();
+    }
+    state.SetLabel(std::string(state.range(0) == 0 ? "spread, " : "every byte on screen, ") +
+                   PlaceName(int(state.range(1))));
+}
+BENCHMARK(BM_PaintFrameWithMarks)
+    ->Args({0, 0})->Args({0, 1})->Args({1, 0})->Args({1, 1})
+    ->Unit(benchmark::kMicrosecond);
+
 void BM_SetData(benchmark::State& state) {
     const std::vector<std::uint8_t> data = Pattern(int(state.range(0)));
     HexView view;

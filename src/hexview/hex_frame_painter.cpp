@@ -25,8 +25,13 @@ void HexFramePainter::Paint(QImage& frame, const HexEditor& editor,
     for (int r = 0; r < rows; ++r) {
         row.rowOffset = editor.caret().topOffset() + r * layout.bytesPerLine();
         if (row.rowOffset >= document.length()) break;
+        const bool marked = marks && !marks->empty();
+        // The marks' ground goes first and the row's text over it; where a
+        // selection shades the row, the marked bytes are drawn again on top.
+        if (marked) PaintMarks(painter, editor, row, r * layout.lineHeight(), *marks, false);
         PaintRow(painter, editor, row, r * layout.lineHeight());
-        if (marks && !marks->empty()) PaintMarks(painter, editor, row, r * layout.lineHeight(), *marks);
+        if (marked && editor.caret().HasSelection())
+            PaintMarks(painter, editor, row, r * layout.lineHeight(), *marks, true);
     }
 }
 
@@ -34,7 +39,7 @@ void HexFramePainter::Paint(QImage& frame, const HexEditor& editor,
 // row in both columns. Only the row's own marks are looked at, so the cost
 // follows the window, however many marks there are.
 void HexFramePainter::PaintMarks(QPainter& painter, const HexEditor& editor, const RowSpan& row, int y,
-                                 const std::vector<std::uint32_t>& marks) const {
+                                 const std::vector<std::uint32_t>& marks, bool withText) const {
     const HexLayout& layout = editor.layout();
     const auto end = std::uint32_t(row.rowOffset + row.Count());
     auto it = std::lower_bound(marks.begin(), marks.end(), std::uint32_t(row.rowOffset));
@@ -48,7 +53,7 @@ void HexFramePainter::PaintMarks(QPainter& painter, const HexEditor& editor, con
                 const int left = x + run.cell * layout.charWidth();
                 painter.fillRect(QRect(left, y, int(run.text.size()) * layout.charWidth(), layout.lineHeight()),
                                  MarkColour());
-                DrawLine(painter, left, y, run.text);
+                if (withText) DrawLine(painter, left, y, run.text);
             }
         };
         if (layout.showHex()) draw(layout.hexX(), HexFormat::HexRuns(row, editor.displayWidth(), lo, hi));

@@ -30,7 +30,7 @@ public:
 private:
     void PaintRow(QPainter& painter, const HexEditor& editor, const RowSpan& row, int y) const;
     void PaintMarks(QPainter& painter, const HexEditor& editor, const RowSpan& row, int y,
-                    const std::vector<std::uint32_t>& marks) const;
+                    const std::vector<std::uint32_t>& marks, bool withText) const;
     void DrawLine(QPainter& painter, int x, int y, const std::string& text) const;
     void DrawRuns(QPainter& painter, int x, int y, int charWidth, int lineHeight,
                   const std::vector<HexRun>& runs) const;

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Times `brellix-cli program` of a 4 MiB non-blank image on a simulated
+# adapter that answers at once, as a whole process, beside what it is made of:
+# the file's import end to end (hex_to_bin, in the same hyperfine run) and the
+# engine's program job of the same image (bench_program_job). The command
+# line should add at most 20 % to the sum of the two. On a busy machine the
+# medians move with the load; the minimums show what each can do at best.
+set -euo pipefail
+build=${1:-build/bench}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+"$build/bench/make_hex" 4194304 "$work/image.hex"
+hyperfine --warmup 2 --runs 10 -N --export-csv "$work/process.csv" \
+    -n cli "$build/brellix-cli --simulate --sim-latency 0 program $work/image.hex" \
+    -n import "$build/bench/hex_to_bin $work/image.hex $work/image.bin"
+"$build/bench/bench_program_job" --benchmark_repetitions=5 --benchmark_format=csv 2>/dev/null >"$work/engine.csv"
+
+# hyperfine gives seconds, the benchmark milliseconds.
+figures=$(awk -F, '
+    FILENAME ~ /process/ && $1 == "cli" { cli = $4 * 1000; cliMin = $7 * 1000 }
+    FILENAME ~ /process/ && $1 == "import" { imp = $4 * 1000; impMin = $7 * 1000 }
+    FILENAME ~ /engine/ && $1 ~ /_median"?$/ { eng = $3 }
+    FILENAME ~ /engine/ && $1 ~ /real_time"?$/ && (engMin == "" || $3 < engMin) { engMin = $3 }
+    END { print cli, imp, eng, cliMin, impMin, engMin }' "$work/process.csv" "$work/engine.csv")
+echo "load average $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores"
+awk -v f="$figures" 'BEGIN {
+    split(f, v, " ")
+    printf "                                        median       min\n"
+    printf "  brellix-cli program, whole process  %8.1f ms %8.1f ms\n", v[1], v[4]
+    printf "  import (hex_to_bin), whole process  %8.1f ms %8.1f ms\n", v[2], v[5]
+    printf "  engine program job                  %8.1f ms %8.1f ms\n", v[3], v[6]
+    ratio = v[1] / (v[2] + v[3])
+    printf "  command line / (import + engine)    %8.3f    %8.3f\n", ratio, v[4] / (v[5] + v[6])
+    printf "  goal at most 1.20 on the medians: %s\n", ratio <= 1.2 ? "met" : "MISSED"
+}'

@@ -29,9 +29,14 @@ std::unique_ptr<AdapterBus> AdapterBus::Simulated(const SimConfig& config) {
 
 std::unique_ptr<AdapterBus> AdapterBus::Simulated(const std::vector<SimConfig>& configs) {
     std::unique_ptr<AdapterBus> bus(new AdapterBus);
-    for (const SimConfig& config : configs) bus->simulators_.push_back(std::make_unique<AdapterSimulator>(config));
+    // Nothing here inspects the requests afterwards: none is kept.
+    for (SimConfig config : configs) {
+        config.keepTranscript = false;
+        bus->simulators_.push_back(std::make_unique<AdapterSimulator>(config));
+    }
     if (bus->simulators_.empty()) bus->simulators_.push_back(std::make_unique<AdapterSimulator>(DemoConfig()));
     bus->simulated_ = std::make_unique<SimulatedBackend>(bus->simulators_.front().get());
+    bus->simulated_->SetKeepReports(false);
     for (std::size_t i = 1; i < bus->simulators_.size(); ++i) bus->simulated_->AddAdapter(bus->simulators_[i].get());
     for (int i = 0; i < int(bus->simulators_.size()); ++i) bus->simulated_->PlugAdapter(i);
     bus->backend_ = bus->simulated_.get();

@@ -92,6 +92,7 @@ void DataJobs::Read() {
 // ---- program -----------------------------------------------------------------
 
 void DataJobs::StartWriting() {
+    shownPercent_ = -1;
     ctx_.state.programAddress = 0;
     ctx_.request.ClearBlockLength();
     ctx_.WriteBlock(ctx_.image.program(), 0);
@@ -112,8 +113,11 @@ void DataJobs::OnWriteBlockReply() {
     ctx_.host.SetProgress(int(size / 256), int(s.programAddress / 256));
     const bool accepted = ctx_.reply[OFFSET_STATUS] == STATUS_ACK;
     if (s.programAddress < size) {
-        const std::uint32_t percent = (s.programAddress * 100 + 100) / (size + 1);
-        ctx_.host.ShowTransientLine(QString::asprintf("Programming... %d%%\r\n", int(percent)));
+        // The line changes a hundred times in a job of thousands of blocks.
+        const int percent = int((s.programAddress * 100 + 100) / (size + 1));
+        if (percent != shownPercent_)
+            ctx_.host.ShowTransientLine(QString::asprintf("Programming... %d%%\r\n", percent));
+        shownPercent_ = percent;
         if (accepted) {
             WriteNextBlock();
         } else {

@@ -43,4 +43,5 @@ private:
 
     JobContext& ctx_;
     ReadPurpose readPurpose_ = ReadPurpose::Read;
+    int shownPercent_ = -1;  // the program job's last percent line
 };

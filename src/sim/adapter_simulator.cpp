@@ -51,7 +51,7 @@ DeviceAnswer AdapterSimulator::OnReport(const std::uint8_t* report, std::size_t 
     // The report id goes first; a report shorter than a whole one reads as zeros after its end.
     Payload request{};
     if (length > 1) std::memcpy(request.data(), report + 1, std::min(length - 1, kPayloadSize));
-    transcript_.push_back(request);
+    if (config_.keepTranscript) transcript_.push_back(request);
 
     answer.reply = true;
     answer.payload.fill(0);

@@ -68,6 +68,9 @@ struct SimConfig {
     std::uint32_t bootAreaWords = 0x1400;   // the boot loader's own words, never erased or written
 
     Faults faults;
+    // Keep every request for inspection (tests do); a long session of the
+    // program or the command line would only grow with it.
+    bool keepTranscript = true;
 };
 
 // One fault, its kind and its request number in [0, requestSpan) chosen by the

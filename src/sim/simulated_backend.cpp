@@ -54,7 +54,7 @@ public:
             backend = node_->backend;
         }
         if (!node_->device) return int(length);
-        {
+        if (backend->keepReports_) {
             std::lock_guard lock(backend->mutex_);
             AdapterReport copy{};
             std::memcpy(copy.data(), report, std::min(length, copy.size()));

@@ -59,8 +59,9 @@ public:
     // Opening a path that already has an open handle fails.
     void SetRefuseSecondOpen(bool refuse) { refuseSecondOpen_ = refuse; }
 
-    // Every output report written to the adapter, in order.
+    // Every output report written to the adapter, in order (unless not kept).
     std::vector<AdapterReport> writtenReports() const;
+    void SetKeepReports(bool keep) { keepReports_ = keep; }
 
     // On a virtual clock the bus answers at once: a read that would wait
     // moves the clock on by its wait instead of sleeping, and a reply becomes
@@ -89,5 +90,6 @@ private:
     bool refuseSecondOpen_ = false;
     int adapterInstance_ = 0;
     std::atomic<bool> virtualTime_ = false;
+    std::atomic<bool> keepReports_ = true;
     std::atomic<std::int64_t> virtualNowMs_ = 0;
 };

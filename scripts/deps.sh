@@ -23,3 +23,6 @@ BRELLIX_TEST_PACKAGES=(libgtest-dev libgmock-dev srecord binutils)
 # qemu (tests/vm); udev provides the systemd-udevd it also runs against.
 BRELLIX_VM_PACKAGES=(qemu-system-x86 linux-image-amd64 busybox-static cpio udev)
 BRELLIX_BENCH_PACKAGES=(libbenchmark-dev hyperfine srecord binutils)
+# The fuzz targets need clang with its sanitizer and libFuzzer runtimes, which
+# Debian ships apart from the compiler, and llvm-symbolizer for readable stacks.
+BRELLIX_FUZZ_PACKAGES=(clang libclang-rt-14-dev llvm)

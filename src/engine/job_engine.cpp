@@ -29,8 +29,11 @@ JobEngine::JobEngine(HidBackend& backend, HotplugSource* hotplug, JobHost& host,
     link_.SetReplyMatcher(&AnswersRequest);
     link_.SetAccessProblemHook([this](const std::string& line) { ctx_.host.AppendLog(QString::fromStdString(line)); });
     ctx_.imageReplaced = [this](JobContext::Image which) {
-        if (which == JobContext::Image::Program) keeper_.OnProgramLoaded();
-        else keeper_.OnReadBackRead();
+        if (which == JobContext::Image::Program) {
+            keeper_.OnProgramLoaded();
+        } else {
+            keeper_.OnReadBackRead();
+        }
         emit ImagesChanged();
     };
     ctx_.jobBegun = [this](JobKind job) { emit JobBegun(job); };

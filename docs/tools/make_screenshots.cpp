@@ -1,0 +1,84 @@
+// Makes the README's pictures: the window over the simulated adapter after a
+// file was loaded and a chip that differs from it in three places was read,
+// one picture per tab. Run by scripts/make_screenshots.
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cstdio>
+
+#include "app/app_settings.h"
+#include "app/main_frame.h"
+#include "controls/tab_bar.h"
+#include "engine/protocol.h"
+#include "panel/control_panel.h"
+#include "sim/adapter_simulator.h"
+#include "sim/simulated_backend.h"
+#include "support/event_loop.h"
+#include "support/scripted_prompts.h"
+
+namespace {
+
+std::vector<std::uint8_t> Firmware() {
+    std::vector<std::uint8_t> bytes(0x800);
+    const char text[] = "Brellix demo image: blinks an LED. ";
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = i % 64 < 40 ? std::uint8_t(text[i % (sizeof text - 1)]) : std::uint8_t(i * 7 + 3);
+    return bytes;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    const QString out = argc > 1 ? argv[1] : "docs";
+    QTemporaryDir dir;
+    SimConfig config;
+    config.chips = {5};
+    AdapterSimulator adapter(config);
+    std::vector<std::uint8_t> chip = Firmware();
+    for (std::size_t at : {0x45u, 0x46u, 0x1A3u}) chip[at] ^= 0x24;
+    adapter.PresetFlash(0, chip);
+    SimulatedBackend bus(&adapter);
+    bus.PlugAdapter();
+    RunFor(0);
+    AppSettings settings(dir.filePath("settings.ini"));
+    ScriptedPrompts prompts;
+    CMainFrame frame(bus, &bus, prompts, settings);
+    frame.show();
+    RunFor(50);
+
+    const QString file = dir.filePath("blink.bin");
+    QFile f(file);
+    f.open(QIODevice::WriteOnly);
+    f.write(reinterpret_cast<const char*>(Firmware().data()), qint64(Firmware().size()));
+    f.close();
+    JobEngine& engine = frame.panel()->engine();
+    prompts.openAnswers.push_back(UserPrompts::FileAnswer{file, 2});
+    engine.OpenFile();
+    RunUntil([&] { return engine.state().fileLoaded && !engine.loadRunning(); });
+    engine.SetAccessMode(ACCESS_JTAG);
+    engine.Detect();
+    RunUntil([&] { return !engine.state().busy; });
+    prompts.readOptionAnswers.push_back(ReadOptions{ReadRangeMode::FromTo, "0", "7FF", {}, {}});
+    engine.Read();
+    RunUntil([&] { return !engine.state().busy; });
+    RunFor(100);
+
+    const QRect hits[] = {QRect(QPoint(0, 0), QPoint(31, 41)), QRect(QPoint(0, 52), QPoint(31, 95)),
+                          QRect(QPoint(0, 104), QPoint(31, 149))};
+    const char* names[] = {"screenshot.png", "screenshot_read_buffer.png", "screenshot_write_buffer.png"};
+    for (int i = 0; i < 3; ++i) {
+        QTest::mouseClick(frame.tabBar(), Qt::LeftButton, {}, hits[i].center());
+        if (i == 1) QTest::keyClick(QApplication::focusWidget(), Qt::Key_F3);
+        RunFor(100);
+        const QString path = QDir(out).filePath(names[i]);
+        if (!frame.grab().save(path)) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+            return 1;
+        }
+        std::printf("%s\n", qPrintable(path));
+    }
+    return 0;
+}

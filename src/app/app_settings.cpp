@@ -25,6 +25,24 @@ void AppSettings::WriteProfileInt(const QString& entry, int value) {
     settings_->sync();
 }
 
+QString AppSettings::GetProfileString(const QString& entry) const {
+    return settings_->value(QString(kSection) + '/' + entry).toString();
+}
+
+void AppSettings::WriteProfileString(const QString& entry, const QString& value) {
+    settings_->setValue(QString(kSection) + '/' + entry, value);
+    settings_->sync();
+}
+
+QStringList AppSettings::GetProfileList(const QString& entry) const {
+    return settings_->value(QString(kSection) + '/' + entry).toStringList();
+}
+
+void AppSettings::WriteProfileList(const QString& entry, const QStringList& values) {
+    settings_->setValue(QString(kSection) + '/' + entry, values);
+    settings_->sync();
+}
+
 QString AppSettings::ApplicationName() {
     return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
 }

@@ -1,19 +1,25 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 class QSettings;
 
-// The program's two remembered values, kept per user under the organisation
+// The program's remembered values, kept per user under the organisation
 // "Fernwick Brellix", the application name (the executable's base name) and
-// the section "Fernwick Brellix". Only integers are stored.
+// the section "Fernwick Brellix": two integers, and the paths of the files
+// used last.
 class AppSettings {
   public:
     static constexpr char kKey[] = "Fernwick Brellix";
     static constexpr char kSection[] = "Fernwick Brellix";
     static constexpr char kAccessMode[] = "AccessMode";
     static constexpr char kReloadFile[] = "Reloadfile";
+    // The image files loaded last, most recent first, and the folder the
+    // file dialogs start in.
+    static constexpr char kRecentFiles[] = "RecentFiles";
+    static constexpr char kLastFolder[] = "LastFolder";
 
     // The user's own store (the platform's native settings location).
     AppSettings();
@@ -25,6 +31,11 @@ class AppSettings {
     int GetProfileInt(const QString& entry, int fallback) const;
     // Written through at once, so a crash loses nothing.
     void WriteProfileInt(const QString& entry, int value);
+    // Texts and lists of texts, for paths; empty when missing.
+    QString GetProfileString(const QString& entry) const;
+    void WriteProfileString(const QString& entry, const QString& value);
+    QStringList GetProfileList(const QString& entry) const;
+    void WriteProfileList(const QString& entry, const QStringList& values);
 
     // The executable's file name without its extension.
     static QString ApplicationName();

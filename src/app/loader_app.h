@@ -38,6 +38,8 @@ class LoaderApp {
     bool InitInstance();
 
     CMainFrame* mainFrame() const;
+    // The settings store, once InitInstance has opened it.
+    AppSettings* settings() const { return settings_.get(); }
     // Whether this copy holds the single-instance lock.
     bool ownsInstanceLock() const;
     QString lockFilePath() const;

@@ -1,45 +1,71 @@
 #include <QApplication>
 #include <QCommandLineParser>
 
-#include "bus/adapter_bus.h"
+#include "app/app_settings.h"
 #include "app/loader_app.h"
 #include "app/main_frame.h"
+#include "bus/adapter_bus.h"
 #include "panel/qt_user_prompts.h"
 
 namespace {
 
-struct Options {
-    bool simulate = false;
-};
+constexpr char kVersion[] = "1.02";
 
-// The options are read before any window system is touched, so that --help
-// and --version work on a machine without a display.
-Options ParseOptions(int argc, char** argv) {
-    QCoreApplication probe(argc, argv);
-    QCoreApplication::setApplicationVersion("1.02");
-    QCommandLineParser parser;
+void Describe(QCommandLineParser& parser, const QCommandLineOption& simulate) {
     parser.setApplicationDescription("Brellix: front end for the QZProgrammer device programmer");
     parser.addHelpOption();
     parser.addVersionOption();
-    QCommandLineOption simulate("simulate",
-                                "Use the built-in simulated adapter instead of real hardware.");
     parser.addOption(simulate);
-    parser.process(probe);
-    return {parser.isSet(simulate)};
+}
+
+bool AsksForHelpOrVersion(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray argument(argv[i]);
+        if (argument == "--") break;
+        for (const char* option : {"-h", "--help", "-?", "--help-all", "-v", "--version"})
+            if (argument == option) return true;
+    }
+    return false;
+}
+
+// --help and --version are answered before any window system is touched, so
+// that they work on a machine without a display; other options there, Qt's
+// own included, are no error.
+[[noreturn]] void AnswerHelpOrVersion(int argc, char** argv, const QCommandLineOption& simulate) {
+    QCoreApplication probe(argc, argv);
+    QCoreApplication::setApplicationVersion(kVersion);
+    QCommandLineParser parser;
+    Describe(parser, simulate);
+    parser.parse(probe.arguments());
+    if (parser.isSet("version")) parser.showVersion();
+    parser.showHelp(0);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const Options options = ParseOptions(argc, argv);
+    const QCommandLineOption simulate(
+        "simulate", "Use the built-in simulated adapter instead of real hardware.");
+    if (AsksForHelpOrVersion(argc, argv)) AnswerHelpOrVersion(argc, argv, simulate);
+    // QApplication takes Qt's standard options (-style, -platform, -session,
+    // ...) out of the arguments; whatever is left must be ours.
     QApplication app(argc, argv);
-    QCoreApplication::setApplicationVersion("1.02");
+    QCoreApplication::setApplicationVersion(kVersion);
+    QCommandLineParser parser;
+    Describe(parser, simulate);
+    parser.process(app);
     std::unique_ptr<AdapterBus> bus =
-        options.simulate ? AdapterBus::Simulated() : AdapterBus::Real();
+        parser.isSet(simulate) ? AdapterBus::Simulated() : AdapterBus::Real();
     QtUserPrompts prompts;
     LoaderApp loader(bus->backend(), bus->hotplug(), prompts);
     if (!loader.InitInstance()) return 1;
-    // File dialogs belong to the frame from now on.
+    // File dialogs belong to the frame from now on, and start where the user left off.
     prompts.SetParent(loader.mainFrame());
+    AppSettings* settings = loader.settings();
+    prompts.SetFolderStore(
+        {[settings] { return settings->GetProfileString(AppSettings::kLastFolder); },
+         [settings](const QString& folder) {
+             settings->WriteProfileString(AppSettings::kLastFolder, folder);
+         }});
     return app.exec();
 }

@@ -5,13 +5,18 @@
 #include <QGuiApplication>
 #include <QMenuBar>
 #include <QScreen>
+#include <algorithm>
 
 #include "app/app_settings.h"
+#include "app/image_file_drop.h"
 #include "app/menu_bar_drag.h"
+#include "app/recent_files_menu.h"
+#include "app/window_shortcuts.h"
 #include "controls/tab_bar.h"
 #include "link/window_messages.h"
 #include "panel/buffer_page.h"
 #include "panel/control_panel.h"
+#include "panel/panel_layout.h"
 
 const QColor CMainFrame::kMenuBarColour(203, 228, 253);
 
@@ -72,6 +77,7 @@ CMainFrame::CMainFrame(HidBackend& backend, HotplugSource* hotplug, UserPrompts&
     CreateTabBar(backend, hotplug, prompts, timing);
     CentreOnScreen();
     ReadSettings();
+    AddDesktopHabits();
 }
 
 CMainFrame::~CMainFrame() {
@@ -129,12 +135,42 @@ void CMainFrame::CreateTabBar(HidBackend& backend, HotplugSource* hotplug, UserP
         tabBar_->SetTab(i, kTabs[i].strip, kTabs[i].hit, kTabs[i].toolTip, pages[i]);
 }
 
+// A window's position is that of its frame, decorations included. On a
+// screen smaller than the window the caption stays on the screen.
 void CMainFrame::CentreOnScreen() {
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (!screen) return;
-    QRect frame = geometry();
-    frame.moveCenter(screen->availableGeometry().center());
-    move(frame.topLeft());
+    const QRect available = screen->availableGeometry();
+    QRect frame = frameGeometry();
+    frame.moveCenter(available.center());
+    move(std::max(frame.left(), available.left()), std::max(frame.top(), available.top()));
+}
+
+void CMainFrame::PlaceAtStart() {
+    const QSize decorations = frameGeometry().size() - geometry().size();
+    resize(QSize(kWidth, kHeight) - decorations);
+    startClientSize_ = size();
+    CentreOnScreen();
+}
+
+void CMainFrame::AddDesktopHabits() {
+    QMenu* file = menuBar()->actions().constFirst()->menu();
+    QMenu* recent = file->addMenu("Recent &Files");
+    recent->menuAction()->setObjectName("RecentFiles");
+    JobEngine& engine = panel_->engine();
+    const auto open = [&engine](const QString& path) { engine.OpenPath(path); };
+    recent_ = std::make_unique<RecentFilesMenu>(recent, settings_, open);
+    connect(&engine, &JobEngine::FileLoaded, this,
+            [this](const QString& path) { recent_->Add(path); });
+    new ImageFileDrop(this, open);
+    WindowShortcuts::Install(*this, *panel_, action(ID_FILE_OPEN_FILE));
+    // The window cannot shrink the panel below what its layout needs; the
+    // tab strip's skin and the menu bar come on top of that.
+    panel_->setMinimumSize(PanelLayout::MinimumSize());
+    tabBar_->setMinimumSize(PanelLayout::MinimumSize() + tabBar_->size() -
+                            tabBar_->PageArea().size());
+    // Given before the window shows, the focus goes to Detect once it is active.
+    panel_->control(PanelLayout::Detect)->setFocus(Qt::OtherFocusReason);
 }
 
 void CMainFrame::ReadSettings() {
@@ -161,6 +197,13 @@ void CMainFrame::SetMenuBarColour(const QColor& colour) {
 // ---- messages ------------------------------------------------------------------
 
 bool CMainFrame::event(QEvent* event) {
+    // Some window managers add their frame only once the window is up: the
+    // first activation corrects the size, unless the user has changed it.
+    if (event->type() == QEvent::WindowActivate && placed_ && !placementSettled_) {
+        placementSettled_ = true;
+        if (size() == startClientSize_ && frameGeometry().size() != QSize(kWidth, kHeight))
+            PlaceAtStart();
+    }
     if (event->type() == WM_ADAPTER_MENUS) {
         auto* message = static_cast<WindowMessage*>(event);
         OnAdapterMenus(message->wParam, message->lParam);
@@ -193,6 +236,13 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         return;
     }
     QMainWindow::closeEvent(event);
+}
+
+void CMainFrame::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (placed_) return;
+    placed_ = true;
+    PlaceAtStart();
 }
 
 void CMainFrame::focusInEvent(QFocusEvent* event) {

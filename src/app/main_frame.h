@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <cstdint>
 #include <map>
+#include <memory>
 
 #include "link/link_timing.h"
 
@@ -12,6 +13,7 @@ class ControlPanel;
 class HidBackend;
 class HotplugSource;
 class MenuBarDrag;
+class RecentFilesMenu;
 class TabBar;
 class UserPrompts;
 
@@ -48,6 +50,7 @@ class CMainFrame : public QMainWindow {
     TabBar* tabBar() const { return tabBar_; }
     QAction* action(int id) const;
     MenuBarDrag* menuBarDrag() const { return drag_; }
+    RecentFilesMenu* recentFiles() const { return recent_.get(); }
 
     void SetMenuBarColour(const QColor& colour);
     // Every menu command comes through here.
@@ -57,12 +60,19 @@ class CMainFrame : public QMainWindow {
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
   private:
     void CreateMenus();
     void CreateTabBar(HidBackend& backend, HotplugSource* hotplug, UserPrompts& prompts,
                       const LinkTiming& timing);
     void CentreOnScreen();
+    // What desktop users expect of a window: recent files, dropped files,
+    // keys for the buttons, a size that cannot crush the panel, and the
+    // focus on Detect to begin with.
+    void AddDesktopHabits();
+    // The outer size, frame included, and the centre of the screen.
+    void PlaceAtStart();
     void ReadSettings();
     void OnAdapterMenus(int items, std::int64_t enable);
 
@@ -78,4 +88,8 @@ class CMainFrame : public QMainWindow {
     QPointer<ControlPanel> panel_;
     MenuBarDrag* drag_ = nullptr;
     std::map<int, QAction*> actions_;
+    std::unique_ptr<RecentFilesMenu> recent_;
+    QSize startClientSize_;
+    bool placed_ = false;
+    bool placementSettled_ = false;
 };

@@ -1,6 +1,6 @@
 #include "engine/file_load_job.h"
 
-void FileLoadJob::Open() {
+void FileLoadJob::Open(const QString& path) {
     // A load rewrites the program image; it must not do so under a running
     // job or beside another load.
     if (ctx_.state.busy || worker_.running()) {
@@ -8,14 +8,14 @@ void FileLoadJob::Open() {
         return;
     }
     ctx_.state.reloadNow = false;
-    Start();
+    Start(path);
 }
 
-void FileLoadJob::Start() {
+void FileLoadJob::Start(const QString& given) {
     if (slotClosed_) return;
     ctx_.host.DisableJobButtons();
-    QString path = ctx_.image.loadedFilePath;
-    if (!ctx_.state.reloadNow) {
+    QString path = given.isEmpty() ? ctx_.image.loadedFilePath : given;
+    if (given.isEmpty() && !ctx_.state.reloadNow) {
         const auto answer = ctx_.prompts.AskOpenFile(
             {"Inter Hex(*.hex)|*.hex|Loader(*.ldr)|*.ldr| Binary(*.bin)|*.bin||", "HEX", "*.HEX"});
         if (!answer) {

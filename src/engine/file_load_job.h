@@ -13,10 +13,12 @@ public:
     FileLoadJob(JobContext& context, QObject* target, int stopWaitMs = 100)
         : ctx_(context), worker_(target, stopWaitMs) {}
 
-    // The Open button and "&Open File".
-    void Open();
-    // Starts a load: the last file when `reloadNow` is set, else the one the user picks.
-    void Start();
+    // The Open button and "&Open File"; with a path, that file without a
+    // dialog (a recent file, a file dropped on the window).
+    void Open(const QString& path = {});
+    // Starts a load: the given file, else the last file when `reloadNow` is
+    // set, else the one the user picks.
+    void Start(const QString& path = {});
     // The worker's outcome; true when the program image now holds the new file.
     bool Finish(const FileLoadOutcome& outcome);
     // The file-loaded message: the log line, the bar, the view.

@@ -379,8 +379,12 @@ void JobEngine::OnJobProgress(int kind, std::int64_t value) {
             break;
         case PROGRESS_FILE_LOADED:
             files_.LogLoaded();
-            if (ctx_.state.firmwareUpdate) firmware_.OnImageLoaded();
-            else if (ctx_.state.reloadLastFile && ctx_.state.autoProgram) StartChipCheck();
+            if (ctx_.state.firmwareUpdate) {
+                firmware_.OnImageLoaded();
+                break;
+            }
+            emit FileLoaded(ctx_.image.loadedFilePath);
+            if (ctx_.state.reloadLastFile && ctx_.state.autoProgram) StartChipCheck();
             break;
         default:
             break;

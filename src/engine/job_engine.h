@@ -32,6 +32,8 @@ public:
     void Detect();
     void AutoProgram();
     void OpenFile() { files_.Open(); }
+    // Open with the file already chosen: no dialog is shown.
+    void OpenPath(const QString& path) { files_.Open(path); }
     void Erase() { data_.Erase(); }
     void Program() { data_.Program(); }
     void Verify() { data_.Verify(); }
@@ -76,6 +78,9 @@ signals:
     // The program image or the read-back image changed: a load, a read, an edit.
     void ImagesChanged();
     void JobBegun(JobKind job);
+    // An image file has become the program image (a firmware image is no
+    // program image and is not told).
+    void FileLoaded(const QString& path);
     void JobEnded(JobKind job, bool succeeded);
 
 public:

@@ -43,15 +43,20 @@ void HexCaret::StepCaret(int dx, int dy) {
         caretOffset_ += dy * bpl;
     }
     if (caretOffset_ < 0) caretOffset_ = 0;
-    if (caretOffset_ >= document_.length())
-        caretOffset_ = std::max(caretOffset_ - dy * bpl - dx, 0);
+    if (caretOffset_ > LastCaretOffset()) caretOffset_ = std::max(caretOffset_ - dy * bpl - dx, 0);
+}
+
+// In the text column the caret stands before the byte it is on, so it may
+// stand after the last one too: a selection made there reaches the end.
+int HexCaret::LastCaretOffset() const {
+    return caretArea_ == AreaText ? document_.length() : document_.length() - 1;
 }
 
 void HexCaret::PlaceCaret(int offset) {
     const int relative = offset - topOffset_;
     const int row = relative / layout_.bytesPerLine();
     const int column = relative % layout_.bytesPerLine();
-    caretX_ = layout_.CaretX(caretArea_, column);
+    caretX_ = layout_.CaretX(caretArea_, column, offset - column);
     caretY_ = row * layout_.lineHeight();
     caretShown_ = layout_.InsideClient(caretX_, caretY_);
 }
@@ -114,6 +119,10 @@ void HexCaret::EndSelectionAtCaret(bool forward) {
     selEnd_ = std::clamp(end, 0, document_.length());
 }
 
+void HexCaret::SetSelectionEnd(int end) {
+    selEnd_ = std::clamp(end, 0, document_.length());
+}
+
 void HexCaret::SetCaretPoint(int x, int y) {
     caretX_ = x;
     caretY_ = y;
@@ -133,7 +142,7 @@ bool HexCaret::SetHold(bool hold) {
 }
 
 void HexCaret::KeepCaretInData() {
-    caretOffset_ = ClampToData(caretOffset_);
+    caretOffset_ = std::clamp(caretOffset_, 0, std::max(LastCaretOffset(), 0));
 }
 
 bool HexCaret::TakeRedraw() {

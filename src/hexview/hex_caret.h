@@ -27,6 +27,8 @@ public:
     // Anchors a selection at the caret unless one is already anchored.
     void StartSelection();
     void SetAnchor(int offset) { selAnchor_ = offset; }
+    // The selection's moving end at an offset of the data or just after it.
+    void SetSelectionEnd(int end);
     // The selection's moving end at the caret: forward moves in the hex area
     // take in the byte under the caret. Never reaches outside the data.
     void EndSelectionAtCaret(bool forward);
@@ -40,8 +42,11 @@ public:
     void HideCaret() { caretShown_ = false; }
     // Returns the previous value, so a handler can put it back.
     bool SetHold(bool hold);
-    // Pulls a caret that strayed past the data back onto its last byte.
+    // Pulls a caret that strayed past the data back onto its last byte, or
+    // in the text column to just after it.
     void KeepCaretInData();
+    // The furthest the caret may go in its column.
+    int LastCaretOffset() const;
 
     void RequestRedraw() { redraw_ = true; }
     bool TakeRedraw();

@@ -30,6 +30,11 @@ std::optional<QByteArray> HexClipboard::Take() {
     const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
     if (!mime) return std::nullopt;
     if (mime->hasFormat(BinaryDataMime())) return mime->data(BinaryDataMime());
-    if (mime->hasText()) return mime->text().toLocal8Bit();
+    // Plain text is taken as the bytes it came in, never decoded and encoded
+    // again: a paste must not change a byte the other program offered.
+    if (mime->hasFormat(QStringLiteral("text/plain")))
+        return mime->data(QStringLiteral("text/plain"));
+    for (const QString& format : mime->formats())
+        if (format.startsWith(QStringLiteral("text/plain;"))) return mime->data(format);
     return std::nullopt;
 }

@@ -33,9 +33,16 @@ bool HexEditor::SetData(const std::uint8_t* bytes, std::size_t count) {
     return true;
 }
 
+// The caret stays on its byte and digit, and moves to where the new width
+// draws them.
 void HexEditor::SetDisplayWidth(int bits) {
     if (bits != 8 && bits != 16 && bits != 32) return;
-    displayWidth_ = bits;
+    layout_.SetDisplayWidth(bits);
+    if (document_.present()) {
+        const bool shown = caret_.caretShown();
+        caret_.PlaceCaret(caret_.caretOffset());
+        if (!shown) caret_.HideCaret();
+    }
     caret_.RequestRedraw();
 }
 
@@ -130,13 +137,16 @@ void HexEditor::EndKey(bool ctrl, bool shift) {
     BeginKeyMove(shift);
     const int bpl = layout_.bytesPerLine();
     const int last = document_.length() - 1;
+    // In the text column the end of the data is the place after its last byte.
+    const int end = caret_.caretArea() == AreaText ? last + 1 : last;
     if (ctrl) {
-        caret_.SetCaretOffset(std::max(last, 0));
+        caret_.SetCaretOffset(std::max(end, 0));
         int line = (document_.length() + bpl / 2) / bpl - layout_.linesPerPage();
         if (!shift && layout_.lastLinePartial()) line = 0;
         caret_.ScrollView(ScrollCode::ToLine, line);
     } else {
-        caret_.SetCaretOffset(std::min((caret_.caretOffset() / bpl + 1) * bpl - 1, last));
+        const int rowEnd = std::min((caret_.caretOffset() / bpl + 1) * bpl - 1, last);
+        caret_.SetCaretOffset(rowEnd == last ? end : rowEnd);
     }
     caret_.MoveCaret(0, 0);
     FinishKeyMove(shift, false);
@@ -146,6 +156,8 @@ void HexEditor::EndKey(bool ctrl, bool shift) {
 void HexEditor::TabKey() {
     const CaretArea area = caret_.caretArea();
     caret_.SetCaretArea(area == AreaAddress || area == AreaText ? AreaHexHigh : AreaText);
+    // After the last byte there is a place for the text caret but no digit.
+    if (caret_.InHexArea() && caret_.caretOffset() >= document_.length()) caret_.KeepCaretInData();
     caret_.MoveCaret(0, 0);
 }
 
@@ -297,12 +309,14 @@ void HexEditor::MousePress(int x, int y, bool shift) {
     if (shift) {
         // A Shift-click beside the columns still ends the selection, at the caret.
         caret_.EndSelectionAtCaret(true);
+        EndTextSelectionAt(x, y);
         caret_.RequestRedraw();
     }
     if (!caret_.HasSelection()) caret_.ShowCaret();
 }
 
-// A row past the end of the data puts the caret on the last byte.
+// A row past the end of the data puts the caret on the last byte, or in the
+// text column just after it.
 void HexEditor::ApplyHit(int x, int y) {
     const std::optional<HitResult> hit =
         layout_.HitTest(x, y, caret_.topOffset(), document_.length());
@@ -315,6 +329,17 @@ void HexEditor::ApplyHit(int x, int y) {
         return;
     }
     caret_.SetCaretPoint(hit->cell * layout_.charWidth(), hit->row * layout_.lineHeight());
+}
+
+// In the text column a selection ends between two characters, at the gap
+// nearest the pointer, so that it can take in the last byte of the data.
+bool HexEditor::EndTextSelectionAt(int x, int y) {
+    if (caret_.caretArea() != AreaText) return false;
+    const std::optional<int> gap =
+        layout_.TextBoundary(x, y, caret_.topOffset(), document_.length());
+    if (!gap) return false;
+    caret_.SetSelectionEnd(*gap);
+    return true;
 }
 
 void HexEditor::BeginDrag() {
@@ -348,6 +373,10 @@ void HexEditor::MouseMove(int x, int y) {
         caret_.SetCaretOffset(hit->offset);
         caret_.KeepCaretInData();
         caret_.EndSelectionAtCaret(true);
+    }
+    // Right of the characters the pointer still drags the text selection.
+    if (hit || (caret_.caretArea() == AreaText && x >= layout_.textX())) {
+        if (EndTextSelectionAt(x, y)) caret_.SetCaretOffset(caret_.selEnd());
     }
     caret_.HideCaret();
     if (caret_.selEnd() != oldEnd) caret_.RequestRedraw();

@@ -64,7 +64,7 @@ public:
     HexDocument& document() { return document_; }
     const HexLayout& layout() const { return layout_; }
     const HexCaret& caret() const { return caret_; }
-    int displayWidth() const { return displayWidth_; }
+    int displayWidth() const { return layout_.displayWidth(); }
     bool hasData() const { return document_.present(); }
 
 private:
@@ -81,10 +81,10 @@ private:
     void TypeCharacter(int code);
     void TypeHexDigit(int code);
     void ApplyHit(int x, int y);
+    bool EndTextSelectionAt(int x, int y);
 
     HexDocument document_;
     HexLayout layout_;
     HexCaret caret_;
-    int displayWidth_ = 8;
     bool rangeChanged_ = false;
 };

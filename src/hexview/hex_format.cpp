@@ -39,6 +39,12 @@ int HexFormat::HexLineLength(int bytesPerLine, int displayWidth) {
     return 3 * bytesPerLine;
 }
 
+int HexFormat::HexCell(int rowOffset, int column, int displayWidth) {
+    int cell = 0;
+    for (int k = 0; k < column; ++k) cell += BlankAfter(rowOffset + k, k, displayWidth) ? 3 : 2;
+    return cell;
+}
+
 std::string HexFormat::AddressText(int rowOffset, int displayWidth, bool wideAddress) {
     unsigned long address = static_cast<unsigned long>(rowOffset);
     if (displayWidth == 16) address /= 2;
@@ -76,25 +82,19 @@ char HexFormat::TextChar(std::uint8_t byte) {
     return byte >= 0x20 && byte <= 0x7E ? char(byte) : '.';
 }
 
-// A group (the bytes between two blanks) takes the shade of its last byte,
-// so a group cut by a selection bound is shaded as a whole.
+// Every byte takes its own shade, inside a group as well: the packed widths
+// must show exactly the bytes a copy would take, not whole groups.
 std::vector<HexRun> HexFormat::HexRuns(const RowSpan& row, int displayWidth, int lo, int hi) {
     std::vector<HexRun> runs;
-    std::string group;
     int cell = 0;
     const int count = row.Count();
     for (int j = 0; j < count; ++j) {
         const int offset = row.rowOffset + j;
         const std::uint8_t byte = row.data[offset];
-        group += kDigits[byte >> 4];
-        group += kDigits[byte & 0x0F];
-        const bool blank = BlankAfter(offset, j, displayWidth);
-        if (blank) group += ' ';
-        if (blank || j + 1 == count) {
-            AppendRun(runs, cell, group, ShadeOf(offset, lo, hi));
-            cell += int(group.size());
-            group.clear();
-        }
+        std::string piece{kDigits[byte >> 4], kDigits[byte & 0x0F]};
+        if (BlankAfter(offset, j, displayWidth)) piece += ' ';
+        AppendRun(runs, cell, piece, ShadeOf(offset, lo, hi));
+        cell += int(piece.size());
     }
     return runs;
 }

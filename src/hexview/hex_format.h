@@ -34,6 +34,9 @@ public:
     static bool BlankAfter(int offset, int column, int displayWidth);
     // Characters drawn for a full row of hex digits (48, 40 or 36 for 16 bytes).
     static int HexLineLength(int bytesPerLine, int displayWidth);
+    // Cells from the start of the hex column to the first digit of the byte
+    // in this column of a row starting at rowOffset: where HexLine puts it.
+    static int HexCell(int rowOffset, int column, int displayWidth);
 
     // The row address; the wider widths count words, not bytes.
     static std::string AddressText(int rowOffset, int displayWidth, bool wideAddress);
@@ -41,7 +44,8 @@ public:
     static std::string TextLine(const RowSpan& row);
     static char TextChar(std::uint8_t byte);
 
-    // The row cut where the shading changes at the selection [lo, hi).
+    // The row cut where the shading changes at the selection [lo, hi); each
+    // byte is shaded on its own, its trailing blank with it.
     static std::vector<HexRun> HexRuns(const RowSpan& row, int displayWidth, int lo, int hi);
     static std::vector<HexRun> TextRuns(const RowSpan& row, int lo, int hi);
 

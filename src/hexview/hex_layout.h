@@ -25,12 +25,19 @@ public:
     // at the next data change.
     void SetClientSize(int width, int height);
     void MarkDirty() { layoutDirty_ = true; }
+    // 8, 16 or 32: how the hex column packs its digits, which decides where
+    // each byte's digits, and so its caret and clicks, lie.
+    void SetDisplayWidth(int bits) { displayWidth_ = bits; }
 
     // Maps a client point to a caret position; nothing when it hits no column.
     std::optional<HitResult> HitTest(int x, int y, int topOffset, int viewLength) const;
+    // The gap between two characters of the text column nearest a point, as
+    // an offset (after the last byte at most); nothing outside the rows.
+    std::optional<int> TextBoundary(int x, int y, int topOffset, int viewLength) const;
 
-    // Left edge of the caret for a byte in column j of its row.
-    int CaretX(CaretArea area, int column) const;
+    // Left edge of the caret for a byte in column j of the row starting at rowOffset.
+    int CaretX(CaretArea area, int column, int rowOffset = 0) const;
+
     // The block covers the address digits when it stands at the left edge.
     int CaretWidth(int caretX) const;
     bool InsideClient(int x, int y) const;
@@ -45,6 +52,7 @@ public:
     bool showText() const { return showText_; }
     bool wideAddress() const { return wideAddress_; }
     int bytesPerLine() const { return bytesPerLine_; }
+    int displayWidth() const { return displayWidth_; }
     int linesPerPage() const { return linesPerPage_; }
     bool lastLinePartial() const { return lastLinePartial_; }
     bool layoutDirty() const { return layoutDirty_; }
@@ -56,13 +64,17 @@ public:
     int clientHeight() const { return clientHeight_; }
 
 private:
+    // The row a point lies in, counted from the top, if it may be hit.
+    std::optional<int> RowAt(int y, int viewLength) const;
     std::optional<HitResult> HitColumns(int n, int rowOffset) const;
+    std::optional<HitResult> HitHex(int cell, int rowOffset) const;
 
     bool showAddress_ = true;
     bool showHex_ = true;
     bool showText_ = true;
     bool wideAddress_ = true;
     int bytesPerLine_ = 16;
+    int displayWidth_ = 8;
     int linesPerPage_ = 15;
     bool lastLinePartial_ = true;
     bool layoutDirty_ = true;

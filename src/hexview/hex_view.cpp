@@ -97,6 +97,28 @@ int CharCode(const QKeyEvent* event) {
     return text.at(0).unicode();
 }
 
+// The keys the view acts on that a window shortcut could also want: its
+// movement and editing keys, the clipboard commands (Shift or not, as the
+// view ignores Shift on them) and plain characters. Any other Ctrl+letter
+// only types a control code, and gives way to a shortcut of the window;
+// without one it still reaches the view. Function keys type nothing.
+bool ClaimsKey(const QKeyEvent* event) {
+    if (event->modifiers() & Qt::AltModifier) return false;
+    if (KeyOf(event->key())) return true;
+    if (event->modifiers() & Qt::ControlModifier) {
+        switch (event->key()) {
+            case Qt::Key_C:
+            case Qt::Key_V:
+            case Qt::Key_X:
+            case Qt::Key_Z:
+                return true;
+            default:
+                return false;
+        }
+    }
+    return CharCode(event) >= 0;
+}
+
 }  // namespace
 
 HexView::HexView(QWidget* parent)
@@ -289,12 +311,9 @@ void HexView::ApplyScrollRange(const ScrollBarState& state) {
 
 bool HexView::event(QEvent* event) {
     if (scrollBar_ && size() != syncedSize_) SyncGeometry();
-    // The view claims every key it could act on before shortcuts see it;
-    // keys it has no use for (the function keys) are left to the window.
+    // The view claims the keys it acts on before the window's shortcuts see them.
     if (event->type() == QEvent::ShortcutOverride) {
-        auto* key = static_cast<QKeyEvent*>(event);
-        const bool usable = KeyOf(key->key()).has_value() || CharCode(key) >= 0;
-        if (editor_.hasData() && usable && !(key->modifiers() & Qt::AltModifier)) {
+        if (editor_.hasData() && ClaimsKey(static_cast<QKeyEvent*>(event))) {
             event->accept();
             return true;
         }

@@ -72,6 +72,8 @@ BufferPage::BufferPage(Kind kind, JobEngine& engine, UserPrompts& prompts, QWidg
     layout->addLayout(bar);
     layout->addWidget(view_, 1);
 
+    // The tab strip gives the page the focus: the view takes it.
+    setFocusProxy(view_);
     connect(view_, &HexView::Edited, this, &BufferPage::OnEdited);
     connect(&engine_, &JobEngine::ImagesChanged, this, &BufferPage::Refresh);
     connect(&engine_, &JobEngine::JobBegun, this, [this] { OnJob(true); });

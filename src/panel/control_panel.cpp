@@ -17,6 +17,7 @@
 #include "controls/icon_button.h"
 #include "engine/chip_catalogue.h"
 #include "hexview/hex_view.h"
+#include "panel/log_menu.h"
 #include "panel/panel_colours.h"
 #include "panel/panel_layout.h"
 
@@ -66,6 +67,9 @@ ControlPanel::ControlPanel(HidBackend& backend, HotplugSource* hotplug, UserProm
     SetAutoChip(true);
     ConnectControls();
     ConnectImages();
+    // Focus given to the panel (by the tab strip, say) goes to a control of
+    // it, never to the panel itself.
+    setFocusProxy(jobButtons_[PanelLayout::Detect]);
     resize(PanelLayout::TemplateSize());
     ApplyLayout();
     engine_->link().SetMenuTarget(frame);
@@ -209,11 +213,8 @@ void ControlPanel::PushLog() {
 }
 
 QMenu* ControlPanel::BuildLogMenu() {
-    auto* menu = new QMenu("ShoMessage", this);
-    QAction* clear = menu->addAction("&Clear", this, &ControlPanel::ClearLog);
-    clear->setObjectName("32776");
-    clear->setEnabled(!shown_.isEmpty());
-    return menu;
+    const LogMenu::Log log{log_, [this] { return shown_; }, [this] { ClearLog(); }};
+    return LogMenu::Build(log, prompts_, this);
 }
 
 void ControlPanel::OnLogMenu(const QPoint& pos) {

@@ -23,4 +23,8 @@ public:
     static const std::map<int, QRect>& TemplateRects();
 
     static std::map<int, QRect> Arrange(QSize size);
+    // The smallest size that keeps the layout whole: below it the group box,
+    // which follows the button column up, would cut into its chip list, or
+    // the progress bar would thin away between the hex view and the group box.
+    static QSize MinimumSize();
 };

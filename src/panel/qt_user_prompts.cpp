@@ -1,7 +1,9 @@
 #include "panel/qt_user_prompts.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 
 #include "hexview/address_dialog.h"
@@ -62,11 +64,23 @@ std::optional<UserPrompts::FileAnswer> QtUserPrompts::AskFile(const FileQuestion
     const QStringList filters = NameFilters(question.filter);
     dialog.setNameFilters(filters);
     if (!question.defaultExtension.isEmpty()) dialog.setDefaultSuffix(question.defaultExtension);
+    if (const QString folder = StartFolder(); !folder.isEmpty()) dialog.setDirectory(folder);
     if (!question.initialName.isEmpty() && !question.initialName.contains('*'))
         dialog.selectFile(question.initialName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    RememberFolder(dialog.selectedFiles().first());
     return FileAnswer{dialog.selectedFiles().first(),
                       int(std::max<qsizetype>(0, filters.indexOf(dialog.selectedNameFilter())))};
+}
+
+// A folder that has gone since leaves the dialog where Qt would start it.
+QString QtUserPrompts::StartFolder() const {
+    const QString folder = folders_.recall ? folders_.recall() : QString();
+    return !folder.isEmpty() && QDir(folder).exists() ? folder : QString();
+}
+
+void QtUserPrompts::RememberFolder(const QString& path) {
+    if (folders_.remember) folders_.remember(QFileInfo(path).absolutePath());
 }
 
 std::optional<ReadOptions> QtUserPrompts::AskReadOptions() {

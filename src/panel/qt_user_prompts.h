@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "engine/user_prompts.h"
 
 class QWidget;
@@ -9,6 +11,14 @@ class QtUserPrompts : public UserPrompts {
 public:
     explicit QtUserPrompts(QWidget* parent = nullptr) : parent_(parent) {}
     void SetParent(QWidget* parent) { parent_ = parent; }
+
+    // Where the open and save dialogs start: the folder of the file last
+    // chosen in either, kept by whoever holds the settings.
+    struct FolderStore {
+        std::function<QString()> recall;
+        std::function<void(const QString&)> remember;
+    };
+    void SetFolderStore(FolderStore store) { folders_ = std::move(store); }
 
     void ShowMessage(const QString& text) override;
     bool AskWarning(const QString& text, const QString& caption, Buttons buttons) override;
@@ -22,5 +32,9 @@ public:
 
 private:
     std::optional<FileAnswer> AskFile(const FileQuestion& question, bool save);
+    QString StartFolder() const;
+    void RememberFolder(const QString& path);
+
     QWidget* parent_;
+    FolderStore folders_;
 };

@@ -1,17 +1,28 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDropEvent>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
+#include <set>
 
 #include "app/frame_rig.h"
 #include "app/menu_bar_drag.h"
+#include "app/recent_files_menu.h"
+#include "app/window_shortcuts.h"
 #include "controls/tab_bar.h"
 #include "engine/protocol.h"
+#include "hexview/hex_view.h"
 #include "link/window_messages.h"
 #include "panel/panel_layout.h"
 #include "support/qt_printers.h"
+#include "support/temp_files.h"
 
 namespace {
 
@@ -68,11 +79,12 @@ bool ExitEndsTheProgram(FrameRig& rig) {
 TEST(MainFrame, TitleSizeAndMenus) {
     FrameRig rig;
     EXPECT_EQ(rig.frame->windowTitle(), "Brellix(1.02)");
-    EXPECT_EQ(rig.frame->size(), QSize(840, 480));
+    EXPECT_EQ(rig.frame->frameGeometry().size(), QSize(840, 480));
     const QList<QAction*> popups = rig.frame->menuBar()->actions();
     ASSERT_EQ(popups.size(), 4);
     EXPECT_EQ(popups[0]->text(), "&File");
-    EXPECT_EQ(Items(popups[0]->menu()), QStringList({"&Open File 32782"}));
+    EXPECT_EQ(Items(popups[0]->menu()),
+              QStringList({"&Open File 32782", "Recent &Files RecentFiles"}));
     EXPECT_EQ(popups[1]->text(), "&Edit");
     EXPECT_EQ(Items(popups[1]->menu()), QStringList({"&Clear Info 32772"}));
     EXPECT_EQ(popups[2]->text(), "&Configuration");
@@ -90,7 +102,10 @@ TEST(MainFrame, StartsCentredWithTheTabStripAndThePanel) {
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     QRect centred(QPoint(), QSize(840, 480));
     centred.moveCenter(screen.center());
-    EXPECT_EQ(rig.frame->pos(), centred.topLeft());
+    // A screen narrower than the window keeps its left edge on the screen.
+    const QPoint expected(std::max(centred.left(), screen.left()),
+                          std::max(centred.top(), screen.top()));
+    EXPECT_EQ(rig.frame->frameGeometry().topLeft(), expected);
     EXPECT_EQ(rig.frame->centralWidget(), rig.frame->tabBar());
     EXPECT_EQ(rig.frame->tabBar()->tabCount(), 3);
     EXPECT_EQ(rig.panel().parentWidget(), rig.frame->tabBar());
@@ -296,7 +311,37 @@ TEST(MainFrame, ReadBufferTabHidesThePanelAndStatusBringsItBack) {
     EXPECT_FALSE(rig.panel().isVisible());
     QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(16, 20));
     EXPECT_TRUE(rig.panel().isVisible());
-    EXPECT_EQ(rig.frame->focusWidget(), &rig.panel());
+    EXPECT_EQ(rig.frame->focusWidget(), rig.panel().control(PanelLayout::Detect));
+}
+
+TEST(MainFrame, StartsWithTheFocusOnDetect) {
+    FrameRig rig;
+    rig.frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(rig.frame));
+    EXPECT_EQ(QApplication::focusWidget(), rig.panel().control(PanelLayout::Detect));
+}
+
+// However small the window is made, no two controls overlap (the group box
+// frames its own) and the progress bar keeps half its width.
+TEST(MainFrame, ShrinkingStopsWhereThePanelStaysWhole) {
+    FrameRig rig;
+    const std::set<int> framed = {PanelLayout::Radio8, PanelLayout::Radio16, PanelLayout::Radio32,
+                                  PanelLayout::AutoChip, PanelLayout::ChipList};
+    for (QSize asked : {QSize(100, 100), QSize(835, 200), QSize(300, 478)}) {
+        rig.frame->resize(asked);
+        RunFor(0);
+        EXPECT_GE(rig.panel().control(PanelLayout::Progress)->width(), 18);
+        for (const auto& [a, ra] : PanelLayout::TemplateRects())
+            for (const auto& [b, rb] : PanelLayout::TemplateRects()) {
+                const QRect wa = rig.panel().control(a)->geometry();
+                const QRect wb = rig.panel().control(b)->geometry();
+                if (a == PanelLayout::Group && framed.count(b)) {
+                    EXPECT_TRUE(wa.contains(wb)) << b;
+                } else if (a < b && !(b == PanelLayout::Group && framed.count(a))) {
+                    EXPECT_FALSE(wa.intersects(wb)) << a << " " << b << " " << asked.width();
+                }
+            }
+    }
 }
 
 TEST(MainFrame, ClosingDestroysTheTabStripThenThePanelWhichClosesTheLink) {
@@ -338,4 +383,101 @@ TEST(MainFrame, QuittingDuringAJobAsksOnceAndNoKeepsItRunning) {
         EXPECT_EQ(rig.prompts.warnings, c.running ? asked : QStringList()) << c.byExit << c.running;
         EXPECT_EQ(!c.quits, rig.frame && rig.frame->isVisible() && rig.engine().state().busy);
     }
+}
+
+// ---- desktop habits ----------------------------------------------------------------------
+
+namespace {
+
+// A drag over the log, which takes no drops itself, goes on to the window,
+// and the drop then goes where the drag was taken.
+bool Drop(FrameRig& rig, const QString& path, bool enterOnly = false) {
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(path)});
+    QWidget* log = rig.panel().control(PanelLayout::Log);
+    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, {});
+    QApplication::sendEvent(log, &enter);
+    if (enterOnly || !enter.isAccepted()) return enter.isAccepted();
+    QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, {});
+    QApplication::sendEvent(log, &drop);
+    return drop.isAccepted();
+}
+
+}  // namespace
+
+TEST(MainFrame, DroppedImageFilesLoadAndALoadUnderWayRefusesTheNext) {
+    TempFiles files;
+    FrameRig rig;
+    for (const char* name : {"a.hex", "b.LDR", "c.bin"})
+        EXPECT_TRUE(Drop(rig, QString("/tmp/") + name, true)) << name;
+    for (const char* name : {"d.txt", "e.hex.txt", "hex"})
+        EXPECT_FALSE(Drop(rig, QString("/tmp/") + name, true)) << name;
+    const QString path = files.Write("image.bin", QByteArray(32, 7));
+    ASSERT_TRUE(Drop(rig, path));
+    ASSERT_TRUE(
+        RunUntil([&] { return rig.engine().state().fileLoaded && !rig.engine().loadRunning(); }));
+    EXPECT_EQ(rig.engine().image().loadedFilePath, path);
+    EXPECT_TRUE(rig.prompts.openQuestions.empty());
+    rig.engine().OpenPath(path);  // its outcome waits for the event loop
+    Drop(rig, path);
+    EXPECT_TRUE(rig.panel().shownLog().endsWith("Program is busy\r\n"));
+    RunUntil([&] { return !rig.engine().loadRunning(); });
+}
+
+// The last eight loads, most recent first, survive a restart; choosing one
+// loads it without a dialog, and a running job refuses it.
+TEST(MainFrame, RecentFilesOutliveARestartAndLoadWithoutADialog) {
+    TempFiles files;
+    FrameRig rig;
+    const auto recent = [&] { return rig.frame->recentFiles()->paths(); };
+    QStringList loaded;
+    for (int i = 0; i < 10; ++i) {
+        loaded.prepend(files.Write(QString("f%1.bin").arg(i), QByteArray(16, char(i))));
+        rig.prompts.openAnswers.push_back(UserPrompts::FileAnswer{loaded.first(), 2});
+        rig.engine().OpenFile();
+        ASSERT_TRUE(RunUntil([&] { return recent().value(0) == loaded.first(); }));
+    }
+    rig.Restart();
+    EXPECT_EQ(recent(), loaded.mid(0, 8));
+    QMenu* menu = rig.frame->recentFiles()->menu();
+    EXPECT_EQ(menu->actions()[3]->text(), "&4 " + loaded[3]);
+    menu->actions()[3]->trigger();
+    ASSERT_TRUE(RunUntil([&] { return recent().value(0) == loaded[3]; }));
+    EXPECT_EQ(rig.engine().image().loadedFilePath, loaded[3]);
+    EXPECT_EQ(rig.prompts.openQuestions.size(), 10u);
+    rig.engine().Detect();  // the job runs until the event loop brings its reply
+    menu->actions()[1]->trigger();
+    EXPECT_TRUE(rig.panel().shownLog().endsWith("Program is busy\r\n"));
+    RunUntil([&] { return !rig.engine().state().busy; });
+}
+
+// Wherever the focus is, the hex view holding data included, each key presses
+// its button (Open's is the menu command's); keys the window does not use
+// still reach the view. Without an adapter every job ends at once.
+TEST(MainFrame, ShortcutsPressTheirButtonsWhereverTheFocusIs) {
+    FrameRig rig(false);
+    rig.frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(rig.frame));
+    const std::uint8_t bytes[32] = {};
+    rig.panel().ShowData(bytes, sizeof bytes);
+    rig.panel().EnableHexView(true);
+    for (int focus : {PanelLayout::HexView, PanelLayout::Log, PanelLayout::Exit}) {
+        QWidget* target = rig.panel().control(focus);
+        target->setFocus();
+        for (const WindowShortcuts::Binding& binding : WindowShortcuts::Bindings()) {
+            auto* button = qobject_cast<QAbstractButton*>(rig.panel().control(binding.button));
+            EXPECT_EQ(button->toolTip(), button->text() + " (" + binding.keys + ")");
+            const std::size_t asked = rig.prompts.openQuestions.size();
+            QSignalSpy pressed(button, &QAbstractButton::clicked);
+            QTest::keySequence(target, QKeySequence(binding.keys));
+            RunFor(0);
+            const bool open = binding.button == PanelLayout::Open;
+            EXPECT_EQ(open ? rig.prompts.openQuestions.size() - asked : pressed.size(), 1u)
+                << binding.keys << " in " << focus;
+        }
+    }
+    EXPECT_EQ(rig.panel().hexView()->data(), std::vector<std::uint8_t>(32));
+    QTest::mouseClick(rig.panel().hexView(), Qt::LeftButton, {}, QPoint(57 * 8 + 4, 4));
+    QTest::keyClick(rig.panel().hexView(), Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(rig.panel().hexView()->data()[0], 1) << "Ctrl+A types its control code";
 }

@@ -54,16 +54,16 @@ TEST(HexFormatAddress, WiderWidthsCountWords) {
     EXPECT_EQ(HexFormat::AddressText(0x1230, 8, false), "1230");
 }
 
-TEST(HexFormatRuns, AGroupCutBySelectionTakesTheShadeOfItsLastByte) {
+TEST(HexFormatRuns, ASelectionInsideAGroupShadesOnlyItsOwnBytes) {
     const std::vector<std::uint8_t> bytes = CountingBytes(16);
-    // Bytes 3 to 5 selected at width 16: group 0203 ends inside the
-    // selection, group 0405 too, group 0607 after it.
+    // Bytes 3 to 5 selected at width 16: the selection starts and ends inside
+    // the groups 0203 and 0607, and shows exactly the bytes it holds.
     const std::vector<HexRun> runs = HexFormat::HexRuns(Row(bytes, 0), 16, 3, 6);
     ASSERT_EQ(runs.size(), 3u);
-    EXPECT_EQ(runs[0].text, "0001 ");
+    EXPECT_EQ(runs[0].text, "0001 02");
     EXPECT_EQ(runs[0].shade, RunShade::Before);
-    EXPECT_EQ(runs[1].cell, 5);
-    EXPECT_EQ(runs[1].text, "0203 0405 ");
+    EXPECT_EQ(runs[1].cell, 7);
+    EXPECT_EQ(runs[1].text, "03 0405 ");
     EXPECT_EQ(runs[1].shade, RunShade::Selected);
     EXPECT_EQ(runs[2].cell, 15);
     EXPECT_EQ(runs[2].shade, RunShade::After);

@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "hexview/hex_clipboard.h"
+#include "hexview/hex_format.h"
 #include "hexview/hex_frame_painter.h"
 #include "hexview/hex_view.h"
 #include "support/event_loop.h"
@@ -110,6 +111,22 @@ TEST(HexViewKeys, TabMovesBetweenColumnsAndKeepsTheFocusAndItsCaret) {
     EXPECT_TRUE(view->editor().caret().caretShown());
     next->setFocus();
     EXPECT_FALSE(view->editor().caret().caretShown()) << "the caret goes with the focus";
+}
+
+// A click on byte 15's digits, found in the row as drawn, and typing there
+// change byte 15 at every width.
+TEST(HexViewKeys, ClicksAndTypingLandOnTheByteDrawnUnderThePointerAtEveryWidth) {
+    for (int width : {8, 16, 32}) {
+        ViewRig rig(32);
+        rig.view.SetDisplayWidth(width);
+        std::vector<std::uint8_t> bytes = CountingBytes(32);
+        const int cell = 9 + int(HexFormat::HexLine({bytes.data(), 32, 0, 16}, width).find("0F"));
+        rig.Click(cell, 0);
+        EXPECT_EQ(rig.caret().caretX(), cell * rig.cw()) << width;
+        QTest::keyClicks(&rig.view, "ab");
+        bytes[15] = 0xAB;
+        EXPECT_EQ(rig.Bytes(), bytes) << width;
+    }
 }
 
 TEST(HexViewKeys, ADisabledViewTakesNoInput) {
@@ -261,6 +278,22 @@ TEST(HexViewClipboard, CopyFromTheHexAreaThenPasteInsertsTheRawBytes) {
     rig.Key(Qt::Key_V, Qt::ControlModifier);
     EXPECT_EQ(rig.Bytes(), Bytes({0x00, 0xFF, 0x41, 7, 8, 0x00, 0xFF, 0x41, 9}));
     EXPECT_EQ(rig.caret().caretOffset(), 5) << "the caret stays in front of the pasted bytes";
+}
+
+// Ctrl+Shift+End in the text column takes in the last byte; plain text
+// pastes over the selection as the bytes it holds, not re-encoded.
+TEST(HexViewClipboard, TheTextColumnCopiesTheLastByteAndPlainTextPastesItsBytes) {
+    ViewRig rig;
+    rig.Load(Bytes({0x41, 0x42, 0x43}));
+    rig.Click(57, 0);
+    rig.Key(Qt::Key_End, Qt::ShiftModifier | Qt::ControlModifier);
+    rig.Key(Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(ClipboardBinary(), QByteArray("ABC"));
+    auto* text = new QMimeData;
+    text->setData("text/plain", QByteArray("\xE9\x00\xFF", 3));
+    QGuiApplication::clipboard()->setMimeData(text);
+    rig.Key(Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(rig.Bytes(), Bytes({0xE9, 0x00, 0xFF}));
 }
 
 TEST(HexViewClipboard, CopyFromTheTextColumnGivesCharacters) {

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
@@ -18,6 +20,7 @@
 #include "support/event_loop.h"
 #include "support/message_recorder.h"
 #include "support/scripted_prompts.h"
+#include "support/temp_files.h"
 
 namespace {
 
@@ -89,19 +92,41 @@ TEST(ControlPanel, TransientLineIsReplacedByTheNextAndKeptByAppend) {
               "Programming... 20%\nProgram Finished\n");
 }
 
-TEST(ControlPanel, ClearIsGreyedOnAnEmptyLogAndEmptiesIt) {
+TEST(ControlPanel, LogMenuItemsAreGreyedWithNothingToActOnAndClearEmptiesTheLog) {
     PanelRig rig;
     std::unique_ptr<QMenu> empty(rig.panel->BuildLogMenu());
-    ASSERT_EQ(empty->actions().size(), 1);
-    EXPECT_EQ(empty->actions()[0]->text(), "&Clear");
-    EXPECT_FALSE(empty->actions()[0]->isEnabled());
+    QStringList items;
+    for (QAction* a : empty->actions()) items << a->text() + (a->isEnabled() ? "" : " (grey)");
+    EXPECT_EQ(items, QStringList({"&Copy (grey)", "Select &All (grey)", "",
+                                  "&Save Log As... (grey)", "", "&Clear (grey)"}));
+    EXPECT_EQ(empty->actions()[5]->objectName(), "32776");
 
     rig.panel->ShowTransientLine("Processing... 3%\r\n");
     std::unique_ptr<QMenu> full(rig.panel->BuildLogMenu());
-    ASSERT_TRUE(full->actions()[0]->isEnabled());
-    full->actions()[0]->trigger();
+    EXPECT_FALSE(full->actions()[0]->isEnabled()) << "Copy wants a selection";
+    ASSERT_TRUE(full->actions()[5]->isEnabled());
+    full->actions()[5]->trigger();
     EXPECT_TRUE(rig.panel->shownLog().isEmpty());
     EXPECT_TRUE(rig.get<QTextEdit>(PanelLayout::Log)->toPlainText().isEmpty());
+}
+
+// Select All, then Copy; Save Log As writes UTF-8 with the log's own line
+// ends, and a file that cannot be written is reported.
+TEST(ControlPanel, LogMenuCopiesAndSavesTheLog) {
+    TempFiles files;
+    PanelRig rig;
+    rig.panel->AppendLog("Größe 4\r\nProgram Finished\r\n");
+    std::unique_ptr<QMenu>(rig.panel->BuildLogMenu())->actions()[1]->trigger();
+    std::unique_ptr<QMenu> menu(rig.panel->BuildLogMenu());
+    menu->actions()[0]->trigger();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "Größe 4\nProgram Finished\n");
+    rig.prompts.saveAnswers = {UserPrompts::FileAnswer{files.Path("log.txt"), 0},
+                               UserPrompts::FileAnswer{files.Path("gone/log.txt"), 0}};
+    menu->actions()[3]->trigger();
+    EXPECT_EQ(TempFiles::Read(files.Path("log.txt")), rig.panel->shownLog().toUtf8());
+    menu->actions()[3]->trigger();
+    ASSERT_EQ(rig.prompts.messages.size(), 1);
+    EXPECT_TRUE(rig.prompts.messages[0].startsWith("Cannot save the log to " + files.Path("gone")));
 }
 
 TEST(ControlPanel, DisablingJobButtonsLeavesExitUsable) {

@@ -2,15 +2,18 @@
 
 #include <QActionGroup>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QGuiApplication>
 #include <QMenuBar>
 #include <QScreen>
 
 #include "app/app_settings.h"
+#include "app/frame_status_bar.h"
 #include "app/menu_bar_drag.h"
 #include "controls/tab_bar.h"
 #include "link/window_messages.h"
 #include "panel/control_panel.h"
+#include "panel/panel_layout.h"
 
 const QColor CMainFrame::kMenuBarColour(203, 228, 253);
 
@@ -69,6 +72,7 @@ CMainFrame::CMainFrame(HidBackend& backend, HotplugSource* hotplug, UserPrompts&
     setAttribute(Qt::WA_DeleteOnClose);
     CreateMenus();
     CreateTabBar(backend, hotplug, prompts, timing);
+    CreateStatusPane();
     CentreOnScreen();
     ReadSettings();
 }
@@ -125,6 +129,12 @@ void CMainFrame::CreateTabBar(HidBackend& backend, HotplugSource* hotplug, UserP
     for (int i = 0; i < int(std::size(kTabs)); ++i)
         tabBar_->SetTab(i, kTabs[i].strip, kTabs[i].hit, kTabs[i].toolTip,
                         i == 0 ? panel_.data() : nullptr);
+}
+
+void CMainFrame::CreateStatusPane() {
+    auto* chips = qobject_cast<QComboBox*>(panel_->control(PanelLayout::ChipList));
+    status_ = new FrameStatusBar(panel_->engine(), chips, this);
+    setStatusBar(status_);
 }
 
 void CMainFrame::CentreOnScreen() {

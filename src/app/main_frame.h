@@ -9,6 +9,7 @@
 
 class AppSettings;
 class ControlPanel;
+class FrameStatusBar;
 class HidBackend;
 class HotplugSource;
 class MenuBarDrag;
@@ -48,6 +49,7 @@ class CMainFrame : public QMainWindow {
     TabBar* tabBar() const { return tabBar_; }
     QAction* action(int id) const;
     MenuBarDrag* menuBarDrag() const { return drag_; }
+    FrameStatusBar* statusPane() const { return status_; }
 
     void SetMenuBarColour(const QColor& colour);
     // Every menu command comes through here.
@@ -62,6 +64,7 @@ class CMainFrame : public QMainWindow {
     void CreateMenus();
     void CreateTabBar(HidBackend& backend, HotplugSource* hotplug, UserPrompts& prompts,
                       const LinkTiming& timing);
+    void CreateStatusPane();
     void CentreOnScreen();
     void ReadSettings();
     void OnAdapterMenus(int items, std::int64_t enable);
@@ -77,5 +80,6 @@ class CMainFrame : public QMainWindow {
     TabBar* tabBar_ = nullptr;
     QPointer<ControlPanel> panel_;
     MenuBarDrag* drag_ = nullptr;
+    FrameStatusBar* status_ = nullptr;
     std::map<int, QAction*> actions_;
 };

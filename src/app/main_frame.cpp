@@ -2,6 +2,7 @@
 
 #include <QActionGroup>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QGuiApplication>
 #include <QMenuBar>
 #include <QScreen>
@@ -9,6 +10,7 @@
 
 #include "app/app_settings.h"
 #include "app/image_file_drop.h"
+#include "app/frame_status_bar.h"
 #include "app/menu_bar_drag.h"
 #include "app/recent_files_menu.h"
 #include "app/window_shortcuts.h"
@@ -75,6 +77,7 @@ CMainFrame::CMainFrame(HidBackend& backend, HotplugSource* hotplug, UserPrompts&
     setAttribute(Qt::WA_DeleteOnClose);
     CreateMenus();
     CreateTabBar(backend, hotplug, prompts, timing);
+    CreateStatusPane();
     CentreOnScreen();
     ReadSettings();
     AddDesktopHabits();
@@ -133,6 +136,12 @@ void CMainFrame::CreateTabBar(HidBackend& backend, HotplugSource* hotplug, UserP
                         new BufferPage(BufferPage::Kind::WriteBuffer, panel_->engine(), prompts, tabBar_)};
     for (int i = 0; i < int(std::size(kTabs)); ++i)
         tabBar_->SetTab(i, kTabs[i].strip, kTabs[i].hit, kTabs[i].toolTip, pages[i]);
+}
+
+void CMainFrame::CreateStatusPane() {
+    auto* chips = qobject_cast<QComboBox*>(panel_->control(PanelLayout::ChipList));
+    status_ = new FrameStatusBar(panel_->engine(), chips, this);
+    setStatusBar(status_);
 }
 
 // A window's position is that of its frame, decorations included. On a

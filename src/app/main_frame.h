@@ -10,6 +10,7 @@
 
 class AppSettings;
 class ControlPanel;
+class FrameStatusBar;
 class HidBackend;
 class HotplugSource;
 class MenuBarDrag;
@@ -51,6 +52,7 @@ class CMainFrame : public QMainWindow {
     QAction* action(int id) const;
     MenuBarDrag* menuBarDrag() const { return drag_; }
     RecentFilesMenu* recentFiles() const { return recent_.get(); }
+    FrameStatusBar* statusPane() const { return status_; }
 
     void SetMenuBarColour(const QColor& colour);
     // Every menu command comes through here.
@@ -66,6 +68,7 @@ class CMainFrame : public QMainWindow {
     void CreateMenus();
     void CreateTabBar(HidBackend& backend, HotplugSource* hotplug, UserPrompts& prompts,
                       const LinkTiming& timing);
+    void CreateStatusPane();
     void CentreOnScreen();
     // What desktop users expect of a window: recent files, dropped files,
     // keys for the buttons, a size that cannot crush the panel, and the
@@ -87,6 +90,7 @@ class CMainFrame : public QMainWindow {
     TabBar* tabBar_ = nullptr;
     QPointer<ControlPanel> panel_;
     MenuBarDrag* drag_ = nullptr;
+    FrameStatusBar* status_ = nullptr;
     std::map<int, QAction*> actions_;
     std::unique_ptr<RecentFilesMenu> recent_;
     QSize startClientSize_;

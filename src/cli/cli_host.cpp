@@ -2,15 +2,18 @@
 
 #include <algorithm>
 
+#include "engine/job_meter.h"
+
 // Log text arrives with its own line ends, and some of it (the checking
-// line) without one, to be continued by the next text.
+// line) without one, to be continued by the next text. A job's duration
+// comes after its last line, which stays the line that says how it ended.
 void CliHost::AppendLog(const QString& text) {
     pending_ += text;
     for (qsizetype end = pending_.indexOf('\n'); end >= 0; end = pending_.indexOf('\n')) {
         QString line = pending_.left(end);
         pending_.remove(0, end + 1);
         if (line.endsWith('\r')) line.chop(1);
-        lastLine_ = line;
+        if (!JobMeter::IsDurationLine(line)) lastLine_ = line;
         if (sink_) sink_(line);
     }
 }

@@ -44,6 +44,7 @@ bool FileLoadJob::Finish(const FileLoadOutcome& outcome) {
         return false;
     }
     ctx_.image.CommitLoad(outcome.result.imageSize);
+    // Whoever hears of the new image finds it loaded and shown.
     ctx_.state.fileLoaded = true;
     ctx_.host.ShowData(ctx_.image.program(), ctx_.image.imageSize());
     ctx_.ImageReplaced(JobContext::Image::Program);
@@ -63,8 +64,9 @@ void FileLoadJob::LogLoaded() {
 }
 
 // A failed load ends whatever was waiting for it: an auto program's reload or
-// a firmware update's image. The bar would otherwise stay where the parse
-// stopped, and an auto program would end without a word.
+// a firmware update's image, even when the user only cancelled the dialog.
+// The bar would otherwise stay where the parse stopped, and an auto program
+// would end without a word.
 void FileLoadJob::Failed(const FileLoadOutcome& outcome) {
     ctx_.host.SetProgress(100, 0);
     const ImportResult& result = outcome.result;
@@ -72,9 +74,7 @@ void FileLoadJob::Failed(const FileLoadOutcome& outcome) {
         ctx_.host.AppendLog(
             QString("Cannot load the file %1: %2\r\n").arg(outcome.path, result.reason));
     if (!result.message.isEmpty()) ctx_.prompts.ShowMessage(result.message);
-    ctx_.state.busy = false;
-    ctx_.state.autoProgram = false;
-    ctx_.state.firmwareUpdate = false;
+    ctx_.EndJob();
     Done();
 }
 

@@ -5,6 +5,7 @@
 #include <span>
 
 #include "engine/chip_catalogue.h"
+#include "engine/firmware_update.h"
 #include "engine/protocol.h"
 #include "link/window_messages.h"
 
@@ -33,6 +34,78 @@ void JobContext::WriteBlock(const std::uint8_t* source, std::uint32_t address) {
     request.SetBlockAddress(address);
     request.SetAddressHigh(std::uint8_t(address >> 8));
     Send();
+}
+
+void JobContext::EndJob(bool succeeded) {
+    if (state.job != JobKind::None) {
+        lastJob = state.job;
+        lastJobSucceeded = succeeded;
+        // Measured now: the notice is handled once the ending handler is done.
+        QCoreApplication::postEvent(
+            engine, new JobEndedMessage(int(state.job), succeeded, meter.ElapsedMs(),
+                                        succeeded ? BytesMoved() : 0));
+    }
+    state.busy = false;
+    state.autoProgram = false;
+    state.firmwareUpdate = false;
+    state.job = JobKind::None;
+}
+
+namespace {
+
+// The blocks before the one in flight, whose address ends at next.
+std::uint64_t BlocksBefore(std::uint64_t next, std::uint64_t limit) {
+    return std::min(next >= DATA_BLOCK_SIZE ? next - DATA_BLOCK_SIZE : 0, limit);
+}
+
+}  // namespace
+
+// Which stage a chain is in shows in the reply it waits for (a skipped blank
+// block waits for its made-up reply like any other); before its first
+// request, a job that reloads its file waits for none.
+std::uint64_t JobContext::BytesDone() const {
+    const std::uint64_t size = image.imageSize();
+    const std::uint8_t waiting = awaitingReply ? expectedReply : 0;
+    const bool writing = waiting == CMD_WRITE_BLOCK;
+    const bool reading = waiting == CMD_READ_BLOCK;
+    switch (state.job) {
+        case JobKind::Program:
+            return BlocksBefore(state.programAddress, size);
+        case JobKind::AutoProgram:
+            if (writing) return BlocksBefore(state.programAddress, size);
+            return reading || waiting == CMD_PROGRAM_VERIFY ? size : 0;
+        case JobKind::Read:
+            return reading ? BlocksBefore(state.readAddress, std::uint64_t(state.readEnd) + 1) : 0;
+        case JobKind::Verify:
+            return reading ? BlocksBefore(state.readAddress, size) : 0;
+        case JobKind::FirmwareUpdate: {
+            // Addresses count 16-bit words from the start of the program area.
+            const std::uint64_t total = BytesMoved();
+            if (writing && state.programAddress >= FirmwareUpdate::kFirstWord)
+                return BlocksBefore(
+                    2 * std::uint64_t(state.programAddress - FirmwareUpdate::kFirstWord), total);
+            return waiting == CMD_PROGRAM_VERIFY || waiting == CMD_FIRMWARE_DONE ? total : 0;
+        }
+        default:
+            return 0;
+    }
+}
+
+std::uint64_t JobContext::BytesMoved() const {
+    const std::uint64_t size = image.imageSize();
+    switch (state.job) {
+        case JobKind::Program:
+        case JobKind::AutoProgram:
+        case JobKind::Verify:
+            return size;
+        case JobKind::Read:
+            return std::uint64_t(state.readEnd) + 1;  // a read always starts at 0
+        case JobKind::FirmwareUpdate:
+            return size > FirmwareUpdate::kProgramOffset ? size - FirmwareUpdate::kProgramOffset
+                                                         : 0;
+        default:
+            return 0;
+    }
 }
 
 const char* JobName(JobKind kind) {

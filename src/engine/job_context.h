@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/job_host.h"
+#include "engine/job_meter.h"
 #include "engine/job_state.h"
 #include "engine/request_block.h"
 #include "engine/user_prompts.h"
@@ -75,6 +76,7 @@ struct JobContext {
         state.busy = true;
         state.job = kind;
         ++jobsBegun;
+        meter.Begin();
         if (jobBegun) jobBegun(kind);
     }
 
@@ -82,15 +84,12 @@ struct JobContext {
     // update is over (a later load or re-attachment must not continue it).
     // Whoever waits for the job hears of it once the handler that ended it
     // has logged its last line.
-    void EndJob(bool succeeded = false) {
-        if (state.job != JobKind::None) {
-            lastJob = state.job;
-            lastJobSucceeded = succeeded;
-            Post(WM_JOB_ENDED, int(state.job), succeeded ? 1 : 0);
-        }
-        state.busy = false;
-        state.autoProgram = false;
-        state.firmwareUpdate = false;
-        state.job = JobKind::None;
-    }
+    void EndJob(bool succeeded = false);
+
+    // How long the running job has taken, and how far it has come.
+    JobMeter meter;
+    // Bytes of the running job's data the adapter has taken or given so far.
+    std::uint64_t BytesDone() const;
+    // Bytes the running job moves when it ends well: what its rate is over.
+    std::uint64_t BytesMoved() const;
 };

@@ -18,7 +18,13 @@ constexpr char kBusyLine[] = "Program is busy\r\n";
 
 JobEngine::JobEngine(HidBackend& backend, HotplugSource* hotplug, JobHost& host,
                      UserPrompts& prompts, const LinkTiming& timing)
-    : link_(backend, hotplug, this, timing), ctx_(host, prompts, link_, this), files_(ctx_, this, timing.loadStopMs), data_(ctx_), save_(ctx_), firmware_(ctx_, timing.reconnectDeadlineMs) {
+    : host_(host),
+      link_(backend, hotplug, this, timing),
+      ctx_(host_, prompts, link_, this),
+      files_(ctx_, this, timing.loadStopMs),
+      data_(ctx_),
+      save_(ctx_),
+      firmware_(ctx_, timing.reconnectDeadlineMs) {
     // A request lost with the adapter gets no outcome from the link; without
     // this the job would wait for ever with every button refusing as busy.
     link_.SetDropHook([this] { OnLinkLost(); });
@@ -62,9 +68,7 @@ bool JobEngine::event(QEvent* e) {
         return true;
     }
     if (e->type() == WM_JOB_ENDED) {
-        auto* m = static_cast<WindowMessage*>(e);
-        if (jobEnded_) jobEnded_(JobKind(m->wParam), m->lParam == 1);
-        emit JobEnded(JobKind(m->wParam), m->lParam == 1);
+        OnJobEnded(*static_cast<JobEndedMessage*>(e));
         return true;
     }
     if (e->type() == WM_JOB_PROGRESS) {
@@ -73,6 +77,17 @@ bool JobEngine::event(QEvent* e) {
         return true;
     }
     return QObject::event(e);
+}
+
+// Every job, however it ended, says how long it took, after its own last
+// line; the notice comes once the handler that ended it has logged that.
+void JobEngine::OnJobEnded(const JobEndedMessage& message) {
+    const QString line = JobMeter::DurationLine(message.elapsedMs, message.bytes);
+    ctx_.host.AppendLog(host_.lineOpen() ? "\r\n" + line : line);
+    const auto job = JobKind(message.wParam);
+    const bool succeeded = message.lParam == 1;
+    if (jobEnded_) jobEnded_(job, succeeded);
+    emit JobEnded(job, succeeded);
 }
 
 void JobEngine::Cancel() {

@@ -10,6 +10,7 @@
 #include "engine/image_keeper.h"
 #include "engine/save_job.h"
 #include "engine/job_context.h"
+#include "engine/line_tracking_host.h"
 
 // Runs every operation on the adapter as a chain of single requests: a button
 // sends the first request, and the handling of each reply either sends the
@@ -58,7 +59,15 @@ public:
     // two requests. A firmware update is seen through: stopped half way, it
     // would leave the adapter without firmware.
     void Cancel();
-    // Called once a job has ended, after its last log line.
+    // Where job durations come from: milliseconds on a clock that never goes
+    // back (a test sets its own).
+    void SetClock(JobMeter::Clock clock) { ctx_.meter.SetClock(std::move(clock)); }
+    // The running job: how long it has taken, and how many of its bytes the
+    // adapter has taken or given so far; 0 when no job runs.
+    std::int64_t jobElapsedMs() const { return ctx_.state.busy ? ctx_.meter.ElapsedMs() : 0; }
+    std::uint64_t jobBytesDone() const { return ctx_.state.busy ? ctx_.BytesDone() : 0; }
+    JobKind runningJob() const { return ctx_.state.job; }
+    // Called once a job has ended, after its last log line and its duration.
     void SetJobEndedHook(std::function<void(JobKind, bool succeeded)> hook) { jobEnded_ = std::move(hook); }
     // Serve only the adapter at this path; set before Initialise.
     void SetAdapterPath(const std::string& path) { link_.SetAdapterPath(path); }
@@ -120,8 +129,10 @@ private:
     void OnLinkLost();
     void OnJobProgress(int kind, std::int64_t value);
     void OnLoadFinished(const FileLoadOutcome& outcome);
+    void OnJobEnded(const JobEndedMessage& message);
     bool CancelAtThisReply();
 
+    LineTrackingHost host_;
     AdapterLink link_;
     JobContext ctx_;
     ImageKeeper keeper_{ctx_};

@@ -44,17 +44,23 @@ int AdapterLink::OpenAdapter() {
         // up as the read-handle error of the first request.
         std::shared_ptr<HidHandle> readHandle = backend_.Open(device.path);
         transport_.Connect(std::move(writeHandle), std::move(readHandle));
+        openPath_ = device.path;
+        accessProblem_.clear();
+        emit StateChanged();
         return 0;
     }
     // An adapter that is there but refuses this user must not look absent.
-    if (refused && problemHook_) {
-        const std::string line = AccessProblemLine(ListAdapters(backend_));
-        if (!line.empty()) problemHook_(line);
-    }
+    accessProblem_ = refused ? AccessProblemLine(ListAdapters(backend_)) : std::string();
+    if (!accessProblem_.empty() && problemHook_) problemHook_(accessProblem_);
+    emit StateChanged();
     return 3;
 }
 
-void AdapterLink::DropAdapter() { transport_.Disconnect(); }
+void AdapterLink::DropAdapter() {
+    transport_.Disconnect();
+    openPath_.clear();
+    emit StateChanged();
+}
 
 void AdapterLink::CloseAdapter() {
     if (closed_) return;
@@ -90,13 +96,21 @@ void AdapterLink::OnDeviceChange(const HotplugEvent& event) {
         reopenTimer_.start();
         PostMenus(MENUS_ACCESS_MODE, 1);
     } else {
-        if (!attached_) return;
+        // The adapter that refused may be the one leaving.
+        if (!attached_) return ReviewAccessProblem();
         attached_ = false;
+        accessProblem_.clear();
         DropAdapter();
         PostMenus(MENUS_UPDATE_FIRMWARE, 0);
         PostMenus(MENUS_ACCESS_MODE, 0);
         if (dropHook_) dropHook_();
     }
+}
+
+void AdapterLink::ReviewAccessProblem() {
+    if (accessProblem_.empty()) return;
+    accessProblem_ = AccessProblemLine(ListAdapters(backend_));
+    emit StateChanged();
 }
 
 void AdapterLink::OnReopenTimer() {

@@ -55,6 +55,11 @@ public:
 
     bool attached() const { return attached_; }
     bool isOpen() const { return transport_.hasWriteHandle(); }
+    // The path of the adapter the link has open; empty while none is.
+    const std::string& openPath() const { return openPath_; }
+    // The diagnosis line while adapters are there but none could be opened
+    // (for want of permission, say); empty otherwise.
+    const std::string& accessProblem() const { return accessProblem_; }
     bool reopenPending() const { return reopenTimer_.isActive(); }
     // What the hot-plug source has to say at start; empty when nothing.
     std::string StartupNote() const { return hotplug_ ? hotplug_->StartupNote() : std::string(); }
@@ -66,8 +71,13 @@ public:
 
     static constexpr int kReopenTimerId = 501;
 
+signals:
+    // The link opened or closed, or what stands in the way of opening changed.
+    void StateChanged();
+
 private:
     void OnReopenTimer();
+    void ReviewAccessProblem();
     void PostMenus(int items, int enable);
 
     HidBackend& backend_;
@@ -79,6 +89,8 @@ private:
     std::function<void()> dropHook_;
     std::function<void(const std::string&)> problemHook_;
     std::string adapterPath_;
+    std::string openPath_;
+    std::string accessProblem_;
     bool attached_ = false;
     bool closed_ = false;
 };

@@ -43,6 +43,17 @@ public:
     const std::int64_t lParam;
 };
 
+// A job ended, how long it took and how many bytes it moved (none for a job
+// that moves no data or failed), measured when it ended: the notice may be
+// handled a little later.
+class JobEndedMessage : public WindowMessage {
+public:
+    JobEndedMessage(int job, bool succeeded, std::int64_t elapsedMs, std::uint64_t bytes)
+        : WindowMessage(WM_JOB_ENDED, job, succeeded ? 1 : 0), elapsedMs(elapsedMs), bytes(bytes) {}
+    const std::int64_t elapsedMs;
+    const std::uint64_t bytes;
+};
+
 // A reply outcome together with its own copy of the 272 reply bytes, so the
 // reader never shares a buffer with the user-interface thread, and the
 // number of the request it belongs to (0 for an outcome that names none).

@@ -37,13 +37,15 @@ const std::map<int, QRect>& PanelLayout::TemplateRects() {
 
 // Narrower than the template, only the progress bar gives way: it keeps at
 // least half its width. Lower, only the group box, the log and the button
-// column do: the box keeps as much room below the chip list as it has above
-// the first radio button, and everything else follows from that.
+// column do: the box keeps a margin below the chip list, and everything else
+// follows from that. The margin leaves the panel room enough under the
+// window's status bar at the start size.
 QSize PanelLayout::MinimumSize() {
+    constexpr int kRoomBelowChipList = 10;
     const std::map<int, QRect>& t = TemplateRects();
     const QSize t0 = TemplateSize();
     const int narrower = t.at(Progress).width() - t.at(Progress).width() / 2;
-    const int roomBelow = t.at(Radio8).y() - t.at(Group).y();
+    const int roomBelow = kRoomBelowChipList;
     const int lower = Bottom(t.at(Group)) - (Bottom(t.at(ChipList)) + roomBelow);
     return {t0.width() - narrower, t0.height() - lower};
 }

@@ -127,8 +127,8 @@ TEST(LoaderApp, SimulatedAdapterHoldsAnMx25L3208) {
     ASSERT_TRUE(RunUntil([&] { return panel->engine().link().attached(); }));
     qobject_cast<QAbstractButton*>(panel->control(PanelLayout::Detect))->click();
     ASSERT_TRUE(RunUntil([&] { return !panel->engine().state().busy; }));
-    EXPECT_EQ(panel->committedLog(),
-              "QZProgrammer attached! Checking device...Maxronix MX25L3208 found\r\n");
+    EXPECT_TRUE(panel->committedLog().startsWith(
+        "QZProgrammer attached! Checking device...Maxronix MX25L3208 found\r\n"));
     const SimConfig demo = AdapterBus::DemoConfig();
     EXPECT_GE(demo.latencyMs, 2);
     EXPECT_LE(demo.latencyMs, 5);

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QRegularExpression>
 #include <cstdlib>
 #include <cstring>
 #include <random>
@@ -161,6 +162,10 @@ public:
         EXPECT_TRUE(rig_.host.buttonsEnabled);
         CheckCommandsAsked();
         CheckSuccessIsTrue();
+        // Every job that began ended once, with its duration on a line of its own.
+        EXPECT_EQ(std::uint64_t(rig_.host.durations.size()), rig_.engine->jobsBegun());
+        EXPECT_FALSE(rig_.host.full.contains(QRegularExpression("[^\n]Done in ")))
+            << rig_.host.full.toStdString();
         if (!IsFile(s_.job)) CheckButtonsWorkAgain();
     }
 

@@ -6,13 +6,18 @@
 #include <vector>
 
 #include "engine/job_host.h"
+#include "engine/job_meter.h"
 
 // A main panel without widgets: keeps the log the way the panel does and
-// records everything else the engine asks of it.
+// records everything else the engine asks of it. The line that closes every
+// job with its duration is kept apart, so that a log compares the same
+// however long the job took; `full` is every text appended, those included.
 class RecordingHost : public JobHost {
 public:
     QString committed;
     QString shown;
+    QString full;
+    QStringList durations;
     std::vector<std::pair<int, int>> progress;
     QStringList transients;
     int selectedChip = 1;
@@ -24,6 +29,11 @@ public:
     int viewHandOvers = 0;
 
     void AppendLog(const QString& text) override {
+        full += text;
+        if (JobMeter::IsDurationLine(text)) {
+            durations << text;
+            return;
+        }
         shown += text;
         committed = shown;
     }
@@ -31,7 +41,7 @@ public:
         shown = committed + line;
         transients << line;
     }
-    void ClearLog() override { committed.clear(), shown.clear(); }
+    void ClearLog() override { committed.clear(), shown.clear(), full.clear(), durations.clear(); }
     void SetProgress(int maximum, int position) override { progress.emplace_back(maximum, position); }
     void EnableJobButtons() override { buttonsEnabled = true; }
     void DisableJobButtons() override {

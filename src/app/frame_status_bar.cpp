@@ -1,0 +1,114 @@
+#include "app/frame_status_bar.h"
+
+#include <QComboBox>
+#include <QFileInfo>
+#include <QLabel>
+
+#include "engine/job_engine.h"
+#include "engine/job_meter.h"
+#include "link/adapter_listing.h"
+
+FrameStatusBar::FrameStatusBar(JobEngine& engine, QComboBox* chipList, QWidget* parent)
+    : QStatusBar(parent), engine_(engine), chipList_(chipList) {
+    setSizeGripEnabled(false);
+    for (int i = 0; i < FieldCount; ++i) {
+        fields_[i] = new QLabel(this);
+        fields_[i]->setTextFormat(Qt::PlainText);
+        fields_[i]->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+        fields_[i]->setContentsMargins(4, 0, 4, 0);
+        addPermanentWidget(fields_[i], i == Adapter ? 1 : 0);
+    }
+    // The adapter's diagnosis may be long: it takes what room the others
+    // leave and never widens the window (its tooltip holds all of it).
+    fields_[Adapter]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    jobClock_.setInterval(kJobRefreshMs);
+    connect(&jobClock_, &QTimer::timeout, this, &FrameStatusBar::RefreshJob);
+    connect(&engine_.link(), &AdapterLink::StateChanged, this, &FrameStatusBar::RefreshAdapter);
+    connect(&engine_, &JobEngine::ImagesChanged, this, &FrameStatusBar::RefreshFile);
+    connect(&engine_, &JobEngine::JobBegun, this, &FrameStatusBar::OnJobBegun);
+    connect(&engine_, &JobEngine::JobEnded, this, &FrameStatusBar::OnJobEnded);
+    if (chipList_)
+        connect(chipList_, &QComboBox::currentTextChanged, this, &FrameStatusBar::RefreshChip);
+    RefreshAdapter();
+    RefreshChip();
+    RefreshFile();
+    RefreshJob();
+}
+
+QString FrameStatusBar::text(Field field) const {
+    return fields_[field]->text();
+}
+
+QString FrameStatusBar::toolTip(Field field) const {
+    return fields_[field]->toolTip();
+}
+
+// Between an arrival and the moment the link opens there is no path yet.
+void FrameStatusBar::RefreshAdapter() {
+    const AdapterLink& link = engine_.link();
+    QString text = "no adapter";
+    QString tip;
+    if (link.isOpen()) {
+        text = "attached: " + QString::fromStdString(link.openPath());
+    } else if (!link.accessProblem().empty()) {
+        text = "no permission: " + QString::fromStdString(AccessAdvice());
+        tip = QString::fromStdString(link.accessProblem()).trimmed();
+    } else if (link.attached()) {
+        text = "attached";
+    }
+    fields_[Adapter]->setText(text);
+    fields_[Adapter]->setToolTip(tip.isEmpty() ? text : tip);
+}
+
+void FrameStatusBar::RefreshChip() {
+    fields_[Chip]->setText(chipList_ ? "Chip: " + chipList_->currentText() : QString());
+}
+
+void FrameStatusBar::RefreshFile() {
+    if (!engine_.state().fileLoaded) {
+        fields_[File]->setText("no file");
+        fields_[File]->setToolTip({});
+        return;
+    }
+    const ImageBuffer& image = engine_.image();
+    QString name = QFileInfo(image.loadedFilePath).fileName();
+    if (name.isEmpty()) name = "untitled";
+    // A long name would push the checksum out of sight; the tooltip has the path.
+    if (name.size() > kNameShown)
+        name = name.left(kNameShown / 2) + "..." + name.right(kNameShown / 2 - 3);
+    QString text = QString("%1, %2 bytes, CRC-32 %3")
+                       .arg(name)
+                       .arg(image.imageSize())
+                       .arg(QString::asprintf("%08X", unsigned(engine_.images().programCrc())));
+    if (engine_.images().programModified()) text += " (modified)";
+    fields_[File]->setText(text);
+    fields_[File]->setToolTip(image.loadedFilePath);
+}
+
+void FrameStatusBar::RefreshJob() {
+    const JobKind job = engine_.runningJob();
+    fields_[Job]->setVisible(job != JobKind::None);
+    if (job == JobKind::None) {
+        fields_[Job]->clear();
+        return;
+    }
+    const std::int64_t ms = engine_.jobElapsedMs();
+    QString text =
+        QString("%1: %2").arg(JobName(job), QString::asprintf("%.1f s", double(ms) / 1000.0));
+    if (const QString rate = JobMeter::Rate(ms, engine_.jobBytesDone()); !rate.isEmpty())
+        text += ", " + rate;
+    fields_[Job]->setText(text);
+}
+
+void FrameStatusBar::OnJobBegun() {
+    jobClock_.start();
+    RefreshJob();
+}
+
+// A job may have changed what is loaded (a firmware update leaves no file).
+// The next job may already have begun by the time the notice arrives.
+void FrameStatusBar::OnJobEnded() {
+    if (engine_.runningJob() == JobKind::None) jobClock_.stop();
+    RefreshJob();
+    RefreshFile();
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QStatusBar>
+#include <QTimer>
+
+#include "engine/job_state.h"
+
+class JobEngine;
+class QComboBox;
+class QLabel;
+
+// The line at the bottom of the frame: which adapter the program talks to,
+// the chip, the loaded file with its checksum and edit mark, and while a job
+// runs how long it has taken and how fast it goes. It follows the engine's
+// notices and the link's; the checksum is the engine's, made once per load
+// or edit, never here.
+class FrameStatusBar : public QStatusBar {
+    Q_OBJECT
+  public:
+    enum Field { Adapter, Chip, File, Job, FieldCount };
+
+    // How often the running job's time and rate are brought up to date.
+    static constexpr int kJobRefreshMs = 250;
+    // The most of a file's name the bar shows.
+    static constexpr int kNameShown = 40;
+
+    FrameStatusBar(JobEngine& engine, QComboBox* chipList, QWidget* parent = nullptr);
+
+    QString text(Field field) const;
+    QString toolTip(Field field) const;
+    bool jobClockRunning() const { return jobClock_.isActive(); }
+
+    void RefreshAdapter();
+    void RefreshChip();
+    void RefreshFile();
+    void RefreshJob();
+
+  private:
+    void OnJobBegun();
+    void OnJobEnded();
+
+    JobEngine& engine_;
+    QComboBox* chipList_;
+    QLabel* fields_[FieldCount] = {};
+    QTimer jobClock_;
+};

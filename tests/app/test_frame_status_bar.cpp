@@ -1,0 +1,77 @@
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <QComboBox>
+#include <QPushButton>
+#include <QTest>
+
+#include "app/frame_rig.h"
+#include "app/frame_status_bar.h"
+#include "panel/panel_layout.h"
+#include "support/temp_files.h"
+
+namespace {
+
+using Bar = FrameStatusBar;
+
+std::vector<std::uint8_t> Image() {
+    std::vector<std::uint8_t> bytes(4096);
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = std::uint8_t(i * 13 + 5);
+    return bytes;
+}
+
+QString FileText(const std::vector<std::uint8_t>& bytes) {
+    return QString::asprintf("chip.bin, 4096 bytes, CRC-32 %08lX",
+                             crc32(0, bytes.data(), uInt(bytes.size())));
+}
+
+void Open(FrameRig& rig, TempFiles& files) {
+    rig.prompts.openAnswers.push_back(UserPrompts::FileAnswer{files.Write("chip.bin", Image()), 2});
+    rig.Trigger(CMainFrame::ID_FILE_OPEN_FILE);
+    ASSERT_TRUE(
+        RunUntil([&] { return rig.engine().state().fileLoaded && !rig.engine().loadRunning(); }));
+}
+
+}  // namespace
+
+TEST(FrameStatusBar, ChipAndFileWithChecksumAndEditMark) {
+    FrameRig rig;
+    TempFiles files;
+    const Bar& bar = *rig.frame->statusPane();
+    EXPECT_EQ(bar.text(Bar::File), "no file");
+    qobject_cast<QComboBox*>(rig.panel().control(PanelLayout::ChipList))->setCurrentIndex(5);
+    EXPECT_EQ(bar.text(Bar::Chip), "Chip: MX25L3208");
+    Open(rig, files);
+    EXPECT_EQ(bar.text(Bar::File), FileText(Image()));
+    std::vector<std::uint8_t> edited = Image();
+    edited[10] ^= 0xFF;
+    ASSERT_TRUE(rig.engine().EditProgram(edited.data(), edited.size()));
+    EXPECT_EQ(bar.text(Bar::File), FileText(edited) + " (modified)");
+}
+
+// A program waits for the answer to its fourth block, which never comes;
+// pulling the adapter out ends the job.
+TEST(FrameStatusBar, AdapterAndRunningJobWithItsTimeAndRate) {
+    SimConfig config;
+    config.faults.silentRequest = 3;
+    LinkTiming timing = FrameRig::ShortTiming();
+    timing.replyTimeoutMs = 60000;
+    FrameRig rig(true, config, timing);
+    TempFiles files;
+    Bar& bar = *rig.frame->statusPane();
+    EXPECT_EQ(bar.text(Bar::Adapter), "attached: " + QString(SimulatedBackend::kAdapterPath));
+    std::int64_t now = 0;
+    rig.engine().SetClock([&now] { return now; });
+    Open(rig, files);
+    QTest::mouseClick(qobject_cast<QPushButton*>(rig.panel().control(PanelLayout::Program)),
+                      Qt::LeftButton);
+    ASSERT_TRUE(RunUntil([&] { return rig.adapter.requestCount() == 4; }));
+    now = 1500;
+    ASSERT_TRUE(bar.jobClockRunning());
+    bar.RefreshJob();  // what the job clock does a few times a second
+    EXPECT_EQ(bar.text(Bar::Job), "Program: 1.5 s, 0.5 KiB/s");
+    rig.bus.UnplugAdapter();
+    ASSERT_TRUE(RunUntil([&] { return !bar.jobClockRunning(); }));
+    EXPECT_EQ(bar.text(Bar::Job), "");
+    EXPECT_EQ(bar.text(Bar::Adapter), "no adapter");
+}

@@ -5,9 +5,11 @@
 #include <cstdlib>
 
 #include "engine/job_host.h"
+#include "engine/job_meter.h"
 
 // A main panel that keeps only what the fuzzer checks: how often it was
-// called, the last log line, and the chip list and Auto Chip box. Data handed
+// called, the last log line (the job's duration line, which follows a job's
+// own last line, set aside), and the chip list and Auto Chip box. Data handed
 // to the view is touched at both ends, so a length that overruns its block
 // shows up under AddressSanitizer without copying megabytes. With
 // BRELLIX_FUZZ_TRACE set it prints the log, to follow a reproducer.
@@ -28,7 +30,7 @@ class FuzzHost : public JobHost {
 
     void AppendLog(const QString& text) override {
         ++calls;
-        lastLine = text;
+        if (!JobMeter::IsDurationLine(text)) lastLine = text;
         if (trace) std::fprintf(stderr, "log: %s\n", qPrintable(text));
     }
     void ShowTransientLine(const QString& line) override {

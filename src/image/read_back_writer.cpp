@@ -65,56 +65,69 @@ char* DataRecord(char* out, std::uint32_t address, const std::uint8_t* line, int
 
 void byteToHex(std::uint8_t value, char* out) { Put(out, value); }
 
-bool WriteIntelHex(const std::uint8_t* image, const std::function<bool(const char*, std::size_t)>& sink) {
-    constexpr std::size_t kChunk = 64 * 1024;
-    constexpr std::size_t kLongestPiece = 17 + 45;  // an address record and a data record
-    char buffer[kChunk];
-    char* out = buffer;
-    std::uint32_t upper = 0;
+namespace {
+
+using Sink = std::function<bool(const char*, std::size_t)>;
+
+// Records into a buffer handed to the sink in pieces of at most 64 KiB, with
+// an extended linear address record before the first record of each new
+// 64 KiB segment.
+class RecordStream {
+public:
+    explicit RecordStream(const Sink& sink) : sink_(sink) {}
+
+    bool Data(std::uint32_t address, const std::uint8_t* bytes, int count) {
+        if (address >> 16 != upper_) {
+            upper_ = address >> 16;
+            out_ = ExtendedAddress(out_, upper_);
+        }
+        out_ = DataRecord(out_, address, bytes, count);
+        return std::size_t(out_ - buffer_) <= kChunk - kLongestPiece || Flush();
+    }
+    bool End() {
+        std::memcpy(out_, ":00000001FF\n", 12);
+        out_ += 12;
+        return Flush();
+    }
+
+private:
+    static constexpr std::size_t kChunk = 64 * 1024;
+    static constexpr std::size_t kLongestPiece = 17 + 45;  // an address record and a data record
+
+    bool Flush() {
+        const bool taken = sink_(buffer_, std::size_t(out_ - buffer_));
+        out_ = buffer_;
+        return taken;
+    }
+
+    const Sink& sink_;
+    char buffer_[kChunk];
+    char* out_ = buffer_;
+    std::uint32_t upper_ = 0;
+};
+
+}  // namespace
+
+bool WriteIntelHex(const std::uint8_t* image, const Sink& sink) {
+    RecordStream records(sink);
     for (std::uint32_t address = 0; address < ImageBuffer::kSize; address += 16) {
         const std::uint8_t* line = image + address;
-        if (Blank(line)) continue;
-        if (address >> 16 != upper) {
-            upper = address >> 16;
-            out = ExtendedAddress(out, upper);
-        }
-        out = DataRecord(out, address, line);
-        if (std::size_t(out - buffer) > kChunk - kLongestPiece) {
-            if (!sink(buffer, std::size_t(out - buffer))) return false;
-            out = buffer;
-        }
+        if (!Blank(line) && !records.Data(address, line, 16)) return false;
     }
-    std::memcpy(out, ":00000001FF\n", 12);
-    out += 12;
-    return sink(buffer, std::size_t(out - buffer));
+    return records.End();
 }
 
-bool WriteIntelHexRange(const std::uint8_t* image, std::uint32_t from, std::uint32_t to,
-                        const std::function<bool(const char*, std::size_t)>& sink) {
-    constexpr std::size_t kChunk = 64 * 1024;
-    constexpr std::size_t kLongestPiece = 17 + 45;
-    char buffer[kChunk];
-    char* out = buffer;
-    std::uint32_t upper = 0;
+bool WriteIntelHexRange(const std::uint8_t* image, std::uint32_t from, std::uint32_t to, const Sink& sink) {
+    RecordStream records(sink);
     to = std::min(to, ImageBuffer::kSize);
     for (std::uint32_t address = from; address < to;) {
         // Records stop at 16-byte boundaries, so a range that starts or ends
         // inside a line gives a shorter first or last record.
         const std::uint32_t end = std::min(to, (address & ~15u) + 16);
-        if (address >> 16 != upper) {
-            upper = address >> 16;
-            out = ExtendedAddress(out, upper);
-        }
-        out = DataRecord(out, address, image + address, int(end - address));
+        if (!records.Data(address, image + address, int(end - address))) return false;
         address = end;
-        if (std::size_t(out - buffer) > kChunk - kLongestPiece) {
-            if (!sink(buffer, std::size_t(out - buffer))) return false;
-            out = buffer;
-        }
     }
-    std::memcpy(out, ":00000001FF\n", 12);
-    out += 12;
-    return sink(buffer, std::size_t(out - buffer));
+    return records.End();
 }
 
 QByteArray IntelHexText(const std::uint8_t* image) {

@@ -1,9 +1,10 @@
 #include <QApplication>
 #include <QCommandLineParser>
 
-#include "bus/adapter_bus.h"
 #include "app/loader_app.h"
 #include "app/main_frame.h"
+#include "brellix_version.h"
+#include "bus/adapter_bus.h"
 #include "panel/qt_user_prompts.h"
 
 namespace {
@@ -16,7 +17,7 @@ struct Options {
 // and --version work on a machine without a display.
 Options ParseOptions(int argc, char** argv) {
     QCoreApplication probe(argc, argv);
-    QCoreApplication::setApplicationVersion("1.02");
+    QCoreApplication::setApplicationVersion(BRELLIX_VERSION);
     QCommandLineParser parser;
     parser.setApplicationDescription("Brellix: front end for the QZProgrammer device programmer");
     parser.addHelpOption();
@@ -33,7 +34,8 @@ Options ParseOptions(int argc, char** argv) {
 int main(int argc, char** argv) {
     const Options options = ParseOptions(argc, argv);
     QApplication app(argc, argv);
-    QCoreApplication::setApplicationVersion("1.02");
+    QCoreApplication::setApplicationVersion(BRELLIX_VERSION);
+    QGuiApplication::setDesktopFileName(BRELLIX_DESKTOP_ID);
     std::unique_ptr<AdapterBus> bus =
         options.simulate ? AdapterBus::Simulated() : AdapterBus::Real();
     QtUserPrompts prompts;

@@ -4,8 +4,8 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
-#include "hexview/address_dialog.h"
-#include "image/read_options_dialog.h"
+#include "dialogs/address_dialog.h"
+#include "dialogs/read_options_dialog.h"
 
 namespace {
 

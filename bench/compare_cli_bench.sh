@@ -7,8 +7,11 @@ set -euo pipefail
 build=${1:-build/bench}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-"$build/bench/make_hex" 1048576 "$work/image.hex"
-hyperfine --warmup 1 --runs 5 -N --export-csv "$work/process.csv" \
+# scripts/bench --smoke sets BRELLIX_BENCH_SMOKE: each command runs once, on a small image.
+runs=(--warmup 1 --runs 5) bytes=1048576
+[ -z "${BRELLIX_BENCH_SMOKE:-}" ] || runs=(--runs 1) bytes=65536
+"$build/bench/make_hex" "$bytes" "$work/image.hex"
+hyperfine "${runs[@]}" -N --export-csv "$work/process.csv" \
     -n one "$build/brellix-cli --simulate=1 --sim-latency 3 program $work/image.hex" \
     -n eight "$build/brellix-cli --simulate=8 --sim-latency 3 --all program $work/image.hex"
 

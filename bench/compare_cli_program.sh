@@ -9,11 +9,14 @@ set -euo pipefail
 build=${1:-build/bench}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-"$build/bench/make_hex" 4194304 "$work/image.hex"
-hyperfine --warmup 2 --runs 10 -N --export-csv "$work/process.csv" \
+# scripts/bench --smoke sets BRELLIX_BENCH_SMOKE: each command runs once, on a small image.
+runs=(--warmup 2 --runs 10) bytes=4194304 repetitions=5
+[ -z "${BRELLIX_BENCH_SMOKE:-}" ] || runs=(--runs 1) bytes=65536 repetitions=2
+"$build/bench/make_hex" "$bytes" "$work/image.hex"
+hyperfine "${runs[@]}" -N --export-csv "$work/process.csv" \
     -n cli "$build/brellix-cli --simulate --sim-latency 0 program $work/image.hex" \
     -n import "$build/bench/hex_to_bin $work/image.hex $work/image.bin"
-"$build/bench/bench_program_job" --benchmark_repetitions=5 --benchmark_format=csv 2>/dev/null >"$work/engine.csv"
+"$build/bench/bench_program_job" --benchmark_repetitions="$repetitions" --benchmark_format=csv 2>/dev/null >"$work/engine.csv"
 
 # hyperfine gives seconds, the benchmark milliseconds.
 figures=$(awk -F, '

@@ -1,4 +1,4 @@
-# Sourced by scripts/run, scripts/test and scripts/bench: installs the Debian
+# Sourced by scripts/run, test, bench, fuzz and package: installs the Debian
 # packages the build needs when they are missing. Runs apt-get as root, or
 # through sudo for a developer's own account.
 brellix_install() {
@@ -22,6 +22,9 @@ BRELLIX_TEST_PACKAGES=(libgtest-dev libgmock-dev srecord binutils)
 # The link's test against a real kernel HID device boots Debian's kernel under
 # qemu (tests/vm); udev provides the systemd-udevd it also runs against.
 BRELLIX_VM_PACKAGES=(qemu-system-x86 linux-image-amd64 busybox-static cpio udev)
+# CPack finds the .deb's dependencies with dpkg-shlibdeps, which needs file;
+# the package's checks run the desktop's validators and man.
+BRELLIX_PACKAGE_PACKAGES=(dpkg-dev file fakeroot desktop-file-utils appstream shared-mime-info man-db gzip)
 BRELLIX_BENCH_PACKAGES=(libbenchmark-dev hyperfine srecord binutils)
 # The fuzz targets need clang with its sanitizer and libFuzzer runtimes, which
 # Debian ships apart from the compiler, and llvm-symbolizer for readable stacks.

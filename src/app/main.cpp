@@ -4,12 +4,11 @@
 #include "app/app_settings.h"
 #include "app/loader_app.h"
 #include "app/main_frame.h"
+#include "brellix_version.h"
 #include "bus/adapter_bus.h"
 #include "panel/qt_user_prompts.h"
 
 namespace {
-
-constexpr char kVersion[] = "1.02";
 
 void Describe(QCommandLineParser& parser, const QCommandLineOption& simulate) {
     parser.setApplicationDescription("Brellix: front end for the QZProgrammer device programmer");
@@ -33,7 +32,7 @@ bool AsksForHelpOrVersion(int argc, char** argv) {
 // own included, are no error.
 [[noreturn]] void AnswerHelpOrVersion(int argc, char** argv, const QCommandLineOption& simulate) {
     QCoreApplication probe(argc, argv);
-    QCoreApplication::setApplicationVersion(kVersion);
+    QCoreApplication::setApplicationVersion(BRELLIX_VERSION);
     QCommandLineParser parser;
     Describe(parser, simulate);
     parser.parse(probe.arguments());
@@ -50,7 +49,8 @@ int main(int argc, char** argv) {
     // QApplication takes Qt's standard options (-style, -platform, -session,
     // ...) out of the arguments; whatever is left must be ours.
     QApplication app(argc, argv);
-    QCoreApplication::setApplicationVersion(kVersion);
+    QCoreApplication::setApplicationVersion(BRELLIX_VERSION);
+    QGuiApplication::setDesktopFileName(BRELLIX_DESKTOP_ID);
     QCommandLineParser parser;
     Describe(parser, simulate);
     parser.process(app);

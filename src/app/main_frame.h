@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 
+#include "brellix_version.h"
 #include "link/link_timing.h"
 
 class AppSettings;
@@ -36,7 +37,7 @@ class CMainFrame : public QMainWindow {
         ID_CONFIG_RELOAD_LAST_FILE = 32788,
     };
 
-    static constexpr char kTitle[] = "Brellix(1.02)";
+    static constexpr char kTitle[] = "Brellix(" BRELLIX_VERSION ")";
     static constexpr int kWidth = 840;
     static constexpr int kHeight = 480;
     // Presses on the menu bar right of this x drag the window.

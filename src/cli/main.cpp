@@ -1,6 +1,7 @@
 #include <QCoreApplication>
 #include <cstdio>
 
+#include "brellix_version.h"
 #include "cli/cli_options.h"
 #include "cli/cli_runner.h"
 #include "cli/interrupt_notifier.h"

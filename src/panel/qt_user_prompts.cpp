@@ -6,8 +6,8 @@
 #include <QFileInfo>
 #include <QMessageBox>
 
-#include "hexview/address_dialog.h"
-#include "image/read_options_dialog.h"
+#include "dialogs/address_dialog.h"
+#include "dialogs/read_options_dialog.h"
 
 namespace {
 

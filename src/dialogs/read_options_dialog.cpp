@@ -1,4 +1,4 @@
-#include "image/read_options_dialog.h"
+#include "dialogs/read_options_dialog.h"
 
 #include <QButtonGroup>
 #include <QFrame>

@@ -5,7 +5,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "hexview/address_dialog.h"
+#include "dialogs/address_dialog.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "hexview/address_dialog.h"
+#include "dialogs/address_dialog.h"
 
 #include <QFontMetrics>
 #include <QLabel>

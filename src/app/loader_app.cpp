@@ -47,7 +47,7 @@ bool LoaderApp::InitInstance() {
                     ? std::make_unique<AppSettings>()
                     : std::make_unique<AppSettings>(environment_.settingsFile);
     frame_ = new CMainFrame(backend_, hotplug_, prompts_, *settings_, environment_.timing);
-    // The command line was read before the window system started: it opens no file.
+    // A file named on the command line is loaded by main() once the frame stands.
     frame_->SetMenuBarColour(CMainFrame::kMenuBarColour);
     frame_->setWindowIcon(QIcon(":/icons/brellix.png"));
     frame_->show();

@@ -6,6 +6,7 @@
 #include "app/main_frame.h"
 #include "brellix_version.h"
 #include "bus/adapter_bus.h"
+#include "panel/control_panel.h"
 #include "panel/qt_user_prompts.h"
 
 namespace {
@@ -15,6 +16,7 @@ void Describe(QCommandLineParser& parser, const QCommandLineOption& simulate) {
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOption(simulate);
+    parser.addPositionalArgument("file", "An image file (.hex, .ldr or .bin) to load at start.", "[file]");
 }
 
 bool AsksForHelpOrVersion(int argc, char** argv) {
@@ -59,6 +61,9 @@ int main(int argc, char** argv) {
     QtUserPrompts prompts;
     LoaderApp loader(bus->backend(), bus->hotplug(), prompts);
     if (!loader.InitInstance()) return 1;
+    // "Open with" from the desktop: the file loads as if chosen with Open.
+    if (!parser.positionalArguments().isEmpty())
+        loader.mainFrame()->panel()->engine().OpenPath(parser.positionalArguments().constFirst());
     // File dialogs belong to the frame from now on, and start where the user left off.
     prompts.SetParent(loader.mainFrame());
     AppSettings* settings = loader.settings();

@@ -156,9 +156,9 @@ bool AdapterSession::SaveRead() {
     const std::uint8_t* read = engine_->image().readBack();
     const std::uint32_t from = s.readStart, to = s.readEnd + 1;
     result_.readCrc = Crc32(read + from, to - from);
-    QSaveFile file(options_.output);
+    QSaveFile file(adapter_.output);
     bool saved = file.open(QIODevice::WriteOnly);
-    if (saved && options_.output.endsWith(".bin", Qt::CaseInsensitive)) {
+    if (saved && adapter_.output.endsWith(".bin", Qt::CaseInsensitive)) {
         saved = file.write(reinterpret_cast<const char*>(read + from), qint64(to - from)) == qint64(to - from);
     } else if (saved) {
         saved = WriteIntelHexRange(read, from, to, [&file](const char* piece, std::size_t length) {
@@ -166,7 +166,7 @@ bool AdapterSession::SaveRead() {
         });
     }
     saved = saved && file.commit();
-    if (!saved) result_.reason = "cannot write " + options_.output + ": " + file.errorString();
+    if (!saved) result_.reason = "cannot write " + adapter_.output + ": " + file.errorString();
     return saved;
 }
 

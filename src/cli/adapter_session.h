@@ -25,7 +25,8 @@ struct LoadedImage {
 struct AdapterRef {
     std::string path;
     QString serial;
-    QString label;  // how the output names it
+    QString label;   // how the output names it
+    QString output;  // read: the file this adapter's bytes go to
 };
 
 // One byte where the chip differs from the file.

@@ -125,7 +125,8 @@ Commands:
   read [--range START-END] -o OUT.hex|OUT.bin
                              read the chip (the whole 4 MiB by default; the
                              range in hex, both ends inclusive) and write
-                             exactly the bytes read
+                             exactly the bytes read; with several adapters
+                             each writes OUT-SERIAL.hex|.bin
   auto FILE                  detect, erase, program and verify, in one go
   firmware FILE --yes        update the adapter's own firmware
   production FILE [--count N] [--log units.csv]

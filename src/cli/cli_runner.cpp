@@ -1,9 +1,12 @@
 #include "cli/cli_runner.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
+#include <QSaveFile>
 
 #include "cli/production_loop.h"
 #include "image/checksum.h"
@@ -69,6 +72,7 @@ void CliRunner::Start() {
     if (!LoadFile()) return End(EXIT_USAGE);
     std::vector<AdapterRef> chosen;
     if (const int refused = ChooseAdapters(chosen); refused != EXIT_OK) return End(refused);
+    if (options_.command == "read" && !ChooseOutputs(chosen)) return End(EXIT_USAGE);
     hub_ = std::make_unique<HotplugHub>(bus_->hotplug());
     if (options_.command == "production") {
         production_ = std::make_unique<ProductionLoop>(options_, *bus_, *hub_, image_.get(), console_, timing_);
@@ -159,7 +163,7 @@ int CliRunner::ChooseAdapters(std::vector<AdapterRef>& chosen) {
                          QString::fromStdString(AccessAdvice()));
             continue;
         }
-        chosen.push_back({a.device.path, serial, serial.isEmpty() ? path : serial});
+        chosen.push_back({a.device.path, serial, serial.isEmpty() ? path : serial, {}});
         if (!options_.all) break;
     }
     if (!chosen.empty()) return EXIT_OK;
@@ -167,6 +171,29 @@ int CliRunner::ChooseAdapters(std::vector<AdapterRef>& chosen) {
     console_.Err(options_.adapter.isEmpty() ? "brellix-cli: no adapter found"
                                             : "brellix-cli: no adapter " + options_.adapter);
     return EXIT_NO_ADAPTER;
+}
+
+// Each adapter read writes a file of its own: the one named, or with several
+// adapters the name with the adapter's serial before the extension, so that
+// no adapter's bytes overwrite another's. A file that cannot be written is
+// said before the read, not after a minute of reading.
+bool CliRunner::ChooseOutputs(std::vector<AdapterRef>& chosen) {
+    const QFileInfo named(options_.output);
+    for (AdapterRef& a : chosen) {
+        a.output = options_.output;
+        if (chosen.size() > 1) {
+            QString tag = a.label;
+            tag.replace(QRegularExpression("[^A-Za-z0-9_.-]"), "_");
+            a.output = named.dir().filePath(named.completeBaseName() + "-" + tag + "." + named.suffix());
+        }
+        QSaveFile probe(a.output);
+        if (!probe.open(QIODevice::WriteOnly)) {
+            console_.Err("brellix-cli: cannot write " + a.output + ": " + probe.errorString());
+            return false;
+        }
+        probe.cancelWriting();
+    }
+    return true;
 }
 
 std::vector<AdapterSession::Step> CliRunner::Plan() const {
@@ -241,7 +268,7 @@ void CliRunner::Report() {
             console_.Out(QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact)));
             continue;
         }
-        if (r.readCrc) console_.Out(a.label + ": read " + options_.output + ", CRC-32 " + Hex32(*r.readCrc));
+        if (r.readCrc) console_.Out(a.label + ": read " + a.output + ", CRC-32 " + Hex32(*r.readCrc));
         if (r.mismatchCount > 0) {
             console_.Out(QString("%1: %2 bytes differ:").arg(a.label).arg(r.mismatchCount));
             for (const Mismatch& m : r.mismatches)

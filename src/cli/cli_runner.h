@@ -38,6 +38,7 @@ private:
     int List();
     bool LoadFile();
     int ChooseAdapters(std::vector<AdapterRef>& chosen);
+    bool ChooseOutputs(std::vector<AdapterRef>& chosen);
     std::vector<AdapterSession::Step> Plan() const;
     void StartSessions(const std::vector<AdapterRef>& adapters);
     void OnSessionFinished();

@@ -64,7 +64,7 @@ void ProductionLoop::OnDeviceChange(const HotplugEvent& event) {
         return;
     }
     if (it != stations_.end() || !Wanted(event.path)) return;
-    const AdapterRef adapter{event.path, {}, QString::fromStdString(event.path)};
+    const AdapterRef adapter{event.path, {}, QString::fromStdString(event.path), {}};
     // The node needs a moment after its arrival before it can be opened.
     QTimer::singleShot(timing_.reopenDelayMs, this, [this, adapter] {
         if (!stopping_ && !stations_.count(adapter.path)) StartUnit(adapter);

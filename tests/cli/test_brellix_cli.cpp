@@ -71,8 +71,9 @@ TEST(BrellixCli, CommandsExitCodesAndOutput) {
          "file " + image + ": 65536 bytes, CRC-32 " + Crc(Image()), "Verify Succeed!"},
         {"verify an erased chip", {"--simulate", fast, "verify", image}, 1, "65280 bytes differ:\n  000000  expected 07  read FF",
          "Verify Error at 000000: 65280 bytes differ\n[SIM0001] Done in "},
-        {"unwritable output", {"--simulate", fast, "read", "--range", "0-FF", "-o", files.Path("no/dir/out.bin")}, 1,
-         "cannot write", ""},
+        // Said before the read starts, not after it.
+        {"unwritable output", {"--simulate", "read", "-o", files.Path("no/dir/out.bin")}, 2, "",
+         "cannot write " + files.Path("no/dir/out.bin")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -117,6 +118,15 @@ TEST(BrellixCli, ReadWritesExactlyTheRangeRead) {
     ASSERT_EQ(hex.exitCode, 0) << hex.err.toStdString();
     EXPECT_EQ(TempFiles::Read(files.Path("r.hex")),
               ":08001800FFFFFFFFFFFFFFFFE8\r\n:08002000FFFFFFFFFFFFFFFFE0\r\n:00000001FF\n");
+
+    // Several adapters: a file each, named after the adapter.
+    const CliRun all = RunCli({"--simulate=2", "--sim-latency=0", "--all", "read", "--range", "0-F", "-o", files.Path("a.bin")});
+    ASSERT_EQ(all.exitCode, 0) << all.err.toStdString();
+    for (const char* serial : {"SIM0001", "SIM0002"}) {
+        const QString path = files.Path(QString("a-%1.bin").arg(serial));
+        EXPECT_EQ(TempFiles::Read(path), QByteArray(16, char(0xFF))) << serial;
+        EXPECT_TRUE(all.out.contains(QString(serial) + ": read " + path));
+    }
 }
 
 TEST(BrellixCli, ProductionLogsEveryUnitAndStopsAtTheCount) {

@@ -93,13 +93,7 @@ void AdapterSession::StartStep(Step step) {
         case Step::Auto: engine_->AutoProgram(); break;
         case Step::Firmware: engine_->StartFirmwareUpdate(); break;
         case Step::Read: {
-            ReadOptions range{ReadRangeMode::WholeChip, {}, {}, {}, {}};
-            if (!options_.range.isEmpty()) {
-                range.mode = ReadRangeMode::FromTo;
-                range.fromToStart = options_.range.section('-', 0, 0).remove("0x", Qt::CaseInsensitive);
-                range.fromToEnd = options_.range.section('-', 1).remove("0x", Qt::CaseInsensitive);
-            }
-            prompts_.SetReadOptions(range);
+            prompts_.SetReadOptions(ReadOptionsFor(options_.range));
             engine_->Read();
             break;
         }

@@ -67,6 +67,8 @@ QString CheckCombination(const CliOptions& o) {
     if (o.command == "read" && !o.output.endsWith(".hex", Qt::CaseInsensitive) &&
         !o.output.endsWith(".bin", Qt::CaseInsensitive))
         return "the output file must end in .hex or .bin";
+    if (o.command == "read" && !o.range.isEmpty() && !CheckReadRange(ReadOptionsFor(o.range)).accepted)
+        return "bad --range " + o.range + ": START-END in hex, START below END";
     if (o.command == "firmware" && !o.yes) return "firmware rewrites the adapter itself: confirm with --yes";
     if (o.all && !o.adapter.isEmpty()) return "--all and --adapter exclude each other";
     if (o.command == "firmware" && o.all) return "firmware updates one adapter at a time";
@@ -74,6 +76,12 @@ QString CheckCombination(const CliOptions& o) {
 }
 
 }  // namespace
+
+ReadOptions ReadOptionsFor(const QString& range) {
+    if (range.isEmpty()) return {ReadRangeMode::WholeChip, {}, {}, {}, {}};
+    QString start = range.section('-', 0, 0), end = range.section('-', 1);
+    return {ReadRangeMode::FromTo, start.remove("0x", Qt::CaseInsensitive), end.remove("0x", Qt::CaseInsensitive), {}, {}};
+}
 
 bool NeedsAdapter(const QString& command) { return command != "list"; }
 

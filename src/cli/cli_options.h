@@ -6,6 +6,8 @@
 #include <optional>
 #include <vector>
 
+#include "image/read_range.h"
+
 // What one run of the command line was asked to do.
 struct CliOptions {
     QString command;  // list, detect, erase, program, verify, read, auto, firmware, production
@@ -34,6 +36,9 @@ CliParse ParseCliOptions(const QStringList& arguments, CliOptions& options, QStr
 
 // The --help text, exit codes included.
 QString CliHelpText();
+
+// The read dialog's answer that --range stands for (the whole chip without it).
+ReadOptions ReadOptionsFor(const QString& range);
 
 // Whether the command works on a chip through an adapter.
 bool NeedsAdapter(const QString& command);

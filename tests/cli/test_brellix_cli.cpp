@@ -64,6 +64,7 @@ TEST(BrellixCli, CommandsExitCodesAndOutput) {
         {"unknown option", {"--frobnicate", "detect"}, 2, "", "unknown option --frobnicate"},
         {"missing file", {"--simulate", "program", files.Path("none.hex")}, 2, "", "Cannot load the file"},
         {"damaged file", {"--simulate", "program", badHex}, 2, "", "Checksum Error: line 1"},
+        {"reversed range", {"--simulate", "read", "--range", "10-5", "-o", files.Path("r.bin")}, 2, "", "bad --range 10-5"},
         {"firmware unconfirmed", {"--simulate", "firmware", image}, 2, "", "--yes"},
         {"no adapter", {"list"}, 3, "", "no adapter found"},
         {"list a bench", {"--simulate=2", "list"}, 0, "serial SIM0002  ok", ""},

@@ -254,7 +254,7 @@ void CliRunner::Report() {
                           {"result", OutcomeText(r.outcome)},
                           {"duration", double(r.ms) / 1000.0}};
             if (image_) o["file"] = image_->path, o["crc32"] = Hex32(image_->crc);
-            if (r.readCrc) o["readCrc32"] = Hex32(*r.readCrc);
+            if (r.readCrc) o["readCrc32"] = Hex32(*r.readCrc), o["output"] = a.output;
             if (r.outcome != SessionResult::Outcome::Ok) o["reason"] = r.reason;
             if (r.mismatchCount > 0) {
                 QJsonArray first;

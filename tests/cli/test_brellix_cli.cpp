@@ -121,13 +121,15 @@ TEST(BrellixCli, ReadWritesExactlyTheRangeRead) {
               ":08001800FFFFFFFFFFFFFFFFE8\r\n:08002000FFFFFFFFFFFFFFFFE0\r\n:00000001FF\n");
 
     // Several adapters: a file each, named after the adapter.
-    const CliRun all = RunCli({"--simulate=2", "--sim-latency=0", "--all", "read", "--range", "0-F", "-o", files.Path("a.bin")});
+    const CliRun all =
+        RunCli({"--simulate=2", "--sim-latency=0", "--all", "--json", "read", "--range", "0-F", "-o", files.Path("a.bin")});
     ASSERT_EQ(all.exitCode, 0) << all.err.toStdString();
-    for (const char* serial : {"SIM0001", "SIM0002"}) {
-        const QString path = files.Path(QString("a-%1.bin").arg(serial));
-        EXPECT_EQ(TempFiles::Read(path), QByteArray(16, char(0xFF))) << serial;
-        EXPECT_TRUE(all.out.contains(QString(serial) + ": read " + path));
+    for (const QJsonObject& o : all.json()) {
+        const QString path = files.Path("a-" + o["serial"].toString() + ".bin");
+        EXPECT_EQ(o["output"].toString(), path);
+        EXPECT_EQ(TempFiles::Read(path), QByteArray(16, char(0xFF))) << path.toStdString();
     }
+    EXPECT_EQ(all.json().size(), 2u);
 }
 
 TEST(BrellixCli, ProductionLogsEveryUnitAndStopsAtTheCount) {

@@ -381,6 +381,14 @@ void JobEngine::AutoProgram() {
     files_.Start();
 }
 
+// A load over edits not yet saved would throw them away: the user decides.
+// A busy engine refuses the load anyway, without a question.
+bool JobEngine::MayLoadOverEdits() {
+    if (ctx_.state.busy || files_.running() || !keeper_.programModified()) return true;
+    return ctx_.prompts.AskWarning("The write buffer has unsaved edits.\r\nLoad another file over them?",
+                                   "Warning", UserPrompts::Buttons::YesNo);
+}
+
 // ---- progress ------------------------------------------------------------
 
 void JobEngine::OnJobProgress(int kind, std::int64_t value) {

@@ -32,9 +32,13 @@ public:
     // Buttons and menu commands.
     void Detect();
     void AutoProgram();
-    void OpenFile() { files_.Open(); }
+    void OpenFile() {
+        if (MayLoadOverEdits()) files_.Open();
+    }
     // Open with the file already chosen: no dialog is shown.
-    void OpenPath(const QString& path) { files_.Open(path); }
+    void OpenPath(const QString& path) {
+        if (MayLoadOverEdits()) files_.Open(path);
+    }
     void Erase() { data_.Erase(); }
     void Program() { data_.Program(); }
     void Verify() { data_.Verify(); }
@@ -129,6 +133,7 @@ private:
     void OnLinkLost();
     void OnJobProgress(int kind, std::int64_t value);
     void OnLoadFinished(const FileLoadOutcome& outcome);
+    bool MayLoadOverEdits();
     void OnJobEnded(const JobEndedMessage& message);
     bool CancelAtThisReply();
 

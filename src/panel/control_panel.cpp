@@ -43,6 +43,7 @@ constexpr ButtonSpec kButtons[] = {
 };
 
 constexpr char kQuitQuestion[] = "A job is running. Quit anyway?";
+constexpr char kUnsavedQuestion[] = "There are unsaved edits in the buffers. Quit anyway?";
 
 // The log control shows line ends the platform's way.
 QString ForDisplay(const QString& text) {
@@ -301,9 +302,15 @@ void ControlPanel::OnDataWidth() {
 
 // ---- frame -----------------------------------------------------------------
 
+// A running job, or edits that quitting would throw away, make the user decide.
 bool ControlPanel::ConfirmQuit() {
-    if (quitConfirmed_ || (!engine_->state().busy && !engine_->loadRunning())) return true;
-    quitConfirmed_ = prompts_.AskWarning(kQuitQuestion, "Warning", UserPrompts::Buttons::YesNo);
+    if (quitConfirmed_) return true;
+    const ImageKeeper& images = engine_->images();
+    const char* question = engine_->state().busy || engine_->loadRunning() ? kQuitQuestion
+                           : images.programModified() || images.readBackModified() ? kUnsavedQuestion
+                                                                                   : nullptr;
+    if (!question) return true;
+    quitConfirmed_ = prompts_.AskWarning(question, "Warning", UserPrompts::Buttons::YesNo);
     return quitConfirmed_;
 }
 

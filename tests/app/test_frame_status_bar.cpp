@@ -47,6 +47,12 @@ TEST(FrameStatusBar, ChipAndFileWithChecksumAndEditMark) {
     edited[10] ^= 0xFF;
     ASSERT_TRUE(rig.engine().EditProgram(edited.data(), edited.size()));
     EXPECT_EQ(bar.text(Bar::File), FileText(edited) + " (modified)");
+    // Opening over the edits asks first; No keeps them.
+    rig.prompts.warningAnswers = {false};
+    rig.Trigger(CMainFrame::ID_FILE_OPEN_FILE);
+    EXPECT_EQ(rig.prompts.warnings, QStringList{"Warning: The write buffer has unsaved edits.\r\nLoad another file over them?"});
+    EXPECT_EQ(bar.text(Bar::File), FileText(edited) + " (modified)");
+    EXPECT_FALSE(rig.engine().loadRunning());
 }
 
 // A program waits for the answer to its fourth block, which never comes;

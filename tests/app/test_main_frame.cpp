@@ -359,29 +359,35 @@ TEST(MainFrame, ClosingDestroysTheTabStripThenThePanelWhichClosesTheLink) {
     EXPECT_NE(rig.bus.Open(SimulatedBackend::kAdapterPath), nullptr);
 }
 
-TEST(MainFrame, QuittingDuringAJobAsksOnceAndNoKeepsItRunning) {
+TEST(MainFrame, QuittingDuringAJobOrOverEditsAsksOnceAndNoKeepsItRunning) {
     struct Case {
         bool byExit, running;
         std::deque<bool> answers;
         bool quits;
+        bool edited = false;
     };
     for (const Case& c : {Case{false, false, {}, true}, Case{false, true, {false}, false},
                           Case{false, true, {true}, true}, Case{true, false, {}, true},
-                          Case{true, true, {false}, false}, Case{true, true, {true}, true}}) {
+                          Case{true, true, {false}, false}, Case{true, true, {true}, true},
+                          Case{false, false, {false}, false, true}, Case{true, false, {true}, true, true}}) {
         SimConfig silent;  // Detect is never answered and the time-out outlasts the test
         silent.faults.silentCommand = CMD_DETECT;
         LinkTiming timing = FrameRig::ShortTiming();
         timing.replyTimeoutMs = 600000;
         FrameRig rig(true, silent, timing);
+        const std::uint8_t edit[] = {1, 2, 3};
+        if (c.edited) rig.engine().EditReadBack(edit, sizeof edit);
         if (c.running) rig.engine().Detect();
         rig.prompts.warningAnswers = c.answers;
         if (!c.byExit) rig.frame->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         EXPECT_EQ(c.byExit ? ExitEndsTheProgram(rig) : rig.frame.isNull(), c.quits);
         // Quitting closes the window as well, which does not ask again.
-        const QStringList asked = {"Warning: A job is running. Quit anyway?"};
-        EXPECT_EQ(rig.prompts.warnings, c.running ? asked : QStringList()) << c.byExit << c.running;
-        EXPECT_EQ(!c.quits, rig.frame && rig.frame->isVisible() && rig.engine().state().busy);
+        const QStringList asked = {c.running  ? "Warning: A job is running. Quit anyway?"
+                                   : c.edited ? "Warning: There are unsaved edits in the buffers. Quit anyway?"
+                                              : ""};
+        EXPECT_EQ(rig.prompts.warnings, asked.first().isEmpty() ? QStringList() : asked) << c.byExit << c.running;
+        EXPECT_EQ(!c.quits, rig.frame && rig.frame->isVisible() && (rig.engine().state().busy || c.edited));
     }
 }
 

@@ -422,6 +422,8 @@ void JobEngine::StartFirmwareUpdate() {
         ctx_.host.AppendLog("Progrmming is busy!\r\n");
         return;
     }
+    // The firmware image takes the write buffer's place.
+    if (!MayLoadOverEdits()) return;
     firmware_.StartFirmwareUpdate([this] { files_.Start(); });
 }
 

@@ -51,8 +51,11 @@ TEST(FrameStatusBar, ChipAndFileWithChecksumAndEditMark) {
     rig.prompts.warningAnswers = {false};
     rig.Trigger(CMainFrame::ID_FILE_OPEN_FILE);
     EXPECT_EQ(rig.prompts.warnings, QStringList{"Warning: The write buffer has unsaved edits.\r\nLoad another file over them?"});
+    rig.prompts.warningAnswers = {false};
+    rig.engine().StartFirmwareUpdate();  // its image would take the buffer's place
+    EXPECT_EQ(rig.prompts.warnings.size(), 2);
     EXPECT_EQ(bar.text(Bar::File), FileText(edited) + " (modified)");
-    EXPECT_FALSE(rig.engine().loadRunning());
+    EXPECT_FALSE(rig.engine().loadRunning() || rig.engine().state().busy);
 }
 
 // A program waits for the answer to its fourth block, which never comes;

@@ -175,14 +175,19 @@ int CliRunner::ChooseAdapters(std::vector<AdapterRef>& chosen) {
 
 // Each adapter read writes a file of its own: the one named, or with several
 // adapters the name with the adapter's serial before the extension, so that
-// no adapter's bytes overwrite another's. A file that cannot be written is
-// said before the read, not after a minute of reading.
+// no adapter's bytes overwrite another's (adapters that share a serial are
+// numbered too). A file that cannot be written is said before the read, not
+// after a minute of reading.
 bool CliRunner::ChooseOutputs(std::vector<AdapterRef>& chosen) {
     const QFileInfo named(options_.output);
-    for (AdapterRef& a : chosen) {
+    QStringList labels;
+    for (const AdapterRef& a : chosen) labels << a.label;
+    for (std::size_t i = 0; i < chosen.size(); ++i) {
+        AdapterRef& a = chosen[i];
         a.output = options_.output;
         if (chosen.size() > 1) {
             QString tag = a.label;
+            if (labels.count(a.label) > 1) tag += "-" + QString::number(i + 1);
             tag.replace(QRegularExpression("[^A-Za-z0-9_.-]"), "_");
             a.output = named.dir().filePath(named.completeBaseName() + "-" + tag + "." + named.suffix());
         }

@@ -1,6 +1,7 @@
 #include "link/report_transport.h"
 
 #include <QCoreApplication>
+#include <sched.h>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -33,6 +34,7 @@ struct ReaderSession {
     QObject* target = nullptr;
     LinkTiming timing;
     ReplyMatcher matcher = nullptr;
+    int spinUs = 0;  // how long the reader looks for the next request before it sleeps
 };
 
 namespace {
@@ -41,12 +43,21 @@ constexpr int kReaderSpinUs = 40;
 // A device that keeps sending cannot hold a request back for ever.
 constexpr int kMostStaleReplies = 64;
 
+// Looking for the next request only pays where the job's thread can run
+// beside the reader: on a single CPU the reader would take the time the job
+// needs to send it.
+int ReaderSpinUs() {
+    cpu_set_t cpus;
+    if (sched_getaffinity(0, sizeof cpus, &cpus) != 0) return kReaderSpinUs;
+    return CPU_COUNT(&cpus) > 1 ? kReaderSpinUs : 0;
+}
+
 // Waits for the next request; false once the link has closed. A job sends
 // its next request within microseconds of the last reply, so the reader looks
 // for it briefly before it sleeps: waking a sleeping thread costs more than
 // the rest of the exchange.
 bool AwaitRequest(ReaderSession& session, ReaderSession::Request& request) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(kReaderSpinUs);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(session.spinUs);
     while (session.pendingRequests.load(std::memory_order_acquire) == 0 && !session.stop &&
            std::chrono::steady_clock::now() < until) {
 #if defined(__x86_64__) || defined(__i386__)
@@ -104,6 +115,7 @@ void ReportTransport::Connect(std::shared_ptr<HidHandle> writeHandle,
     reader_->timing = timing_;
     reader_->receiveBuffer = lastReply_;
     reader_->matcher = matcher_;
+    reader_->spinUs = ReaderSpinUs();
     if (reader_->readHandle) std::thread(RunReader, reader_).detach();
     else reader_->finished = true;
 }

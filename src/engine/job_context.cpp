@@ -46,6 +46,7 @@ void JobContext::EndJob(bool succeeded) {
                                         succeeded ? BytesMoved() : 0));
     }
     state.busy = false;
+    cancelRequested = false;
     state.autoProgram = false;
     state.firmwareUpdate = false;
     state.job = JobKind::None;

@@ -41,6 +41,9 @@ struct JobContext {
     // program image, ascending.
     std::vector<std::uint32_t> differences;
     bool compared = false;  // the read-back image has been compared with the program image
+    // The user asked the running job to end at its next reply; it goes with
+    // the job, however the job ends.
+    bool cancelRequested = false;
     // How the last job ended.
     JobKind lastJob = JobKind::None;
     bool lastJobSucceeded = false;
@@ -75,6 +78,7 @@ struct JobContext {
     void BeginJob(JobKind kind) {
         state.busy = true;
         state.job = kind;
+        cancelRequested = false;
         ++jobsBegun;
         meter.Begin();
         if (jobBegun) jobBegun(kind);

@@ -91,13 +91,11 @@ void JobEngine::OnJobEnded(const JobEndedMessage& message) {
 }
 
 void JobEngine::Cancel() {
-    if (ctx_.state.busy && ctx_.state.job != JobKind::FirmwareUpdate) cancelRequested_ = true;
+    if (ctx_.state.busy && ctx_.state.job != JobKind::FirmwareUpdate) ctx_.cancelRequested = true;
 }
 
 bool JobEngine::CancelAtThisReply() {
-    if (!cancelRequested_) return false;
-    cancelRequested_ = false;
-    if (!ctx_.state.busy || ctx_.state.job == JobKind::FirmwareUpdate) return false;
+    if (!ctx_.cancelRequested) return false;
     const JobKind job = ctx_.state.job;
     EndJobEarly();
     ctx_.host.AppendLog(QString::asprintf("%s cancelled\r\n", JobName(job)));

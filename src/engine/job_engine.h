@@ -142,7 +142,6 @@ private:
     JobContext ctx_;
     ImageKeeper keeper_{ctx_};
     std::function<void(JobKind, bool)> jobEnded_;
-    bool cancelRequested_ = false;
     FileLoadJob files_;
     DataJobs data_;
     SaveJob save_;

@@ -12,10 +12,12 @@ JobMeter::JobMeter() {
 }
 
 QString JobMeter::DurationLine(std::int64_t elapsedMs, std::uint64_t bytes) {
-    QString line = kDurationHead + QString::asprintf("%.1f s", double(elapsedMs) / 1000.0);
+    QString line = kDurationHead + Seconds(elapsedMs);
     if (const QString rate = Rate(elapsedMs, bytes); !rate.isEmpty()) line += " (" + rate + ")";
     return line + "\r\n";
 }
+
+QString JobMeter::Seconds(std::int64_t ms) { return QString::asprintf("%.1f s", double(ms) / 1000.0); }
 
 // A job that took no measurable time has no rate to speak of.
 QString JobMeter::Rate(std::int64_t elapsedMs, std::uint64_t bytes) {

@@ -27,6 +27,8 @@ class JobMeter {
     // "Done in 52.1 s (80.6 KiB/s)\r\n", or without the rate when the job
     // moved nothing (or failed, which the caller says by bytes = 0).
     static QString DurationLine(std::int64_t elapsedMs, std::uint64_t bytes);
+    // "52.1 s": how the program writes every duration.
+    static QString Seconds(std::int64_t ms);
     // Bytes per second as KiB/s with one decimal; empty when it cannot be said.
     static QString Rate(std::int64_t elapsedMs, std::uint64_t bytes);
     // Whether a log text (with or without its line ends) is a duration line,

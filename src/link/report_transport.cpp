@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <sched.h>
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -199,9 +200,11 @@ int ReportTransport::ReadAdapterReport(HidHandle* readHandle, Payload& buffer, i
         if (got == int(kPayloadSize)) {
             std::memcpy(buffer.data(), local, kPayloadSize);
             if (!matcher || matcher(request, buffer)) return 1;
-            // Someone else's answer: it used up only the time it took.
+            // Someone else's answer: it used up the time it took, and at
+            // least a millisecond, so that a device sending without end
+            // still lets the request time out.
             const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
-            left -= int(std::min<long long>(spent.count(), wait));
+            left -= int(std::clamp<long long>(spent.count(), 1, std::max(wait, 1)));
             if (stop.load()) return 0;
             if (left <= 0) return 0;
             continue;

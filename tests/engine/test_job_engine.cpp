@@ -221,6 +221,20 @@ TEST(Timeouts, EachCommandHasItsOwnLine) {
     }
 }
 
+// A cancel belongs to the job it was asked of: when that job ends another
+// way first (here by a time-out), the next job runs to its end.
+TEST(Cancel, EndsOnlyTheJobItWasAskedOf) {
+    EngineRig rig(SilentOn(CMD_ERASE));
+    rig.engine->Erase();
+    rig.engine->Cancel();
+    ASSERT_TRUE(rig.Settle());
+    EXPECT_TRUE(rig.host.committed.endsWith("Erase Failed\r\n")) << rig.host.committed.toStdString();
+    rig.engine->Detect();
+    ASSERT_TRUE(rig.Settle());
+    EXPECT_FALSE(rig.host.committed.contains("cancelled")) << rig.host.committed.toStdString();
+    EXPECT_TRUE(rig.host.committed.endsWith("MX25L3208 found\r\n")) << rig.host.committed.toStdString();
+}
+
 TEST(Replies, IgnoredWhileNoJobRuns) {
     EngineRig rig;
     Payload reply{};

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <atomic>
+#include <cstring>
 
 #include "link/adapter_link.h"
 #include "sim/simulated_backend.h"
@@ -243,4 +245,21 @@ TEST(ReportTransport, FailingReadWithoutRemovalTimesOut) {
     ASSERT_EQ(got.size(), 1u);
     EXPECT_EQ(got[0].wParam, REPLY_TIMEOUT);
     EXPECT_EQ(got[0].lParam, 1);
+}
+
+// A device that keeps sending, never the answer to this request, still lets
+// the request time out: every refused reply costs time.
+TEST(ReportTransport, EndlessRefusedRepliesStillTimeOut) {
+    struct Chatty : HidHandle {
+        int Write(const std::uint8_t*, std::size_t length, int*) override { return int(length); }
+        int Read(std::uint8_t* buffer, std::size_t capacity, int) override {
+            std::memset(buffer, 9, capacity);
+            return int(kPayloadSize);
+        }
+    } handle;
+    Payload reply{};
+    const std::atomic<bool> stop = false;
+    EXPECT_EQ(ReportTransport::ReadAdapterReport(&handle, reply, 50, 20, stop, Request(7),
+                                                 [](const Payload&, const Payload&) { return false; }),
+              0);
 }

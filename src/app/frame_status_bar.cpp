@@ -6,6 +6,7 @@
 
 #include "engine/job_engine.h"
 #include "engine/job_meter.h"
+#include "image/checksum.h"
 #include "link/adapter_listing.h"
 
 FrameStatusBar::FrameStatusBar(JobEngine& engine, QComboBox* chipList, QWidget* parent)
@@ -79,7 +80,7 @@ void FrameStatusBar::RefreshFile() {
     QString text = QString("%1, %2 bytes, CRC-32 %3")
                        .arg(name)
                        .arg(image.imageSize())
-                       .arg(QString::asprintf("%08X", unsigned(engine_.images().programCrc())));
+                       .arg(Crc32Text(engine_.images().programCrc()));
     if (engine_.images().programModified()) text += " (modified)";
     fields_[File]->setText(text);
     fields_[File]->setToolTip(image.loadedFilePath);
@@ -94,7 +95,7 @@ void FrameStatusBar::RefreshJob() {
     }
     const std::int64_t ms = engine_.jobElapsedMs();
     QString text =
-        QString("%1: %2").arg(JobName(job), QString::asprintf("%.1f s", double(ms) / 1000.0));
+        QString("%1: %2").arg(JobName(job), JobMeter::Seconds(ms));
     if (const QString rate = JobMeter::Rate(ms, engine_.jobBytesDone()); !rate.isEmpty())
         text += ", " + rate;
     fields_[Job]->setText(text);

@@ -1,10 +1,11 @@
 #include "app/image_file_drop.h"
 
 #include <QDropEvent>
-#include <QFileInfo>
 #include <QMimeData>
 #include <QUrl>
 #include <QWidget>
+
+#include "image/image_file_reader.h"
 
 ImageFileDrop::ImageFileDrop(QWidget* window, std::function<void(const QString&)> open)
     : QObject(window), open_(std::move(open)) {
@@ -17,8 +18,7 @@ QString ImageFileDrop::ImagePath(const QMimeData* mime) {
     for (const QUrl& url : mime->urls()) {
         if (!url.isLocalFile()) continue;
         const QString path = url.toLocalFile();
-        const QString suffix = QFileInfo(path).suffix().toLower();
-        if (suffix == "hex" || suffix == "ldr" || suffix == "bin") return path;
+        if (IsImageFileName(path)) return path;
     }
     return {};
 }

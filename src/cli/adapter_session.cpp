@@ -1,10 +1,10 @@
 #include "cli/adapter_session.h"
 
-#include <QFileInfo>
 #include <QSaveFile>
 
 #include "cli/console.h"
 #include "engine/chip_catalogue.h"
+#include "engine/job_meter.h"
 #include "image/checksum.h"
 #include "image/read_back_writer.h"
 
@@ -24,8 +24,6 @@ const char* StepName(AdapterSession::Step step) {
     }
     return "";
 }
-
-QString Duration(qint64 ms) { return QString::asprintf("%.1f s", double(ms) / 1000.0); }
 
 }  // namespace
 
@@ -180,7 +178,7 @@ QString AdapterSession::ProgressLine() const {
     const QString head = QString("%1  %2").arg(adapter_.label, -12).arg(StepName(step_), -9);
     if (!running_) {
         static const char* kOutcome[] = {"done", "FAILED", "cancelled"};
-        return head + QString("%1  %2").arg(kOutcome[int(result_.outcome)], -9).arg(Duration(result_.ms));
+        return head + QString("%1  %2").arg(kOutcome[int(result_.outcome)], -9).arg(JobMeter::Seconds(result_.ms));
     }
     const double f = host_.fraction();
     const qint64 ms = std::max<qint64>(stepClock_.elapsed(), 1);
@@ -191,7 +189,7 @@ QString AdapterSession::ProgressLine() const {
         line += QString::asprintf("  %7.0f / %.0f KiB  %6.1f KiB/s", done / 1024, double(total) / 1024,
                                   done / 1024 / (double(ms) / 1000));
     }
-    line += "  " + Duration(clock_.elapsed());
-    if (f > 0.01 && f < 1) line += "  " + Duration(qint64(double(ms) * (1 - f) / f)) + " left";
+    line += "  " + JobMeter::Seconds(clock_.elapsed());
+    if (f > 0.01 && f < 1) line += "  " + JobMeter::Seconds(qint64(double(ms) * (1 - f) / f)) + " left";
     return line;
 }

@@ -39,6 +39,6 @@ private:
     QString pending_;
     QString lastLine_;
     double fraction_ = 0;
-    int chip_ = 1;
+    int chip_ = -1;  // none until detected or named: a failed detection names no chip
     bool autoChip_ = true;
 };

@@ -83,10 +83,6 @@ ReadOptions ReadOptionsFor(const QString& range) {
     return {ReadRangeMode::FromTo, start.remove("0x", Qt::CaseInsensitive), end.remove("0x", Qt::CaseInsensitive), {}, {}};
 }
 
-bool NeedsAdapter(const QString& command) { return command != "list"; }
-
-bool TakesImage(const QString& command) { return kWithFile.contains(command) && command != "firmware"; }
-
 CliParse ParseCliOptions(const QStringList& arguments, CliOptions& o, QString& error) {
     for (int i = 0; i < arguments.size(); ++i) {
         const QString& arg = arguments[i];

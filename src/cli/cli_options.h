@@ -40,7 +40,3 @@ QString CliHelpText();
 // The read dialog's answer that --range stands for (the whole chip without it).
 ReadOptions ReadOptionsFor(const QString& range);
 
-// Whether the command works on a chip through an adapter.
-bool NeedsAdapter(const QString& command);
-// Whether the command takes an image file.
-bool TakesImage(const QString& command);

@@ -9,6 +9,7 @@
 #include <QSaveFile>
 
 #include "cli/production_loop.h"
+#include "engine/job_meter.h"
 #include "image/checksum.h"
 #include "image/image_buffer.h"
 #include "image/image_file_reader.h"
@@ -19,8 +20,6 @@ namespace {
 
 constexpr int kLiveRedrawMs = 200;
 constexpr int kPlainProgressMs = 1000;
-
-QString Hex32(std::uint32_t value) { return QString::asprintf("%08X", value); }
 
 // N:KIND@REQUEST puts one fault on simulated adapter N.
 bool ApplySimFault(const QString& text, std::vector<SimConfig>& configs) {
@@ -65,7 +64,6 @@ CliRunner::~CliRunner() {
 }
 
 void CliRunner::Start() {
-    clock_.start();
     bus_ = MakeBus();
     if (!bus_) return End(EXIT_USAGE);
     if (options_.command == "list") return End(List());
@@ -144,7 +142,7 @@ bool CliRunner::LoadFile() {
     image_->crc = Crc32(image_->bytes.data(), image_->bytes.size());
     if (!options_.json && !options_.quiet) {
         console_.Out(QString("file %1: %2 bytes, CRC-32 %3")
-                         .arg(options_.file, QString::number(image_->bytes.size()), Hex32(image_->crc)));
+                         .arg(options_.file, QString::number(image_->bytes.size()), Crc32Text(image_->crc)));
     }
     return true;
 }
@@ -218,7 +216,10 @@ void CliRunner::StartSessions(const std::vector<AdapterRef>& adapters) {
     for (const AdapterRef& adapter : adapters) {
         sessions_.push_back(std::make_unique<AdapterSession>(adapter, bus_->backend(), hub_->Tap(), options_,
                                                              image_.get(), console_, timing_));
-        connect(sessions_.back().get(), &AdapterSession::Finished, this, &CliRunner::OnSessionFinished);
+        // Queued: a session that refuses at once finishes inside Run, before
+        // the sessions after it have started and count as running.
+        connect(sessions_.back().get(), &AdapterSession::Finished, this, &CliRunner::OnSessionFinished,
+                Qt::QueuedConnection);
     }
     if (!options_.quiet && !options_.json) progressTimer_.start();
     for (auto& session : sessions_) session->Run(Plan());
@@ -232,6 +233,7 @@ void CliRunner::Interrupt() {
 }
 
 void CliRunner::OnSessionFinished() {
+    if (ended_) return;  // summed up already
     for (const auto& session : sessions_)
         if (session->running()) return;
     progressTimer_.stop();
@@ -258,8 +260,8 @@ void CliRunner::Report() {
                           {"chip", r.chip},
                           {"result", OutcomeText(r.outcome)},
                           {"duration", double(r.ms) / 1000.0}};
-            if (image_) o["file"] = image_->path, o["crc32"] = Hex32(image_->crc);
-            if (r.readCrc) o["readCrc32"] = Hex32(*r.readCrc), o["output"] = a.output;
+            if (image_) o["file"] = image_->path, o["crc32"] = Crc32Text(image_->crc);
+            if (r.readCrc) o["readCrc32"] = Crc32Text(*r.readCrc), o["output"] = a.output;
             if (r.outcome != SessionResult::Outcome::Ok) o["reason"] = r.reason;
             if (r.mismatchCount > 0) {
                 QJsonArray first;
@@ -273,7 +275,7 @@ void CliRunner::Report() {
             console_.Out(QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact)));
             continue;
         }
-        if (r.readCrc) console_.Out(a.label + ": read " + a.output + ", CRC-32 " + Hex32(*r.readCrc));
+        if (r.readCrc) console_.Out(a.label + ": read " + a.output + ", CRC-32 " + Crc32Text(*r.readCrc));
         if (r.mismatchCount > 0) {
             console_.Out(QString("%1: %2 bytes differ:").arg(a.label).arg(r.mismatchCount));
             for (const Mismatch& m : r.mismatches)
@@ -290,7 +292,7 @@ void CliRunner::Report() {
                          .arg(session->adapter().label, -24)
                          .arg(r.chip.isEmpty() ? "-" : r.chip, -16)
                          .arg(result, -10)
-                         .arg(QString::asprintf("%.1f s", double(r.ms) / 1000.0)));
+                         .arg(JobMeter::Seconds(r.ms)));
     }
 }
 

@@ -56,8 +56,6 @@ private:
     std::vector<std::unique_ptr<AdapterSession>> sessions_;
     std::unique_ptr<ProductionLoop> production_;
     QTimer progressTimer_;
-    qint64 lastPlainProgress_ = -1;
-    QElapsedTimer clock_;
     bool interrupted_ = false;
     int inaccessible_ = 0;
     bool ended_ = false;

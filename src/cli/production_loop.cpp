@@ -6,6 +6,7 @@
 #include "bus/adapter_bus.h"
 #include "cli/cli_runner.h"
 #include "cli/console.h"
+#include "image/checksum.h"
 #include "link/adapter_link.h"
 #include "link/hotplug_hub.h"
 #include "sim/simulated_backend.h"
@@ -48,26 +49,45 @@ void ProductionLoop::Interrupt() {
     FinishIfIdle();
 }
 
-// Without --all the bench has one place: the first adapter, or the one named.
-bool ProductionLoop::Wanted(const std::string& path) const {
-    if (!options_.adapter.isEmpty()) return QString::fromStdString(path) == options_.adapter;
-    return options_.all || stations_.empty() || stations_.count(path) > 0;
+// Without --all the bench has one place: the first adapter, or the one named
+// (by path or serial).
+bool ProductionLoop::Wanted(const AdapterRef& adapter) const {
+    if (!options_.adapter.isEmpty())
+        return QString::fromStdString(adapter.path) == options_.adapter || adapter.serial == options_.adapter;
+    return options_.all || stations_.empty() || stations_.count(adapter.path) > 0;
+}
+
+// The adapter at path as the bus lists it: with its serial, named by it.
+AdapterRef ProductionLoop::Describe(const std::string& path) const {
+    AdapterRef adapter{path, {}, QString::fromStdString(path), {}};
+    for (const HidDeviceInfo& device : bus_.backend().Enumerate()) {
+        if (device.path != path) continue;
+        adapter.serial = QString::fromStdString(device.serial);
+        if (!adapter.serial.isEmpty()) adapter.label = adapter.serial;
+    }
+    return adapter;
+}
+
+// A place is taken while its unit is being programmed; a finished unit's
+// place is free for the next arrival, even if its removal went unseen (a
+// unit pulled out mid-job ends its session only after the removal).
+bool ProductionLoop::Busy(const std::string& path) const {
+    const auto it = stations_.find(path);
+    return it != stations_.end() && it->second.session && it->second.session->running();
 }
 
 void ProductionLoop::OnDeviceChange(const HotplugEvent& event) {
     if (stopping_ || !AdapterLink::ConcernsAdapter(event)) return;
-    auto it = stations_.find(event.path);
     if (event.kind == HotplugEvent::Kind::Removal) {
         // The unit is out: its place waits for the next one.
-        if (it != stations_.end() && !(it->second.session && it->second.session->running()))
-            stations_.erase(it);
+        if (!Busy(event.path)) stations_.erase(event.path);
         return;
     }
-    if (it != stations_.end() || !Wanted(event.path)) return;
-    const AdapterRef adapter{event.path, {}, QString::fromStdString(event.path), {}};
+    if (Busy(event.path)) return;
     // The node needs a moment after its arrival before it can be opened.
-    QTimer::singleShot(timing_.reopenDelayMs, this, [this, adapter] {
-        if (!stopping_ && !stations_.count(adapter.path)) StartUnit(adapter);
+    QTimer::singleShot(timing_.reopenDelayMs, this, [this, path = event.path] {
+        if (stopping_ || Busy(path)) return;
+        if (const AdapterRef adapter = Describe(path); Wanted(adapter)) StartUnit(adapter);
     });
 }
 
@@ -76,15 +96,9 @@ void ProductionLoop::StartUnit(const AdapterRef& given) {
     int underWay = 0;
     for (const auto& [path, station] : stations_) underWay += station.session && station.session->running();
     if (options_.count > 0 && passed_ + failed_ + underWay >= options_.count) return;
-    AdapterRef adapter = given;
-    for (const HidDeviceInfo& device : bus_.backend().Enumerate()) {
-        if (device.path != adapter.path) continue;
-        adapter.serial = QString::fromStdString(device.serial);
-        if (!adapter.serial.isEmpty()) adapter.label = adapter.serial;
-    }
+    const AdapterRef adapter = Describe(given.path);
     Station& station = stations_[adapter.path];
     station.adapter = adapter;
-    station.unitDone = false;
     station.session = std::make_unique<AdapterSession>(adapter, bus_.backend(), hub_.Tap(), options_, image_,
                                                        console_, timing_);
     connect(station.session.get(), &AdapterSession::Finished, this,
@@ -101,7 +115,7 @@ void ProductionLoop::OnUnitFinished(Station& station) {
         const bool logged = log_.Append({QDateTime::currentDateTime().toString(Qt::ISODate),
                                          QString::fromStdString(station.adapter.path), station.adapter.serial, r.chip,
                                          image_ ? image_->path : QString(),
-                                         image_ ? QString::asprintf("%08X", image_->crc) : QString(),
+                                         image_ ? Crc32Text(image_->crc) : QString(),
                                          passed ? "pass" : "fail", QString::asprintf("%.1f", double(r.ms) / 1000),
                                          mismatch});
         if (!logged) console_.Err("brellix-cli: cannot write " + options_.unitLog + ": " + log_.error());
@@ -114,7 +128,6 @@ void ProductionLoop::OnUnitFinished(Station& station) {
                              .arg(failed_));
         }
     }
-    station.unitDone = true;
     if (options_.count > 0 && passed_ + failed_ >= options_.count) stopping_ = true;
     if (stopping_) return FinishIfIdle();
     SwapUnitIfSimulated(station.adapter.path);

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <map>
 #include <memory>
@@ -34,14 +33,15 @@ private:
     struct Station {
         AdapterRef adapter;
         std::unique_ptr<AdapterSession> session;
-        bool unitDone = false;  // waiting for the unit to be pulled out
     };
 
     void OnDeviceChange(const HotplugEvent& event);
     void StartUnit(const AdapterRef& adapter);
     void OnUnitFinished(Station& station);
     void SwapUnitIfSimulated(const std::string& path);
-    bool Wanted(const std::string& path) const;
+    bool Wanted(const AdapterRef& adapter) const;
+    AdapterRef Describe(const std::string& path) const;
+    bool Busy(const std::string& path) const;
     void FinishIfIdle();
 
     const CliOptions& options_;

@@ -15,3 +15,5 @@ std::uint32_t Crc32(const std::uint8_t* bytes, std::size_t length) {
     }
     return std::uint32_t(crc);
 }
+
+QString Crc32Text(std::uint32_t crc) { return QString::asprintf("%08X", unsigned(crc)); }

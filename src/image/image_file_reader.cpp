@@ -126,3 +126,5 @@ FileLoadOutcome loadImageFile(const QString& path, std::uint8_t* image,
     }
     return outcome;
 }
+
+bool IsImageFileName(const QString& path) { return FormatOf(path) != Format::Unknown; }

@@ -25,3 +25,6 @@ FileLoadOutcome loadImageFile(const QString& path, std::uint8_t* image,
 
 // The file's last-write time in local time, "dd/mm/yyyy  hh:mm".
 QString FileTimeText(const QString& path);
+
+// Whether the name ends in one of the endings a load takes (.hex, .ldr, .bin).
+bool IsImageFileName(const QString& path);

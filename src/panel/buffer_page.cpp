@@ -10,6 +10,7 @@
 
 #include "engine/job_engine.h"
 #include "hexview/hex_view.h"
+#include "image/checksum.h"
 #include "panel/panel_colours.h"
 
 namespace {
@@ -97,7 +98,7 @@ void BufferPage::Refresh() {
         const QString name = engine_.state().fileLoaded ? QFileInfo(image.loadedFilePath).fileName() : "no file";
         header_->setText(QString("%1: %2 bytes, CRC-32 %3%4")
                              .arg(name, QString::number(image.imageSize()),
-                                  QString::asprintf("%08X", images.programCrc()), modified));
+                                  Crc32Text(images.programCrc()), modified));
         // Without a file (after a firmware update, say) there is nothing to program.
         if (!editing_) view_->SetData(image.program(), engine_.state().fileLoaded ? image.imageSize() : 0);
     } else {

@@ -64,6 +64,8 @@ TEST(BrellixCli, CommandsExitCodesAndOutput) {
         {"unknown option", {"--frobnicate", "detect"}, 2, "", "unknown option --frobnicate"},
         {"missing file", {"--simulate", "program", files.Path("none.hex")}, 2, "", "Cannot load the file"},
         {"damaged file", {"--simulate", "program", badHex}, 2, "", "Checksum Error: line 1"},
+        {"failed detection names no chip", {"--simulate", fast, "--json", "--sim-fault", "1:silent@0", "detect"}, 1,
+         "\"chip\":\"\"", ""},
         {"reversed range", {"--simulate", "read", "--range", "10-5", "-o", files.Path("r.bin")}, 2, "", "bad --range 10-5"},
         {"firmware unconfirmed", {"--simulate", "firmware", image}, 2, "", "--yes"},
         {"no adapter", {"list"}, 3, "", "no adapter found"},
@@ -143,6 +145,13 @@ TEST(BrellixCli, ProductionLogsEveryUnitAndStopsAtTheCount) {
     EXPECT_EQ(rows[0], "time,adapter,serial,chip,file,file_crc32,result,duration_s,first_mismatch");
     for (int i = 1; i < 4; ++i) EXPECT_TRUE(rows[i].contains(",MX25L3208," + image + "," + Crc(Image().left(4096)) + ",pass,"));
     EXPECT_TRUE(run.out.contains("3 units: 3 passed, 0 failed"));
+
+    // One place, named by its serial, takes unit after unit.
+    const CliRun named = RunCli({"--simulate=2", "--sim-latency=0", "--adapter", "SIM0002", "production",
+                                 image, "--count", "2"});
+    EXPECT_EQ(named.exitCode, 0) << named.err.toStdString();
+    EXPECT_EQ(named.out.count("SIM0002: pass"), 2) << named.out.toStdString();
+    EXPECT_FALSE(named.out.contains("SIM0001"));
 }
 
 // Ctrl+C (or a terminate) ends the jobs at their next block, sums up, and

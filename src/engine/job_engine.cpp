@@ -37,10 +37,11 @@ JobEngine::JobEngine(HidBackend& backend, HotplugSource* hotplug, JobHost& host,
     ctx_.imageReplaced = [this](JobContext::Image which) {
         if (which == JobContext::Image::Program) {
             keeper_.OnProgramLoaded();
+            emit ImagesChanged(ImageChange::Program);
         } else {
             keeper_.OnReadBackRead();
+            emit ImagesChanged(ImageChange::ReadBack);
         }
-        emit ImagesChanged();
     };
     ctx_.jobBegun = [this](JobKind job) { emit JobBegun(job); };
 }
@@ -117,21 +118,21 @@ void JobEngine::UseImage(const std::uint8_t* bytes, std::uint32_t size, const QS
 bool JobEngine::EditProgram(const std::uint8_t* bytes, std::size_t length) {
     if (ctx_.state.busy || files_.running()) return false;
     keeper_.ReplaceProgram(bytes, length);
-    emit ImagesChanged();
+    emit ImagesChanged(ImageChange::Program);
     return true;
 }
 
 bool JobEngine::EditReadBack(const std::uint8_t* bytes, std::size_t length) {
     if (ctx_.state.busy || files_.running()) return false;
     keeper_.ReplaceReadBack(bytes, length);
-    emit ImagesChanged();
+    emit ImagesChanged(ImageChange::ReadBack);
     return true;
 }
 
 void JobEngine::Save() {
     if (!save_.saveReadBack()) return;
     keeper_.MarkReadBackSaved();
-    emit ImagesChanged();
+    emit ImagesChanged(ImageChange::Marks);
 }
 
 void JobEngine::SaveProgram() {
@@ -149,7 +150,7 @@ void JobEngine::SaveProgram() {
     }
     keeper_.MarkProgramSaved();
     ctx_.host.AppendLog(QString("File %1 have been saved successfully!").arg(path));
-    emit ImagesChanged();
+    emit ImagesChanged(ImageChange::Marks);
 }
 
 void JobEngine::SetAccessMode(std::uint8_t mode) {

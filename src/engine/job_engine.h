@@ -19,6 +19,9 @@
 //
 // Lives on the user-interface thread. Replies, time-outs and link errors
 // arrive as posted WM_ADAPTER_REPLY events, progress as WM_JOB_PROGRESS.
+// What an ImagesChanged notice is about.
+enum class ImageChange { Program, ReadBack, Marks };
+
 class JobEngine : public QObject {
     Q_OBJECT
 public:
@@ -88,8 +91,10 @@ public:
     void SaveProgram();
 
 signals:
-    // The program image or the read-back image changed: a load, a read, an edit.
-    void ImagesChanged();
+    // An image changed (a load, a read, an edit), or only what is said of
+    // them (saved, compared): views reload only the image that changed, so
+    // that their caret stays where it is.
+    void ImagesChanged(ImageChange change);
     void JobBegun(JobKind job);
     // An image file has become the program image (a firmware image is no
     // program image and is not told).

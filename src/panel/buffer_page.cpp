@@ -76,7 +76,9 @@ BufferPage::BufferPage(Kind kind, JobEngine& engine, UserPrompts& prompts, QWidg
     // The tab strip gives the page the focus: the view takes it.
     setFocusProxy(view_);
     connect(view_, &HexView::Edited, this, &BufferPage::OnEdited);
-    connect(&engine_, &JobEngine::ImagesChanged, this, &BufferPage::Refresh);
+    connect(&engine_, &JobEngine::ImagesChanged, this, [this](ImageChange change) {
+        Refresh(change == (kind_ == Kind::WriteBuffer ? ImageChange::Program : ImageChange::ReadBack));
+    });
     connect(&engine_, &JobEngine::JobBegun, this, [this] { OnJob(true); });
     connect(&engine_, &JobEngine::JobEnded, this, [this] { OnJob(false); });
     Refresh();
@@ -86,10 +88,12 @@ QString BufferPage::headerText() const { return header_->text(); }
 
 QString BufferPage::differenceText() const { return differences_ ? differences_->text() : QString(); }
 
-// The view shows the image as the engine holds it now, unless the change
-// came from this view's own edit, whose caret must stay where it is.
-void BufferPage::Refresh() {
-    laidOutHidden_ = !isVisible();
+// The header says how the images stand; the view reloads its image when that
+// image changed, unless the change came from this view's own edit, whose
+// caret must stay where it is.
+void BufferPage::Refresh(bool reload) {
+    reload = reload && !editing_;
+    if (reload) laidOutHidden_ = !isVisible();
     const ImageKeeper& images = engine_.images();
     const ImageBuffer& image = engine_.image();
     const QString modified = kind_ == Kind::WriteBuffer ? (images.programModified() ? " (modified)" : "")
@@ -100,7 +104,7 @@ void BufferPage::Refresh() {
                              .arg(name, QString::number(image.imageSize()),
                                   Crc32Text(images.programCrc()), modified));
         // Without a file (after a firmware update, say) there is nothing to program.
-        if (!editing_) view_->SetData(image.program(), engine_.state().fileLoaded ? image.imageSize() : 0);
+        if (reload) view_->SetData(image.program(), engine_.state().fileLoaded ? image.imageSize() : 0);
     } else {
         const std::uint32_t length = images.readBackLength();
         const JobState& s = engine_.state();
@@ -109,8 +113,8 @@ void BufferPage::Refresh() {
                                                          length - 1, images.readBackCrc()) + modified);
         const std::size_t count = engine_.differences().size();
         differences_->setText(count == 1 ? "1 difference" : QString("%1 differences").arg(count));
-        if (!editing_) view_->SetData(image.readBack(), length);
-        view_->Redraw();
+        if (reload) view_->SetData(image.readBack(), length);
+        else view_->Redraw();  // the marks follow an edit of the file
     }
 }
 

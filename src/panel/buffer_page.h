@@ -31,7 +31,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void Refresh();
+    void Refresh(bool reload = true);
     void OnEdited();
     void OnJob(bool running);
     void GoTo(std::uint32_t address);

@@ -267,7 +267,11 @@ void ControlPanel::ShowData(const std::uint8_t* data, std::size_t length) {
 // while a job runs it only shows.
 void ControlPanel::ConnectImages() {
     connect(hexView_, &HexView::Edited, this, &ControlPanel::OnViewEdited);
-    connect(engine_.get(), &JobEngine::ImagesChanged, this, &ControlPanel::RefreshView);
+    connect(engine_.get(), &JobEngine::ImagesChanged, this, [this](ImageChange change) {
+        if ((change == ImageChange::Program && viewShows_ == Shown::Program) ||
+            (change == ImageChange::ReadBack && viewShows_ == Shown::ReadBack))
+            RefreshView();
+    });
     connect(engine_.get(), &JobEngine::JobBegun, this, [this] { hexView_->SetReadOnly(true); });
     connect(engine_.get(), &JobEngine::JobEnded, this, [this] { hexView_->SetReadOnly(false); });
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QSignalSpy>
 #include <QTest>
 
 #include "controls/tab_bar.h"
@@ -117,6 +118,9 @@ TEST(BufferPages, DifferencesAfterAReadAreMarkedAndWalked) {
     RunFor(0);
     EXPECT_EQ(rig.engine().differences(), (std::vector<std::uint32_t>{0x10, 0x11}));
     EXPECT_EQ(page->differenceText(), "2 differences");
+    // Neither view was reloaded under its caret by the other's edit.
+    EXPECT_EQ(page->view()->caretOffset(), 0x11);
+    EXPECT_EQ(write->view()->caretOffset(), 0x251);
 }
 
 // While a job runs the views only show.
@@ -130,7 +134,9 @@ TEST(BufferPages, ViewsAreReadOnlyWhileAJobRuns) {
     rig.engine().Erase();
     RunFor(0);
     page->view()->setFocus();
+    QSignalSpy edited(page->view(), &HexView::Edited);
     QTest::keyClicks(page->view(), "00");
+    EXPECT_EQ(edited.count(), 0);  // the view itself refuses, before the engine would
     EXPECT_EQ(page->view()->data(), Image());
     EXPECT_EQ(rig.engine().image().program()[0], Image()[0]);
     ASSERT_TRUE(RunUntil([&] { return !rig.engine().state().busy; }));

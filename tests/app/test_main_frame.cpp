@@ -470,7 +470,13 @@ TEST(MainFrame, ShortcutsPressTheirButtonsWhereverTheFocusIs) {
     for (int focus : {PanelLayout::HexView, PanelLayout::Log, PanelLayout::Exit}) {
         QWidget* target = rig.panel().control(focus);
         target->setFocus();
-        for (const WindowShortcuts::Binding& binding : WindowShortcuts::Bindings()) {
+        // The keys users are told of, written out: the table the code keeps must agree.
+        const WindowShortcuts::Binding keys[] = {
+            {PanelLayout::Open, "Ctrl+O"},    {PanelLayout::Save, "Ctrl+S"},    {PanelLayout::Detect, "F5"},
+            {PanelLayout::Erase, "F6"},       {PanelLayout::Program, "F7"},     {PanelLayout::Verify, "F8"},
+            {PanelLayout::AutoProgram, "F9"}, {PanelLayout::Read, "Ctrl+R"}};
+        ASSERT_EQ(WindowShortcuts::Bindings().size(), std::size(keys));
+        for (const WindowShortcuts::Binding& binding : keys) {
             auto* button = qobject_cast<QAbstractButton*>(rig.panel().control(binding.button));
             EXPECT_EQ(button->toolTip(), button->text() + " (" + binding.keys + ")");
             const std::size_t asked = rig.prompts.openQuestions.size();

@@ -1,12 +1,12 @@
 #include "link/hidapi_backend.h"
 
+#include <QString>
 #include <hidapi.h>
 
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
-#include <cwchar>
 
 namespace {
 
@@ -32,24 +32,7 @@ private:
     hid_device* device_;
 };
 
-std::string Utf8(const wchar_t* text) {
-    if (!text) return {};
-    std::string out;
-    for (; *text; ++text) {
-        const auto c = std::uint32_t(*text);
-        if (c < 0x80) {
-            out += char(c);
-        } else if (c < 0x800) {
-            out += char(0xC0 | c >> 6), out += char(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += char(0xE0 | c >> 12), out += char(0x80 | (c >> 6 & 0x3F)), out += char(0x80 | (c & 0x3F));
-        } else {
-            out += char(0xF0 | c >> 18), out += char(0x80 | (c >> 12 & 0x3F)), out += char(0x80 | (c >> 6 & 0x3F)),
-                out += char(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
+std::string Utf8(const wchar_t* text) { return text ? QString::fromWCharArray(text).toStdString() : std::string(); }
 
 }  // namespace
 

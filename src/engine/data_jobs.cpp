@@ -219,6 +219,7 @@ void DataJobs::FinishCompare() {
 
 void DataJobs::StartRead(ReadPurpose purpose) {
     readPurpose_ = purpose;
+    shownPercent_ = -1;
     ctx_.differences.clear();
     ctx_.host.DisableJobButtons();
     ctx_.state.readAddress = 0;
@@ -248,7 +249,9 @@ void DataJobs::OnReadBlockReply() {
     std::copy_n(ctx_.reply.begin() + OFFSET_DATA, DATA_BLOCK_SIZE, ctx_.image.readBack() + address);
     const std::uint32_t percent =
         s.readEnd == 0 || s.readAddress > s.readEnd ? 100 : s.readAddress * 100 / s.readEnd;
-    ctx_.Post(WM_JOB_PROGRESS, PROGRESS_PERCENT, percent);
+    // Thousands of blocks move the bar a hundred times.
+    if (int(percent) != shownPercent_) ctx_.Post(WM_JOB_PROGRESS, PROGRESS_PERCENT, percent);
+    shownPercent_ = int(percent);
     // The block at readEnd itself is read too, even when it starts there.
     if (s.readAddress <= s.readEnd) {
         ctx_.request.SetBlockAddress(s.readAddress);

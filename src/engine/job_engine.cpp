@@ -429,11 +429,9 @@ void JobEngine::StartFirmwareUpdate() {
 // ---- file load -----------------------------------------------------------
 
 void JobEngine::OnLoadFinished(const FileLoadOutcome& outcome) {
-    if (!files_.Finish(outcome)) {
-        // A job that waited for the file (a reload, a firmware image) ends with it.
-        if (!ctx_.state.busy) ctx_.EndJob();
-        return;
-    }
+    // A job that waited for a file that failed (a reload, a firmware image)
+    // has ended with the failure.
+    if (!files_.Finish(outcome)) return;
     // The log line and an auto program's next step come with the file-loaded
     // message, after any percentages the parse posted.
     QCoreApplication::postEvent(this, new WindowMessage(WM_JOB_PROGRESS, PROGRESS_FILE_LOADED, 0));

@@ -40,6 +40,8 @@ void JobContext::EndJob(bool succeeded) {
     if (state.job != JobKind::None) {
         lastJob = state.job;
         lastJobSucceeded = succeeded;
+        lastJobStep = succeeded ? QString() : failStep;
+        lastJobDetail = succeeded ? QString() : failDetail;
         // Measured now: the notice is handled once the ending handler is done.
         QCoreApplication::postEvent(
             engine, new JobEndedMessage(int(state.job), succeeded, meter.ElapsedMs(),
@@ -47,6 +49,8 @@ void JobContext::EndJob(bool succeeded) {
     }
     state.busy = false;
     cancelRequested = false;
+    failStep.clear();
+    failDetail.clear();
     state.autoProgram = false;
     state.firmwareUpdate = false;
     state.job = JobKind::None;

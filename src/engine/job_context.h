@@ -47,6 +47,15 @@ struct JobContext {
     // How the last job ended.
     JobKind lastJob = JobKind::None;
     bool lastJobSucceeded = false;
+    // Why the running job is failing, said by whoever ends it as failed: the
+    // step it was in ("program block at 0x012300") and what happened there
+    // ("no reply within 6000 ms"). Kept with the job's end; empty on success.
+    QString failStep, failDetail;
+    void NoteFailure(const QString& step, const QString& detail) {
+        failStep = step;
+        failDetail = detail;
+    }
+    QString lastJobStep, lastJobDetail;
     // Told when the program image (a load) or the read-back image (a read,
     // the read-back of a compare) has been replaced.
     enum class Image { Program, ReadBack };
@@ -79,6 +88,8 @@ struct JobContext {
         state.busy = true;
         state.job = kind;
         cancelRequested = false;
+        failStep.clear();
+        failDetail.clear();
         ++jobsBegun;
         meter.Begin();
         if (jobBegun) jobBegun(kind);

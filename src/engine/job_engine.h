@@ -119,6 +119,9 @@ public:
     // adapter) began none and sends no job-ended notice.
     std::uint64_t jobsBegun() const { return ctx_.jobsBegun; }
     bool lastJobSucceeded() const { return ctx_.lastJobSucceeded; }
+    // Where and why the last job failed; both empty after a success.
+    const QString& lastJobStep() const { return ctx_.lastJobStep; }
+    const QString& lastJobDetail() const { return ctx_.lastJobDetail; }
 
 protected:
     bool event(QEvent* e) override;

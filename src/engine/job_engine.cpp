@@ -257,7 +257,7 @@ void JobEngine::Detect() {
     if (ctx_.state.busy) {
         ctx_.host.AppendLog(kBusyLine);
     } else if (link_.attached()) {
-        ctx_.host.AppendLog(kCheckingLine);
+        host_.AppendContinued(kCheckingLine);
         ctx_.BeginJob(JobKind::Detect);
         ctx_.request.SetCommand(CMD_DETECT);
         ctx_.Send();
@@ -285,7 +285,7 @@ void JobEngine::StartChipCheck() {
         ctx_.request.SetChipIndex(std::uint8_t(ctx_.host.SelectedChip()));
         ctx_.request.SetCommand(CMD_READ_ID);
     }
-    ctx_.host.AppendLog(kCheckingLine);
+    host_.AppendContinued(kCheckingLine);
     ctx_.Send();
 }
 

@@ -2,29 +2,28 @@
 
 #include "engine/job_host.h"
 
-// Passes everything on to the real host and remembers whether the log's last
-// text left its line open (a few lines carry no line end, so that the next
-// text continues them). The engine's own closing lines start a line of
-// their own instead of running on from a job's last words.
+// Passes everything on to the real host and keeps track of the log's last
+// line. A few texts carry no line end: the checking line, which the chip
+// lines of its reply continue, is logged with AppendContinued; any other
+// open line (a save's, "undefined commands feed back!") is a sentence of its
+// own, and the next text starts a new line after it. The engine's closing
+// line starts a line of its own whatever came before.
 class LineTrackingHost : public JobHost {
   public:
     explicit LineTrackingHost(JobHost& host) : host_(host) {}
 
-    bool lineOpen() const { return lineOpen_; }
+    bool lineOpen() const { return shown_.open; }
 
     // A transient line is shown after the committed text and replaced by
     // the next one; an append keeps whatever is shown.
-    void AppendLog(const QString& text) override {
-        if (!text.isEmpty()) lineOpen_ = !text.endsWith('\n');
-        committedOpen_ = lineOpen_;
-        host_.AppendLog(text);
-    }
+    void AppendLog(const QString& text) override { Append(text, false); }
+    void AppendContinued(const QString& text) { Append(text, true); }
     void ShowTransientLine(const QString& line) override {
-        lineOpen_ = line.isEmpty() ? committedOpen_ : !line.endsWith('\n');
-        host_.ShowTransientLine(line);
+        shown_ = line.isEmpty() ? committed_ : End{!line.endsWith('\n'), false};
+        host_.ShowTransientLine(line.isEmpty() ? line : Placed(line, committed_));
     }
     void ClearLog() override {
-        lineOpen_ = committedOpen_ = false;
+        shown_ = committed_ = End{};
         host_.ClearLog();
     }
     void SetProgress(int maximum, int position) override { host_.SetProgress(maximum, position); }
@@ -40,7 +39,24 @@ class LineTrackingHost : public JobHost {
     void EnableHexView(bool enable) override { host_.EnableHexView(enable); }
 
   private:
+    struct End {
+        bool open = false;       // the line has no line end yet
+        bool continued = false;  // and the next text belongs on it
+    };
+
+    static QString Placed(const QString& text, End after) {
+        const bool breaks = text.isEmpty() || text.startsWith('\r') || text.startsWith('\n');
+        return after.open && !after.continued && !breaks ? "\r\n" + text : text;
+    }
+
+    void Append(const QString& text, bool continued) {
+        const QString placed = Placed(text, shown_);
+        if (!text.isEmpty()) shown_ = End{!text.endsWith('\n'), continued && !text.endsWith('\n')};
+        committed_ = shown_;
+        host_.AppendLog(placed);
+    }
+
     JobHost& host_;
-    bool lineOpen_ = false;
-    bool committedOpen_ = false;
+    End shown_;
+    End committed_;
 };

@@ -1,16 +1,15 @@
 #include "app/frame_status_bar.h"
 
-#include <QComboBox>
 #include <QFileInfo>
 #include <QLabel>
 
+#include "engine/chip_catalogue.h"
 #include "engine/job_engine.h"
 #include "engine/job_meter.h"
 #include "image/checksum.h"
 #include "link/adapter_listing.h"
 
-FrameStatusBar::FrameStatusBar(JobEngine& engine, QComboBox* chipList, QWidget* parent)
-    : QStatusBar(parent), engine_(engine), chipList_(chipList) {
+FrameStatusBar::FrameStatusBar(JobEngine& engine, QWidget* parent) : QStatusBar(parent), engine_(engine) {
     setSizeGripEnabled(false);
     for (int i = 0; i < FieldCount; ++i) {
         fields_[i] = new QLabel(this);
@@ -28,8 +27,7 @@ FrameStatusBar::FrameStatusBar(JobEngine& engine, QComboBox* chipList, QWidget* 
     connect(&engine_, &JobEngine::ImagesChanged, this, &FrameStatusBar::RefreshFile);
     connect(&engine_, &JobEngine::JobBegun, this, &FrameStatusBar::OnJobBegun);
     connect(&engine_, &JobEngine::JobEnded, this, &FrameStatusBar::OnJobEnded);
-    if (chipList_)
-        connect(chipList_, &QComboBox::currentTextChanged, this, &FrameStatusBar::RefreshChip);
+    connect(&engine_, &JobEngine::ChipInUseChanged, this, &FrameStatusBar::RefreshChip);
     RefreshAdapter();
     RefreshChip();
     RefreshFile();
@@ -62,7 +60,11 @@ void FrameStatusBar::RefreshAdapter() {
 }
 
 void FrameStatusBar::RefreshChip() {
-    fields_[Chip]->setText(chipList_ ? "Chip: " + chipList_->currentText() : QString());
+    const int chip = engine_.chipInUse();
+    const std::string_view name = ChipCatalogue::listText(chip);
+    fields_[Chip]->setText(chip == JobEngine::kNoChipNamed
+                               ? QString("chip: not detected")
+                               : "chip: " + QString::fromLatin1(name.data(), qsizetype(name.size())));
 }
 
 void FrameStatusBar::RefreshFile() {

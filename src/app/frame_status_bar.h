@@ -6,11 +6,11 @@
 #include "engine/job_state.h"
 
 class JobEngine;
-class QComboBox;
 class QLabel;
 
 // The line at the bottom of the frame: which adapter the program talks to,
-// the chip, the loaded file with its checksum and edit mark, and while a job
+// the chip a detection or chip check found (not what the chip list happens
+// to show), the loaded file with its checksum and edit mark, and while a job
 // runs how long it has taken and how fast it goes. It follows the engine's
 // notices and the link's; the checksum is the engine's, made once per load
 // or edit, never here.
@@ -24,7 +24,7 @@ class FrameStatusBar : public QStatusBar {
     // The most of a file's name the bar shows.
     static constexpr int kNameShown = 40;
 
-    FrameStatusBar(JobEngine& engine, QComboBox* chipList, QWidget* parent = nullptr);
+    explicit FrameStatusBar(JobEngine& engine, QWidget* parent = nullptr);
 
     QString text(Field field) const;
     QString toolTip(Field field) const;
@@ -40,7 +40,6 @@ class FrameStatusBar : public QStatusBar {
     void OnJobEnded();
 
     JobEngine& engine_;
-    QComboBox* chipList_;
     QLabel* fields_[FieldCount] = {};
     QTimer jobClock_;
 };

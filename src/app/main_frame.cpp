@@ -2,7 +2,6 @@
 
 #include <QActionGroup>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QGuiApplication>
 #include <QMenuBar>
 #include <QScreen>
@@ -139,8 +138,7 @@ void CMainFrame::CreateTabBar(HidBackend& backend, HotplugSource* hotplug, UserP
 }
 
 void CMainFrame::CreateStatusPane() {
-    auto* chips = qobject_cast<QComboBox*>(panel_->control(PanelLayout::ChipList));
-    status_ = new FrameStatusBar(panel_->engine(), chips, this);
+    status_ = new FrameStatusBar(panel_->engine(), this);
     setStatusBar(status_);
 }
 

@@ -43,6 +43,11 @@ JobEngine::JobEngine(HidBackend& backend, HotplugSource* hotplug, JobHost& host,
             emit ImagesChanged(ImageChange::ReadBack);
         }
     };
+    // The chip in another adapter's socket, or in this one's once it is
+    // plugged back, is not known before it has been asked for.
+    connect(&link_, &AdapterLink::StateChanged, this, [this] {
+        if (!link_.isOpen()) NameChip(kNoChipNamed);
+    });
     ctx_.jobBegun = [this](JobKind job) { emit JobBegun(job); };
 }
 
@@ -297,6 +302,7 @@ void JobEngine::OnDetectReply() {
         ctx_.host.AppendLog(QString::fromStdString(ChipCatalogue::detectionLines(type, view)));
     }
     const std::uint8_t chip = ctx_.reply[3];
+    NameChip(count == 1 && ChipCatalogue::isSelectable(chip) ? chip : kNoChipNamed);
 
     if (count == 1 && ChipCatalogue::isSelectable(chip)) {
         ctx_.host.SelectChip(chip);
@@ -332,6 +338,7 @@ void JobEngine::OnReadIdReply() {
     }
     const int selected = ctx_.host.SelectedChip();
     ctx_.request.SetChipIndex(std::uint8_t(selected));
+    NameChip(selected == ctx_.reply[3] ? selected : kNoChipNamed);
     if (selected != ctx_.reply[3]) {
         ctx_.host.AppendLog("Selected cihp not found!\r\n");
         ctx_.EndJob();
@@ -345,6 +352,12 @@ void JobEngine::OnReadIdReply() {
     }
     ctx_.request.SetCommand(CMD_ERASE);
     ctx_.Send();
+}
+
+void JobEngine::NameChip(int chip) {
+    if (chip == chipInUse_) return;
+    chipInUse_ = chip;
+    emit ChipInUseChanged(chip);
 }
 
 // ---- auto program --------------------------------------------------------

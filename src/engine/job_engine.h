@@ -90,6 +90,12 @@ public:
     // "Save Write Buffer As...": the program image, as Intel HEX or binary.
     void SaveProgram();
 
+    // The chip the last detection or chip check named (its chip list index),
+    // which every job since has used; kNoChipNamed before one names a chip,
+    // after one that named none, and once the adapter has gone.
+    static constexpr int kNoChipNamed = -1;
+    int chipInUse() const { return chipInUse_; }
+
 signals:
     // An image changed (a load, a read, an edit), or only what is said of
     // them (saved, compared): views reload only the image that changed, so
@@ -100,6 +106,9 @@ signals:
     // program image and is not told).
     void FileLoaded(const QString& path);
     void JobEnded(JobKind job, bool succeeded);
+    // The chip in use changed: a detection or chip check named another one
+    // or none, or the adapter went.
+    void ChipInUseChanged(int chip);
 
 public:
     AdapterLink& link() { return link_; }
@@ -144,12 +153,14 @@ private:
     bool MayLoadOverEdits();
     void OnJobEnded(const JobEndedMessage& message);
     bool CancelAtThisReply();
+    void NameChip(int chip);
 
     LineTrackingHost host_;
     AdapterLink link_;
     JobContext ctx_;
     ImageKeeper keeper_{ctx_};
     std::function<void(JobKind, bool)> jobEnded_;
+    int chipInUse_ = kNoChipNamed;
     FileLoadJob files_;
     DataJobs data_;
     SaveJob save_;

@@ -34,13 +34,31 @@ void Open(FrameRig& rig, TempFiles& files) {
 
 }  // namespace
 
-TEST(FrameStatusBar, ChipAndFileWithChecksumAndEditMark) {
+// The chip is the one the adapter named, not what the chip list shows, and
+// none once the adapter has gone.
+TEST(FrameStatusBar, ChipIsTheOneADetectionNamed) {
+    SimConfig config;
+    config.chips = {5};
+    FrameRig rig(true, config);
+    const Bar& bar = *rig.frame->statusPane();
+    auto* chips = qobject_cast<QComboBox*>(rig.panel().control(PanelLayout::ChipList));
+    EXPECT_EQ(chips->currentText(), "PIC24FJ64GA004");
+    EXPECT_EQ(bar.text(Bar::Chip), "chip: not detected");
+    QTest::mouseClick(qobject_cast<QPushButton*>(rig.panel().control(PanelLayout::Detect)), Qt::LeftButton);
+    ASSERT_TRUE(RunUntil([&] { return !rig.engine().state().busy; }));
+    EXPECT_EQ(bar.text(Bar::Chip), "chip: MX25L3208");
+    chips->setCurrentIndex(1);  // the next job still goes to the chip detected
+    EXPECT_EQ(bar.text(Bar::Chip), "chip: MX25L3208");
+    rig.bus.UnplugAdapter();
+    ASSERT_TRUE(RunUntil([&] { return bar.text(Bar::Adapter) == "no adapter"; }));
+    EXPECT_EQ(bar.text(Bar::Chip), "chip: not detected");
+}
+
+TEST(FrameStatusBar, FileWithChecksumAndEditMark) {
     FrameRig rig;
     TempFiles files;
     const Bar& bar = *rig.frame->statusPane();
     EXPECT_EQ(bar.text(Bar::File), "no file");
-    qobject_cast<QComboBox*>(rig.panel().control(PanelLayout::ChipList))->setCurrentIndex(5);
-    EXPECT_EQ(bar.text(Bar::Chip), "Chip: MX25L3208");
     Open(rig, files);
     EXPECT_EQ(bar.text(Bar::File), FileText(Image()));
     std::vector<std::uint8_t> edited = Image();

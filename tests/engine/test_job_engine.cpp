@@ -77,6 +77,7 @@ TEST(Detect, OneChipOfEachTypeLogsItsLinesAndSelectsIt) {
         EXPECT_EQ(rig.host.selectedChip, c.type);
         EXPECT_TRUE(rig.host.autoChip);
         EXPECT_EQ(rig.engine->request().chipIndex(), c.type);
+        EXPECT_EQ(rig.engine->chipInUse(), c.type);
         EXPECT_FALSE(rig.state().autoProgram);
     }
 }
@@ -174,6 +175,7 @@ TEST(ChipCheck, AutoChipOffAsksForTheSelectedChipsId) {
     EXPECT_EQ(requests[1][3], 5);
     ASSERT_TRUE(rig.Settle());
     EXPECT_TRUE(rig.host.committed.startsWith(kChecking + "Selected Chip MX25L3208 found!\r\n"));
+    EXPECT_EQ(rig.engine->chipInUse(), 5);
 }
 
 TEST(ChipCheck, ChipsWithoutAMessageNameAreConfirmedByTheirListText) {
@@ -196,6 +198,17 @@ TEST(ChipCheck, MismatchEndsTheJob) {
     EXPECT_FALSE(rig.state().autoProgram);
     ASSERT_EQ(rig.requests().size(), 1u);
     EXPECT_EQ(rig.requests()[0][3], 1);  // the default selection rides in byte 3
+
+    // The chip a detection named is no longer the one in use once a check
+    // finds another.
+    rig.engine->Detect();
+    ASSERT_TRUE(rig.Settle());
+    EXPECT_EQ(rig.engine->chipInUse(), 5);
+    rig.host.autoChip = false;
+    rig.host.selectedChip = 1;
+    rig.engine->AutoProgram();
+    ASSERT_TRUE(rig.Settle());
+    EXPECT_EQ(rig.engine->chipInUse(), JobEngine::kNoChipNamed);
 }
 
 TEST(Timeouts, EachCommandHasItsOwnLine) {

@@ -28,8 +28,12 @@ void ImageKeeper::ReplaceReadBack(const std::uint8_t* bytes, std::size_t length)
     CompareAgain();
 }
 
+// Differences found against another image would mark bytes that no longer
+// differ; only an edit carries them over.
 void ImageKeeper::OnProgramLoaded() {
     programModified_ = false;
+    ctx_.differences.clear();
+    ctx_.compared = false;
     RefreshProgram();
 }
 

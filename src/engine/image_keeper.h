@@ -21,7 +21,8 @@ public:
     void ReplaceReadBack(const std::uint8_t* bytes, std::size_t length);
 
     // A load, a read or a compare replaced an image: checksums anew, and the
-    // image that came from the file or the chip is no longer edited.
+    // image that came from the file or the chip is no longer edited. A
+    // program image that is not an edit is compared with nothing yet.
     void OnProgramLoaded();
     void OnReadBackRead();
     void MarkProgramSaved() { programModified_ = false; }

@@ -121,6 +121,17 @@ TEST(BufferPages, DifferencesAfterAReadAreMarkedAndWalked) {
     // Neither view was reloaded under its caret by the other's edit.
     EXPECT_EQ(page->view()->caretOffset(), 0x11);
     EXPECT_EQ(write->view()->caretOffset(), 0x251);
+
+    // Another file has been compared with nothing: no marks, no count.
+    rig.prompts.warningAnswers = {true};  // over the edit
+    rig.prompts.openAnswers.push_back(UserPrompts::FileAnswer{files.Write("other.bin", chip), 2});
+    rig.engine().OpenFile();
+    ASSERT_TRUE(RunUntil([&] { return !rig.engine().loadRunning(); }));
+    RunFor(0);
+    ShowTab(rig, "ReadBuffer");
+    EXPECT_EQ(page->differenceText(), "0 differences");
+    EXPECT_FALSE(ShowsColour(page->view(), HexFramePainter::MarkColour()));
+    EXPECT_TRUE(page->headerText().startsWith("read 000000 to 0002FF, CRC-32"));
 }
 
 // While a job runs the views only show.

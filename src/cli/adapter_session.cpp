@@ -1,7 +1,5 @@
 #include "cli/adapter_session.h"
 
-#include <QSaveFile>
-
 #include "cli/console.h"
 #include "engine/chip_catalogue.h"
 #include "engine/job_meter.h"
@@ -141,24 +139,18 @@ void AdapterSession::NoteMismatches() {
     }
 }
 
-// Exactly the range read: a .bin of those bytes, or Intel HEX of them at
-// their own addresses; written aside and renamed into place.
+// The range read, written the way the window's Save writes it.
 bool AdapterSession::SaveRead() {
-    const JobState& s = engine_->state();
-    const std::uint8_t* read = engine_->image().readBack();
-    const std::uint32_t from = s.readStart, to = s.readEnd + 1;
-    result_.readCrc = Crc32(read + from, to - from);
-    QSaveFile file(adapter_.output);
-    bool saved = file.open(QIODevice::WriteOnly);
-    if (saved && adapter_.output.endsWith(".bin", Qt::CaseInsensitive)) {
-        saved = file.write(reinterpret_cast<const char*>(read + from), qint64(to - from)) == qint64(to - from);
-    } else if (saved) {
-        saved = WriteIntelHexRange(read, from, to, [&file](const char* piece, std::size_t length) {
-            return file.write(piece, qint64(length)) == qint64(length);
-        });
+    const std::optional<ReadBackRange>& range = engine_->images().readRange();
+    if (!range) {
+        result_.reason = "nothing has been read";
+        return false;
     }
-    saved = saved && file.commit();
-    if (!saved) result_.reason = "cannot write " + adapter_.output + ": " + file.errorString();
+    const std::uint8_t* read = engine_->image().readBack();
+    result_.readCrc = Crc32(read + range->start, range->end + 1 - range->start);
+    QString error;
+    const bool saved = SaveReadRange(adapter_.output, read, *range, &error);
+    if (!saved) result_.reason = "cannot write " + adapter_.output + ": " + error;
     return saved;
 }
 

@@ -221,6 +221,7 @@ void DataJobs::StartRead(ReadPurpose purpose) {
     readPurpose_ = purpose;
     shownPercent_ = -1;
     ctx_.differences.clear();
+    ctx_.ImageReplaced(JobContext::Image::ReadBackStarted);
     ctx_.host.DisableJobButtons();
     ctx_.state.readAddress = 0;
     ReadBlockStart(ctx_.state.readAddress);

@@ -37,17 +37,33 @@ void ImageKeeper::OnProgramLoaded() {
     RefreshProgram();
 }
 
-void ImageKeeper::OnReadBackRead() {
+void ImageKeeper::OnReadBackStarted() {
+    readStarted_ = true;
+    readRange_.reset();
+    readBackLength_ = 0;
     readBackModified_ = false;
-    readBackLength_ = std::min(ctx_.state.readEnd + 1, ImageBuffer::kSize);
+    RefreshReadBack();
+}
+
+// A compare of an empty image reads nothing: what was read before stays.
+void ImageKeeper::OnReadBackRead() {
+    if (readStarted_) {
+        const std::uint32_t end = std::min(ctx_.state.readEnd, ImageBuffer::kSize - 1);
+        readRange_ = ReadBackRange{std::min(ctx_.state.readStart, end), end};
+        readBackLength_ = end + 1;
+        readBackModified_ = false;
+    }
+    readStarted_ = false;
     RefreshReadBack();
 }
 
 void ImageKeeper::RefreshProgram() { programCrc_ = Crc32(ctx_.image.program(), ctx_.image.imageSize()); }
 
+std::uint32_t ImageKeeper::ReadFrom() const { return readRange_ ? std::min(readRange_->start, readBackLength_) : 0; }
+
 // The checksum of the range last read, which is what the user read.
 void ImageKeeper::RefreshReadBack() {
-    const std::uint32_t from = std::min(ctx_.state.readStart, readBackLength_);
+    const std::uint32_t from = ReadFrom();
     readBackCrc_ = Crc32(ctx_.image.readBack() + from, readBackLength_ - from);
 }
 
@@ -55,7 +71,7 @@ void ImageKeeper::RefreshReadBack() {
 void ImageKeeper::CompareAgain() {
     if (ctx_.differences.empty() && !ctx_.compared) return;
     const std::uint32_t to = std::min(ctx_.image.imageSize(), readBackLength_);
-    const std::uint32_t from = std::min(ctx_.state.readStart, to);
+    const std::uint32_t from = std::min(ReadFrom(), to);
     DifferingAddresses(ctx_.image.program(), ctx_.image.readBack(), from, to, ctx_.differences);
 }
 

@@ -3,8 +3,10 @@
 #include <QString>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 #include "engine/job_context.h"
+#include "image/read_back_writer.h"
 
 // What the views and the status bar show of the two images, and the edits
 // made in the views. An edit of the program image is what Program and Auto
@@ -25,6 +27,9 @@ public:
     // program image that is not an edit is compared with nothing yet.
     void OnProgramLoaded();
     void OnReadBackRead();
+    // A read has begun to overwrite the read-back image: until it completes,
+    // the image holds no one read.
+    void OnReadBackStarted();
     void MarkProgramSaved() { programModified_ = false; }
     void MarkReadBackSaved() { readBackModified_ = false; }
 
@@ -34,6 +39,10 @@ public:
     bool readBackModified() const { return readBackModified_; }
     // The range of the read-back image that holds what was read.
     std::uint32_t readBackLength() const { return readBackLength_; }
+    // What the last completed read covered (a Read's range, or the image's
+    // range read back by a compare); none before one, or while one runs.
+    // An edit of the read-back image keeps it.
+    const std::optional<ReadBackRange>& readRange() const { return readRange_; }
 
     // The program image written to a file the user names: Intel HEX of the
     // whole space, blank lines left out, or the image's own bytes as binary.
@@ -43,11 +52,14 @@ private:
     void RefreshProgram();
     void RefreshReadBack();
     void CompareAgain();
+    std::uint32_t ReadFrom() const;
 
     JobContext& ctx_;
     std::uint32_t programCrc_ = 0;
     std::uint32_t readBackCrc_ = 0;
     std::uint32_t readBackLength_ = 0;
+    std::optional<ReadBackRange> readRange_;
+    bool readStarted_ = false;
     bool programModified_ = false;
     bool readBackModified_ = false;
 };

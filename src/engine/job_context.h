@@ -57,8 +57,9 @@ struct JobContext {
     }
     QString lastJobStep, lastJobDetail;
     // Told when the program image (a load) or the read-back image (a read,
-    // the read-back of a compare) has been replaced.
-    enum class Image { Program, ReadBack };
+    // the read-back of a compare) has been replaced, and when a read begins
+    // to overwrite the read-back image.
+    enum class Image { Program, ReadBack, ReadBackStarted };
     std::function<void(Image)> imageReplaced;
     void ImageReplaced(Image which) {
         if (imageReplaced) imageReplaced(which);

@@ -23,7 +23,7 @@ JobEngine::JobEngine(HidBackend& backend, HotplugSource* hotplug, JobHost& host,
       ctx_(host_, prompts, link_, this),
       files_(ctx_, this, timing.loadStopMs),
       data_(ctx_),
-      save_(ctx_),
+      save_(ctx_, keeper_),
       firmware_(ctx_, timing.reconnectDeadlineMs) {
     // A request lost with the adapter gets no outcome from the link; without
     // this the job would wait for ever with every button refusing as busy.
@@ -35,12 +35,19 @@ JobEngine::JobEngine(HidBackend& backend, HotplugSource* hotplug, JobHost& host,
     link_.SetReplyMatcher(&AnswersRequest);
     link_.SetAccessProblemHook([this](const std::string& line) { ctx_.host.AppendLog(QString::fromStdString(line)); });
     ctx_.imageReplaced = [this](JobContext::Image which) {
-        if (which == JobContext::Image::Program) {
-            keeper_.OnProgramLoaded();
-            emit ImagesChanged(ImageChange::Program);
-        } else {
-            keeper_.OnReadBackRead();
-            emit ImagesChanged(ImageChange::ReadBack);
+        switch (which) {
+            case JobContext::Image::Program:
+                keeper_.OnProgramLoaded();
+                emit ImagesChanged(ImageChange::Program);
+                break;
+            case JobContext::Image::ReadBack:
+                keeper_.OnReadBackRead();
+                emit ImagesChanged(ImageChange::ReadBack);
+                break;
+            case JobContext::Image::ReadBackStarted:
+                keeper_.OnReadBackStarted();
+                emit ImagesChanged(ImageChange::ReadBack);
+                break;
         }
     };
     // The chip in another adapter's socket, or in this one's once it is
@@ -134,7 +141,12 @@ bool JobEngine::EditReadBack(const std::uint8_t* bytes, std::size_t length) {
     return true;
 }
 
+// A save beside a read would write what is being overwritten.
 void JobEngine::Save() {
+    if (ctx_.state.busy || files_.running()) {
+        ctx_.host.AppendLog(kBusyLine);
+        return;
+    }
     if (!save_.saveReadBack()) return;
     keeper_.MarkReadBackSaved();
     emit ImagesChanged(ImageChange::Marks);

@@ -1,9 +1,5 @@
 #include "engine/save_job.h"
 
-#include <QSaveFile>
-
-#include "image/read_back_writer.h"
-
 QString SaveJob::CompleteName(const QString& path, int filterIndex) {
     const QString ending = path.right(4);
     if (ending == ".hex" || ending == ".bin") return path;
@@ -11,6 +7,11 @@ QString SaveJob::CompleteName(const QString& path, int filterIndex) {
 }
 
 bool SaveJob::saveReadBack() {
+    const std::optional<ReadBackRange> range = images_.readRange();
+    if (!range) {
+        ctx_.host.AppendLog("Nothing has been read from the chip yet\r\n");
+        return false;
+    }
     ctx_.host.DisableJobButtons();
     const auto answer = ctx_.prompts.AskSaveFile({"Inter Hex(*.hex)|*.hex|Binary(*.bin)|*.bin||", {}, {}});
     if (!answer) {
@@ -18,24 +19,16 @@ bool SaveJob::saveReadBack() {
         return false;
     }
     const QString path = CompleteName(answer->path, answer->filterIndex);
-    const std::uint8_t* image = ctx_.image.readBack();
-
-    // The file is written aside and renamed into place, so a failed save
-    // never leaves a damaged file where an older one stood.
-    QSaveFile file(path);
-    bool saved = file.open(QIODevice::WriteOnly);
-    if (saved && path.right(4) == ".bin") {
-        saved = file.write(reinterpret_cast<const char*>(image), ImageBuffer::kSize) == ImageBuffer::kSize;
-    } else if (saved) {
-        saved = WriteIntelHex(image, [&file](const char* piece, std::size_t length) {
-            return file.write(piece, qint64(length)) == qint64(length);
-        });
-    }
-    saved = saved && file.commit();
+    QString error;
+    const bool saved = SaveReadRange(path, ctx_.image.readBack(), *range, &error);
     if (saved) {
-        ctx_.host.AppendLog(QString("File %1 have been saved successfully!").arg(path));
+        // The line stays open, as the other save's does; the next text starts
+        // a line of its own.
+        ctx_.host.AppendLog(QString("File %1 have been saved successfully! (read from addr:%2 to %3)")
+                                .arg(path, QString::asprintf("%06X", range->start),
+                                     QString::asprintf("%06X", range->end)));
     } else {
-        ctx_.prompts.ShowMessage(QString("Cannot save the file %1: %2").arg(path, file.errorString()));
+        ctx_.prompts.ShowMessage(QString("Cannot save the file %1: %2").arg(path, error));
     }
     ctx_.host.EnableJobButtons();
     return saved;

@@ -2,13 +2,15 @@
 
 #include <QString>
 
+#include "engine/image_keeper.h"
 #include "engine/job_context.h"
 
-// Writes the whole read-back image to a file the user names, as Intel HEX or
-// as a raw 4 MiB binary, on the user-interface thread.
+// Writes what the last read gave to a file the user names, as Intel HEX or
+// as binary, on the user-interface thread. Nothing read, nothing written: a
+// dump must not claim bytes the chip never gave.
 class SaveJob {
 public:
-    explicit SaveJob(JobContext& context) : ctx_(context) {}
+    SaveJob(JobContext& context, const ImageKeeper& images) : ctx_(context), images_(images) {}
 
     // true when the file was written.
     bool saveReadBack();
@@ -19,4 +21,5 @@ public:
 
 private:
     JobContext& ctx_;
+    const ImageKeeper& images_;
 };

@@ -1,5 +1,6 @@
 #include "image/read_back_writer.h"
 
+#include <QSaveFile>
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -138,4 +139,24 @@ QByteArray IntelHexText(const std::uint8_t* image) {
         return true;
     });
     return text;
+}
+
+bool SaveReadRange(const QString& path, const std::uint8_t* image, ReadBackRange range, QString* error) {
+    const std::uint32_t to = std::min(range.end, ImageBuffer::kSize - 1) + 1;
+    const std::uint32_t from = std::min(range.start, to);
+    QSaveFile file(path);
+    const auto put = [&file](const char* piece, std::size_t length) {
+        return file.write(piece, qint64(length)) == qint64(length);
+    };
+    bool saved = file.open(QIODevice::WriteOnly);
+    if (saved && path.endsWith(".bin", Qt::CaseInsensitive)) {
+        const QByteArray unread(qsizetype(from), char(0xFF));
+        saved = put(unread.constData(), std::size_t(unread.size())) &&
+                put(reinterpret_cast<const char*>(image + from), to - from);
+    } else if (saved) {
+        saved = WriteIntelHexRange(image, from, to, put);
+    }
+    saved = saved && file.commit();
+    if (!saved && error) *error = file.errorString();
+    return saved;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -22,3 +23,16 @@ bool WriteIntelHex(const std::uint8_t* image, const std::function<bool(const cha
 // at most 16 bytes at their own addresses: what a read of that range gave.
 bool WriteIntelHexRange(const std::uint8_t* image, std::uint32_t from, std::uint32_t to,
                         const std::function<bool(const char*, std::size_t)>& sink);
+
+// The addresses one read covered, both ends inclusive.
+struct ReadBackRange {
+    std::uint32_t start = 0;
+    std::uint32_t end = 0;
+};
+
+// What a read gave, written aside and renamed into place. A name ending in
+// ".bin" (any letter case) gets the bytes from address 0 to the range's end,
+// those before the range as 0xFF, so that the file loads back with every
+// byte at its address and programs nothing where nothing was read; any other
+// name gets Intel HEX of exactly the range. On failure *error says why.
+bool SaveReadRange(const QString& path, const std::uint8_t* image, ReadBackRange range, QString* error);

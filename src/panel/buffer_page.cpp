@@ -106,14 +106,14 @@ void BufferPage::Refresh(bool reload) {
         // Without a file (after a firmware update, say) there is nothing to program.
         if (reload) view_->SetData(image.program(), engine_.state().fileLoaded ? image.imageSize() : 0);
     } else {
-        const std::uint32_t length = images.readBackLength();
-        const JobState& s = engine_.state();
-        header_->setText(length == 0 ? QString("nothing read yet")
-                                     : QString::asprintf("read %06X to %06X, CRC-32 %08X", s.readStart,
-                                                         length - 1, images.readBackCrc()) + modified);
+        // The range of the last read, not of one being asked for now.
+        const std::optional<ReadBackRange>& range = images.readRange();
+        header_->setText(!range ? QString("nothing read yet")
+                                : QString::asprintf("read %06X to %06X, CRC-32 %08X", range->start, range->end,
+                                                    images.readBackCrc()) + modified);
         const std::size_t count = engine_.differences().size();
         differences_->setText(count == 1 ? "1 difference" : QString("%1 differences").arg(count));
-        if (reload) view_->SetData(image.readBack(), length);
+        if (reload) view_->SetData(image.readBack(), images.readBackLength());
         else view_->Redraw();  // the marks follow an edit of the file
     }
 }

@@ -24,14 +24,10 @@ QByteArray Chip() {
 
 // A chip holding Chip(), reachable by a read (JTAG access).
 struct ReadRig : EngineRig {
-    explicit ReadRig(SimConfig config = {}) : EngineRig(WithChip(std::move(config))) {
+    explicit ReadRig(SimConfig config = {}) : EngineRig(std::move(config)) {
         engine->SetAccessMode(ACCESS_JTAG);
         const QByteArray chip = Chip();
         adapter->PresetFlash(0, std::vector<std::uint8_t>(chip.begin(), chip.end()));
-    }
-    static SimConfig WithChip(SimConfig config) {
-        config.chips = {1};
-        return config;
     }
     void Read(const QString& from, const QString& to) {
         ReadOptions o;

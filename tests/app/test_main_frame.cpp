@@ -488,6 +488,7 @@ TEST(MainFrame, ShortcutsPressTheirButtonsWhereverTheFocusIs) {
                 << binding.keys << " in " << focus;
         }
     }
+    EXPECT_TRUE(rig.prompts.saveQuestions.empty()) << "Save asks for no file before anything was read";
     EXPECT_EQ(rig.panel().hexView()->data(), std::vector<std::uint8_t>(32));
     QTest::mouseClick(rig.panel().hexView(), Qt::LeftButton, {}, QPoint(57 * 8 + 4, 4));
     QTest::keyClick(rig.panel().hexView(), Qt::Key_A, Qt::ControlModifier);

@@ -27,6 +27,13 @@ const char* StepName(AdapterSession::Step step) {
 
 }  // namespace
 
+QString FailureText(const SessionResult& result) {
+    QString text = result.reason;
+    if (result.step.isEmpty()) return text;
+    const QString where = result.detail.isEmpty() ? result.step : result.step + ": " + result.detail;
+    return text.isEmpty() ? where : text + " [" + where + "]";
+}
+
 AdapterSession::AdapterSession(AdapterRef adapter, HidBackend& backend, std::unique_ptr<HotplugSource> hotplug,
                                const CliOptions& options, const LoadedImage* image, Console& console,
                                const LinkTiming& timing)
@@ -72,9 +79,14 @@ void AdapterSession::Cancel() {
     engine_->Cancel();
 }
 
+// A plan carried out to its end succeeded, even if Ctrl+C came meanwhile; a
+// cancelled one stopped before its next step.
 void AdapterSession::NextStep() {
-    if (cancelled_) return Finish(SessionResult::Outcome::Cancelled);
     if (next_ == plan_.size()) return Finish(SessionResult::Outcome::Ok);
+    if (cancelled_) {
+        result_.step = StepName(plan_[next_]);
+        return Finish(SessionResult::Outcome::Cancelled);
+    }
     StartStep(plan_[next_++]);
 }
 
@@ -100,6 +112,7 @@ void AdapterSession::StartStep(Step step) {
     if (engine_->jobsBegun() == begun) {
         host_.Flush();
         result_.reason = host_.lastLine();
+        result_.step = StepName(step);
         Finish(SessionResult::Outcome::Failed);
     }
 }
@@ -115,9 +128,20 @@ void AdapterSession::OnJobEnded(bool succeeded) {
     if (succeeded && step_ == Step::Read) succeeded = SaveRead();
     if (!succeeded) {
         if (result_.reason.isEmpty()) result_.reason = host_.lastLine();
+        NoteWhereItStopped();
         return Finish(cancelled_ ? SessionResult::Outcome::Cancelled : SessionResult::Outcome::Failed);
     }
     NextStep();
+}
+
+// The engine names the step and what happened in it; a failure of the
+// command line's own (a file it could not write) has said so already, and an
+// engine that names no step leaves the command's own name.
+void AdapterSession::NoteWhereItStopped() {
+    if (!result_.step.isEmpty()) return;
+    result_.step = engine_->lastJobStep();
+    result_.detail = engine_->lastJobDetail();
+    if (result_.step.isEmpty()) result_.step = StepName(step_);
 }
 
 void AdapterSession::Finish(SessionResult::Outcome outcome) {
@@ -158,7 +182,11 @@ bool AdapterSession::SaveRead() {
         });
     }
     saved = saved && file.commit();
-    if (!saved) result_.reason = "cannot write " + adapter_.output + ": " + file.errorString();
+    if (!saved) {
+        result_.reason = "cannot write " + adapter_.output + ": " + file.errorString();
+        result_.step = "save " + adapter_.output;
+        result_.detail = file.errorString();
+    }
     return saved;
 }
 

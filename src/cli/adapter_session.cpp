@@ -125,7 +125,11 @@ void AdapterSession::OnJobEnded(bool succeeded) {
         result_.chip = QString::fromLatin1(chip.data(), int(chip.size()));
     }
     if (step_ == Step::Verify || step_ == Step::Auto) NoteMismatches();
-    if (succeeded && step_ == Step::Read) succeeded = SaveRead();
+    if (succeeded && step_ == Step::Read && !SaveRead()) {
+        // The command line's own step; its reason says why.
+        result_.step = "save " + adapter_.output;
+        succeeded = false;
+    }
     if (!succeeded) {
         if (result_.reason.isEmpty()) result_.reason = host_.lastLine();
         NoteWhereItStopped();
@@ -135,7 +139,7 @@ void AdapterSession::OnJobEnded(bool succeeded) {
 }
 
 // The engine names the step and what happened in it; a failure of the
-// command line's own (a file it could not write) has said so already, and an
+// command line's own (a file it could not write) has named its step, and an
 // engine that names no step leaves the command's own name.
 void AdapterSession::NoteWhereItStopped() {
     if (!result_.step.isEmpty()) return;
@@ -182,11 +186,7 @@ bool AdapterSession::SaveRead() {
         });
     }
     saved = saved && file.commit();
-    if (!saved) {
-        result_.reason = "cannot write " + adapter_.output + ": " + file.errorString();
-        result_.step = "save " + adapter_.output;
-        result_.detail = file.errorString();
-    }
+    if (!saved) result_.reason = "cannot write " + adapter_.output + ": " + file.errorString();
     return saved;
 }
 

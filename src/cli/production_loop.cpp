@@ -40,7 +40,7 @@ void ProductionLoop::Start(const std::vector<AdapterRef>& adapters) {
         return;
     }
     if (!options_.quiet && !options_.json) console_.Out("waiting for units; Ctrl+C ends the run");
-    if (!options_.all && options_.adapter.isEmpty() && !adapters.empty()) {
+    if (!options_.all && !adapters.empty()) {
         place_ = adapters.front().path;
         placeSerial_ = adapters.front().serial;
     }
@@ -62,16 +62,11 @@ QStringList ProductionLoop::ProgressLines() const {
     return lines;
 }
 
-// Without --all the bench has one place: the adapter named (by path, or by
-// serial in either letter case), or else the first one found, which stays the
-// place when it comes back under another path with its serial; the other
-// adapters on the bench are left alone.
+// Without --all the bench has one place: the adapter named, or else the
+// first one found; it stays the place when it comes back under another path
+// with its serial, and the other adapters on the bench are left alone.
 bool ProductionLoop::Wanted(const AdapterRef& adapter) const {
     if (options_.all) return true;
-    if (!options_.adapter.isEmpty()) {
-        return QString::fromStdString(adapter.path) == options_.adapter ||
-               (!adapter.serial.isEmpty() && adapter.serial.compare(options_.adapter, Qt::CaseInsensitive) == 0);
-    }
     return adapter.path == place_ || (!placeSerial_.isEmpty() && adapter.serial == placeSerial_);
 }
 

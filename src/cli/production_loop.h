@@ -60,7 +60,7 @@ private:
     std::unique_ptr<HotplugSource> tap_;
     std::map<std::string, Station> stations_;
     UnitLog log_;
-    std::string place_;     // without --all or --adapter: the one adapter used
+    std::string place_;     // without --all: the one adapter used
     QString placeSerial_;   // the same adapter under another path after a replug
     int units_ = 0;         // units started, numbered from 1
     int passed_ = 0;

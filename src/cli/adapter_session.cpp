@@ -25,6 +25,13 @@ const char* StepName(AdapterSession::Step step) {
 
 }  // namespace
 
+QString FailureText(const SessionResult& result) {
+    QString text = result.reason;
+    if (result.step.isEmpty()) return text;
+    const QString where = result.detail.isEmpty() ? result.step : result.step + ": " + result.detail;
+    return text.isEmpty() ? where : text + " [" + where + "]";
+}
+
 AdapterSession::AdapterSession(AdapterRef adapter, HidBackend& backend, std::unique_ptr<HotplugSource> hotplug,
                                const CliOptions& options, const LoadedImage* image, Console& console,
                                const LinkTiming& timing)
@@ -70,9 +77,14 @@ void AdapterSession::Cancel() {
     engine_->Cancel();
 }
 
+// A plan carried out to its end succeeded, even if Ctrl+C came meanwhile; a
+// cancelled one stopped before its next step.
 void AdapterSession::NextStep() {
-    if (cancelled_) return Finish(SessionResult::Outcome::Cancelled);
     if (next_ == plan_.size()) return Finish(SessionResult::Outcome::Ok);
+    if (cancelled_) {
+        result_.step = StepName(plan_[next_]);
+        return Finish(SessionResult::Outcome::Cancelled);
+    }
     StartStep(plan_[next_++]);
 }
 
@@ -98,6 +110,7 @@ void AdapterSession::StartStep(Step step) {
     if (engine_->jobsBegun() == begun) {
         host_.Flush();
         result_.reason = host_.lastLine();
+        result_.step = StepName(step);
         Finish(SessionResult::Outcome::Failed);
     }
 }
@@ -110,12 +123,27 @@ void AdapterSession::OnJobEnded(bool succeeded) {
         result_.chip = QString::fromLatin1(chip.data(), int(chip.size()));
     }
     if (step_ == Step::Verify || step_ == Step::Auto) NoteMismatches();
-    if (succeeded && step_ == Step::Read) succeeded = SaveRead();
+    if (succeeded && step_ == Step::Read && !SaveRead()) {
+        // The command line's own step; its reason says why.
+        result_.step = "save " + adapter_.output;
+        succeeded = false;
+    }
     if (!succeeded) {
         if (result_.reason.isEmpty()) result_.reason = host_.lastLine();
+        NoteWhereItStopped();
         return Finish(cancelled_ ? SessionResult::Outcome::Cancelled : SessionResult::Outcome::Failed);
     }
     NextStep();
+}
+
+// The engine names the step and what happened in it; a failure of the
+// command line's own (a file it could not write) has named its step, and an
+// engine that names no step leaves the command's own name.
+void AdapterSession::NoteWhereItStopped() {
+    if (!result_.step.isEmpty()) return;
+    result_.step = engine_->lastJobStep();
+    result_.detail = engine_->lastJobDetail();
+    if (result_.step.isEmpty()) result_.step = StepName(step_);
 }
 
 void AdapterSession::Finish(SessionResult::Outcome outcome) {

@@ -41,11 +41,18 @@ struct SessionResult {
     Outcome outcome = Outcome::Failed;
     QString chip;
     QString reason;  // the last log line of the step that failed
+    QString step;    // where a failed or cancelled run stopped, as the engine names it
+    QString detail;  // what happened there; empty when the engine gave nothing
     qint64 ms = 0;
     std::size_t mismatchCount = 0;
     std::vector<Mismatch> mismatches;  // the first 20
     std::optional<std::uint32_t> readCrc;
 };
+
+// Why a run did not succeed, in one line: the job's last line, then the step
+// and what happened there ("Write Failed [program block at 012300: no reply
+// within 6000 ms]").
+QString FailureText(const SessionResult& result);
 
 // One adapter's link and engine, running a plan of jobs one after the other,
 // each started when the last one has ended. Adapters on a bench share nothing
@@ -77,6 +84,7 @@ private:
     void StartStep(Step step);
     void OnJobEnded(bool succeeded);
     void Finish(SessionResult::Outcome outcome);
+    void NoteWhereItStopped();
     void NoteMismatches();
     bool SaveRead();
     std::uint64_t StepBytes() const;

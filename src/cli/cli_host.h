@@ -25,6 +25,9 @@ public:
     void SetAutoChip(bool checked) override { autoChip_ = checked; }
     void ShowData(const std::uint8_t*, std::size_t) override {}
     void EnableHexView(bool) override {}
+    QString NothingComparedLine(const char*) const override {
+        return "Nothing compared: Direct access cannot read the chip back (use --access jtag)\r\n";
+    }
 
     // How far the bar stands, 0..1.
     double fraction() const { return fraction_; }

@@ -67,8 +67,13 @@ QString CheckCombination(const CliOptions& o) {
     if (o.command == "read" && !o.output.endsWith(".hex", Qt::CaseInsensitive) &&
         !o.output.endsWith(".bin", Qt::CaseInsensitive))
         return "the output file must end in .hex or .bin";
-    if (o.command == "read" && !o.range.isEmpty() && !CheckReadRange(ReadOptionsFor(o.range)).accepted)
-        return "bad --range " + o.range + ": START-END in hex, START below END";
+    if (o.command == "read" && !o.range.isEmpty()) {
+        std::uint32_t start = 0, end = 0;
+        if (const QString why = ParseReadRange(o.range, start, end); !why.isEmpty())
+            return "bad --range " + o.range + ": " + why;
+    }
+    // Direct access reaches the chip only through the adapter's own routines.
+    if (o.command == "read" && o.access == 0) return "read needs --access jtag";
     if (o.command == "firmware" && !o.yes) return "firmware rewrites the adapter itself: confirm with --yes";
     if (o.all && !o.adapter.isEmpty()) return "--all and --adapter exclude each other";
     if (o.command == "firmware" && o.all) return "firmware updates one adapter at a time";
@@ -77,10 +82,36 @@ QString CheckCombination(const CliOptions& o) {
 
 }  // namespace
 
+namespace {
+
+// Hex of one to eight digits, with or without 0x.
+bool ParseHexAddress(QString text, std::uint32_t& value) {
+    if (text.startsWith("0x", Qt::CaseInsensitive)) text.remove(0, 2);
+    if (text.isEmpty() || text.size() > 8) return false;
+    for (QChar c : text)
+        if (hexDigitValue(c) < 0) return false;
+    value = text.toUInt(nullptr, 16);
+    return true;
+}
+
+}  // namespace
+
+// Every chip has the same 4 MiB space, so the chip's end is the space's end.
+QString ParseReadRange(const QString& range, std::uint32_t& start, std::uint32_t& end) {
+    const QStringList ends = range.split('-');
+    if (ends.size() != 2 || !ParseHexAddress(ends[0], start) || !ParseHexAddress(ends[1], end))
+        return "START-END in hex, both ends inclusive";
+    if (start > kLastAddress) return QString::asprintf("outside the address space 000000-%06X", kLastAddress);
+    if (end > kLastAddress) return QString::asprintf("runs past the chip's end at %06X", kLastAddress);
+    if (start > end) return "START above END";
+    return {};
+}
+
 ReadOptions ReadOptionsFor(const QString& range) {
-    if (range.isEmpty()) return {ReadRangeMode::WholeChip, {}, {}, {}, {}};
-    QString start = range.section('-', 0, 0), end = range.section('-', 1);
-    return {ReadRangeMode::FromTo, start.remove("0x", Qt::CaseInsensitive), end.remove("0x", Qt::CaseInsensitive), {}, {}};
+    std::uint32_t start = 0, end = 0;
+    if (range.isEmpty() || !ParseReadRange(range, start, end).isEmpty())
+        return {ReadRangeMode::WholeChip, {}, {}, {}, {}};
+    return {ReadRangeMode::Inclusive, QString::number(start, 16), QString::number(end, 16), {}, {}};
 }
 
 CliParse ParseCliOptions(const QStringList& arguments, CliOptions& o, QString& error) {
@@ -151,17 +182,34 @@ Options:
   --chip NAME|auto           the chip (NEC78K0S, PIC24FJ64GA004,
                              PIC24FJ64GA106, PIC24FJ64GB106, AT45DB321,
                              MX25L3208, 78K0R, BF592) or auto to detect it
-  --json                     one JSON object per adapter at the end, and
-                             nothing else on standard output
-  --quiet                    no progress and no log lines
+  --json                     one JSON object per adapter at the end (per
+                             unit as each ends in production, then the
+                             totals), and nothing else on standard output
+  --quiet                    no progress and no log lines; a failed adapter
+                             still gets one line on standard error
   --help, --version
+
+Options of the commands:
+  --range START-END          read: the addresses in hex, both ends inclusive
+                             (10-10 is one byte), up to the chip's end 3FFFFF
+  -o, --output OUT.hex|OUT.bin
+                             read: the file to write
+  --verify                   program: read the chip back and compare
+  --yes                      firmware: confirm that the adapter's own
+                             firmware is to be rewritten
+  --count N                  production: the units to program (without it,
+                             until Ctrl+C)
+  --log FILE.csv             production: append a row per unit, written to
+                             the disk at once
 
 Exit codes:
   0    success on every adapter
   1    a job failed on at least one adapter
-  2    usage or file error
+  2    usage or file error (an image that holds no data included)
   3    no adapter
   4    an adapter is present but this user may not open it
-  130  interrupted (Ctrl+C); the running jobs end at their next block
+  130  interrupted (Ctrl+C); the running jobs end at their next block and
+       the run sums up; a second Ctrl+C ends it at once, without a summary
+  143  terminated (SIGTERM), the same way
 )";
 }

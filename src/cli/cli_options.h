@@ -37,6 +37,10 @@ CliParse ParseCliOptions(const QStringList& arguments, CliOptions& options, QStr
 // The --help text, exit codes included.
 QString CliHelpText();
 
+// --range START-END: hex, both ends inclusive, inside the chip's space; an
+// empty answer when it is sound, else why not.
+QString ParseReadRange(const QString& range, std::uint32_t& start, std::uint32_t& end);
+
 // The read dialog's answer that --range stands for (the whole chip without it).
 ReadOptions ReadOptionsFor(const QString& range);
 

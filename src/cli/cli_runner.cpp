@@ -41,6 +41,11 @@ bool ApplySimFault(const QString& text, std::vector<SimConfig>& configs) {
     return true;
 }
 
+// A device path as it is written; a serial in either letter case.
+bool NamesAdapter(const QString& given, const QString& path, const QString& serial) {
+    return given == path || (!serial.isEmpty() && given.compare(serial, Qt::CaseInsensitive) == 0);
+}
+
 const char* OutcomeText(SessionResult::Outcome outcome) {
     switch (outcome) {
         case SessionResult::Outcome::Ok: return "ok";
@@ -74,7 +79,10 @@ void CliRunner::Start() {
     hub_ = std::make_unique<HotplugHub>(bus_->hotplug());
     if (options_.command == "production") {
         production_ = std::make_unique<ProductionLoop>(options_, *bus_, *hub_, image_.get(), console_, timing_);
-        connect(production_.get(), &ProductionLoop::Done, this, [this](int code) { End(code); });
+        connect(production_.get(), &ProductionLoop::Finishing, this, &CliRunner::StopProgress);
+        connect(production_.get(), &ProductionLoop::Done, this,
+                [this](int code) { End(interrupted_ ? ExitCode() : code); });
+        if (!options_.quiet && !options_.json) progressTimer_.start();
         production_->Start(chosen);
         return;
     }
@@ -118,7 +126,9 @@ int CliRunner::List() {
     if (refused > 0 && !options_.json)
         console_.Err("brellix-cli: to use them, " + QString::fromStdString(AccessAdvice()));
     if (adapters.empty()) {
-        if (!options_.json) console_.Err("brellix-cli: no adapter found");
+        // A reader of JSON gets JSON, an empty list, whatever the exit code says.
+        if (options_.json) console_.Out("[]");
+        else console_.Err("brellix-cli: no adapter found");
         return EXIT_NO_ADAPTER;
     }
     return refused > 0 ? EXIT_NO_ACCESS : EXIT_OK;
@@ -133,6 +143,12 @@ bool CliRunner::LoadFile() {
     if (!outcome.result.ok) {
         const QString reason = outcome.result.reason.isEmpty() ? "not loaded" : outcome.result.reason;
         console_.Err("brellix-cli: Cannot load the file " + options_.file + ": " + reason);
+        return false;
+    }
+    // An image without a byte would "program" nothing and pass: it is
+    // refused before any adapter is touched.
+    if (outcome.result.imageSize == 0 && options_.command != "firmware") {
+        console_.Err("brellix-cli: " + options_.file + " holds no data");
         return false;
     }
     image_ = std::make_unique<LoadedImage>();
@@ -154,7 +170,7 @@ int CliRunner::ChooseAdapters(std::vector<AdapterRef>& chosen) {
     for (const AdapterListing& a : adapters) {
         const QString path = QString::fromStdString(a.device.path);
         const QString serial = QString::fromStdString(a.device.serial);
-        if (!options_.adapter.isEmpty() && options_.adapter != path && options_.adapter != serial) continue;
+        if (!options_.adapter.isEmpty() && !NamesAdapter(options_.adapter, path, serial)) continue;
         if (!a.problem.empty()) {
             ++inaccessible_;
             console_.Err("brellix-cli: " + path + ": " + QString::fromStdString(a.problem) + "; " +
@@ -225,9 +241,10 @@ void CliRunner::StartSessions(const std::vector<AdapterRef>& adapters) {
     for (auto& session : sessions_) session->Run(Plan());
 }
 
-void CliRunner::Interrupt() {
+void CliRunner::Interrupt(int signal) {
     if (interrupted_) return;
     interrupted_ = true;
+    signal_ = signal;
     for (auto& session : sessions_) session->Cancel();
     if (production_) production_->Interrupt();
 }
@@ -236,17 +253,24 @@ void CliRunner::OnSessionFinished() {
     if (ended_) return;  // summed up already
     for (const auto& session : sessions_)
         if (session->running()) return;
-    progressTimer_.stop();
-    if (!options_.quiet && !options_.json) ShowProgress();
-    console_.EndLive();
+    StopProgress();
     Report();
     End(ExitCode());
 }
 
 void CliRunner::ShowProgress() {
     QStringList lines;
+    if (production_) lines = production_->ProgressLines();
     for (const auto& session : sessions_) lines << session->ProgressLine();
     console_.Live(lines);
+}
+
+// The last state of every line stays on the screen above the summary.
+void CliRunner::StopProgress() {
+    if (!progressTimer_.isActive()) return;
+    progressTimer_.stop();
+    ShowProgress();
+    console_.EndLive();
 }
 
 void CliRunner::Report() {
@@ -262,7 +286,8 @@ void CliRunner::Report() {
                           {"duration", double(r.ms) / 1000.0}};
             if (image_) o["file"] = image_->path, o["crc32"] = Crc32Text(image_->crc);
             if (r.readCrc) o["readCrc32"] = Crc32Text(*r.readCrc), o["output"] = a.output;
-            if (r.outcome != SessionResult::Outcome::Ok) o["reason"] = r.reason;
+            if (r.outcome != SessionResult::Outcome::Ok)
+                o["reason"] = r.reason, o["step"] = r.step, o["detail"] = r.detail;
             if (r.mismatchCount > 0) {
                 QJsonArray first;
                 for (const Mismatch& m : r.mismatches)
@@ -282,12 +307,14 @@ void CliRunner::Report() {
                 console_.Out(QString::asprintf("  %06X  expected %02X  read %02X", m.address, m.expected, m.actual));
         }
     }
+    if (options_.quiet) ReportFailures();
     if (options_.json || options_.quiet) return;
     console_.Out(QString("%1  %2  %3  %4").arg("adapter", -24).arg("chip", -16).arg("result", -10).arg("time"));
     for (const auto& session : sessions_) {
         const SessionResult& r = session->result();
         QString result = OutcomeText(r.outcome);
-        if (r.outcome == SessionResult::Outcome::Failed && !r.reason.isEmpty()) result += " (" + r.reason + ")";
+        if (r.outcome == SessionResult::Outcome::Failed) result += " (" + FailureText(r) + ")";
+        if (r.outcome == SessionResult::Outcome::Cancelled && !r.step.isEmpty()) result += " (in " + r.step + ")";
         console_.Out(QString("%1  %2  %3  %4")
                          .arg(session->adapter().label, -24)
                          .arg(r.chip.isEmpty() ? "-" : r.chip, -16)
@@ -296,8 +323,18 @@ void CliRunner::Report() {
     }
 }
 
+// --quiet keeps a failure to one line on standard error.
+void CliRunner::ReportFailures() {
+    for (const auto& session : sessions_) {
+        const SessionResult& r = session->result();
+        if (r.outcome == SessionResult::Outcome::Failed)
+            console_.Err("brellix-cli: " + session->adapter().label + ": failed: " + FailureText(r));
+    }
+}
+
+// Ctrl+C or a terminate: the shell's 128 + the signal's number.
 int CliRunner::ExitCode() const {
-    if (interrupted_) return EXIT_INTERRUPTED;
+    if (interrupted_) return 128 + signal_;
     for (const auto& session : sessions_)
         if (session->result().outcome != SessionResult::Outcome::Ok) return EXIT_JOB_FAILED;
     return inaccessible_ > 0 ? EXIT_NO_ACCESS : EXIT_OK;

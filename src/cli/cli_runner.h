@@ -27,8 +27,9 @@ public:
 
     // Starts the run; Done(code) follows, perhaps at once.
     void Start();
-    // Ctrl+C: every adapter ends its running job at the next block.
-    void Interrupt();
+    // Ctrl+C (SIGINT) or SIGTERM: every adapter ends its running job at the
+    // next block, and the run exits with 128 + signal.
+    void Interrupt(int signal);
 
 signals:
     void Done(int exitCode);
@@ -43,7 +44,9 @@ private:
     void StartSessions(const std::vector<AdapterRef>& adapters);
     void OnSessionFinished();
     void ShowProgress();
+    void StopProgress();
     void Report();
+    void ReportFailures();
     int ExitCode() const;
     void End(int code);
 
@@ -57,6 +60,7 @@ private:
     std::unique_ptr<ProductionLoop> production_;
     QTimer progressTimer_;
     bool interrupted_ = false;
+    int signal_ = 0;
     int inaccessible_ = 0;
     bool ended_ = false;
 };

@@ -15,9 +15,10 @@ public:
     void Out(const QString& line);
     // A log line or a complaint.
     void Err(const QString& line);
-    // The progress block: redrawn in place on a terminal, else printed as it is.
+    // The progress block: redrawn in place on a terminal, each line cut to its
+    // width; else each line printed when it differs from the last time.
     void Live(const QStringList& lines);
-    // Leaves the progress block where it stands.
+    // Leaves the progress block where it stands; the next block starts afresh.
     void EndLive();
 
 private:

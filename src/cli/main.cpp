@@ -26,7 +26,7 @@ int main(int argc, char** argv) {
             break;
     }
     CliRunner runner(options);
-    InterruptNotifier interrupt([&runner] { runner.Interrupt(); });
+    InterruptNotifier interrupt([&runner](int signal) { runner.Interrupt(signal); });
     QObject::connect(&runner, &CliRunner::Done, &app, [](int code) { QCoreApplication::exit(code); });
     runner.Start();
     return app.exec();

@@ -1,6 +1,8 @@
 #include "cli/production_loop.h"
 
 #include <QDateTime>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTimer>
 
 #include "bus/adapter_bus.h"
@@ -38,6 +40,10 @@ void ProductionLoop::Start(const std::vector<AdapterRef>& adapters) {
         return;
     }
     if (!options_.quiet && !options_.json) console_.Out("waiting for units; Ctrl+C ends the run");
+    if (!options_.all && !adapters.empty()) {
+        place_ = adapters.front().path;
+        placeSerial_ = adapters.front().serial;
+    }
     for (const AdapterRef& adapter : adapters) StartUnit(adapter);
 }
 
@@ -49,12 +55,19 @@ void ProductionLoop::Interrupt() {
     FinishIfIdle();
 }
 
-// Without --all the bench has one place: the first adapter, or the one named
-// (by path or serial).
+QStringList ProductionLoop::ProgressLines() const {
+    QStringList lines;
+    for (const auto& [path, station] : stations_)
+        if (station.session) lines << station.session->ProgressLine();
+    return lines;
+}
+
+// Without --all the bench has one place: the adapter named, or else the
+// first one found; it stays the place when it comes back under another path
+// with its serial, and the other adapters on the bench are left alone.
 bool ProductionLoop::Wanted(const AdapterRef& adapter) const {
-    if (!options_.adapter.isEmpty())
-        return QString::fromStdString(adapter.path) == options_.adapter || adapter.serial == options_.adapter;
-    return options_.all || stations_.empty() || stations_.count(adapter.path) > 0;
+    if (options_.all) return true;
+    return adapter.path == place_ || (!placeSerial_.isEmpty() && adapter.serial == placeSerial_);
 }
 
 // The adapter at path as the bus lists it: with its serial, named by it.
@@ -93,12 +106,11 @@ void ProductionLoop::OnDeviceChange(const HotplugEvent& event) {
 
 void ProductionLoop::StartUnit(const AdapterRef& given) {
     // Enough units done or under way: a unit plugged in now waits.
-    int underWay = 0;
-    for (const auto& [path, station] : stations_) underWay += station.session && station.session->running();
-    if (options_.count > 0 && passed_ + failed_ + underWay >= options_.count) return;
+    if (options_.count > 0 && units_ >= options_.count) return;
     const AdapterRef adapter = Describe(given.path);
     Station& station = stations_[adapter.path];
     station.adapter = adapter;
+    station.unit = ++units_;
     station.session = std::make_unique<AdapterSession>(adapter, bus_.backend(), hub_.Tap(), options_, image_,
                                                        console_, timing_);
     connect(station.session.get(), &AdapterSession::Finished, this,
@@ -106,31 +118,65 @@ void ProductionLoop::StartUnit(const AdapterRef& given) {
     station.session->Run({AdapterSession::Step::Auto});
 }
 
+// Every unit started ends in exactly one count and one row: a unit cut short
+// by Ctrl+C is half written and is recorded as such, with where it stopped.
 void ProductionLoop::OnUnitFinished(Station& station) {
-    const SessionResult& r = station.session->result();
-    const bool passed = r.outcome == SessionResult::Outcome::Ok;
-    if (r.outcome != SessionResult::Outcome::Cancelled) {
-        passed ? ++passed_ : ++failed_;
-        const QString mismatch = r.mismatches.empty() ? QString() : QString::asprintf("%06X", r.mismatches[0].address);
-        const bool logged = log_.Append({QDateTime::currentDateTime().toString(Qt::ISODate),
-                                         QString::fromStdString(station.adapter.path), station.adapter.serial, r.chip,
-                                         image_ ? image_->path : QString(),
-                                         image_ ? Crc32Text(image_->crc) : QString(),
-                                         passed ? "pass" : "fail", QString::asprintf("%.1f", double(r.ms) / 1000),
-                                         mismatch});
-        if (!logged) console_.Err("brellix-cli: cannot write " + options_.unitLog + ": " + log_.error());
-        if (!options_.quiet && !options_.json) {
-            console_.Out(QString("%1: %2 in %3 s%4   passed %5, failed %6")
-                             .arg(station.adapter.label, passed ? "pass" : "FAIL",
-                                  QString::asprintf("%.1f", double(r.ms) / 1000),
-                                  passed ? QString() : " (" + r.reason + ")")
-                             .arg(passed_)
-                             .arg(failed_));
-        }
+    const char* result = "pass";
+    switch (station.session->result().outcome) {
+        case SessionResult::Outcome::Ok: ++passed_; break;
+        case SessionResult::Outcome::Failed: ++failed_, result = "fail"; break;
+        case SessionResult::Outcome::Cancelled: ++cancelled_, result = "cancelled"; break;
     }
-    if (options_.count > 0 && passed_ + failed_ >= options_.count) stopping_ = true;
+    LogUnit(station, result);
+    PrintUnit(station, result);
+    if (options_.count > 0 && passed_ + failed_ + cancelled_ >= options_.count) stopping_ = true;
     if (stopping_) return FinishIfIdle();
     SwapUnitIfSimulated(station.adapter.path);
+}
+
+void ProductionLoop::LogUnit(const Station& station, const char* result) {
+    const SessionResult& r = station.session->result();
+    const QString mismatch = r.mismatches.empty() ? QString() : QString::asprintf("%06X", r.mismatches[0].address);
+    const bool logged = log_.Append({QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs),
+                                     QString::fromStdString(station.adapter.path), station.adapter.serial, r.chip,
+                                     image_ ? image_->path : QString(), image_ ? Crc32Text(image_->crc) : QString(),
+                                     result, QString::asprintf("%.1f", double(r.ms) / 1000), mismatch,
+                                     QString::number(station.unit), r.step, r.detail});
+    if (!logged) console_.Err("brellix-cli: cannot write " + options_.unitLog + ": " + log_.error());
+}
+
+// A line per unit as it ends: JSON, the bench's running tally, or with
+// --quiet a failure alone.
+void ProductionLoop::PrintUnit(const Station& station, const char* result) {
+    const SessionResult& r = station.session->result();
+    const bool passed = r.outcome == SessionResult::Outcome::Ok;
+    if (options_.quiet && r.outcome == SessionResult::Outcome::Failed) {
+        console_.Err(QString("brellix-cli: %1: unit %2 failed: %3")
+                         .arg(station.adapter.label, QString::number(station.unit), FailureText(r)));
+    }
+    if (options_.json) {
+        QJsonObject o{{"unit", station.unit},
+                      {"time", QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)},
+                      {"adapter", QString::fromStdString(station.adapter.path)},
+                      {"serial", station.adapter.serial},
+                      {"chip", r.chip},
+                      {"result", result},
+                      {"duration", double(r.ms) / 1000.0}};
+        if (image_) o["file"] = image_->path, o["crc32"] = Crc32Text(image_->crc);
+        if (!passed) o["reason"] = r.reason, o["step"] = r.step, o["detail"] = r.detail;
+        if (!r.mismatches.empty()) o["firstMismatch"] = QString::asprintf("%06X", r.mismatches[0].address);
+        console_.Out(QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact)));
+        return;
+    }
+    if (options_.quiet) return;
+    QString why;
+    if (r.outcome == SessionResult::Outcome::Failed) why = " (" + FailureText(r) + ")";
+    if (r.outcome == SessionResult::Outcome::Cancelled) why = " (in " + r.step + ")";
+    console_.Out(QString("unit %1  %2: %3 in %4 s%5   passed %6, failed %7")
+                     .arg(QString::number(station.unit), station.adapter.label, passed ? "pass" : result,
+                          QString::asprintf("%.1f", double(r.ms) / 1000), why)
+                     .arg(passed_)
+                     .arg(failed_));
 }
 
 // A simulated bench has nobody to swap the units: it pulls the finished one
@@ -152,7 +198,19 @@ void ProductionLoop::FinishIfIdle() {
     for (auto& [path, station] : stations_)
         if (station.session && station.session->running()) return;
     done_ = true;
-    if (!options_.quiet && !options_.json)
-        console_.Out(QString("%1 units: %2 passed, %3 failed").arg(passed_ + failed_).arg(passed_).arg(failed_));
+    emit Finishing();
+    const int units = passed_ + failed_ + cancelled_;
+    if (options_.json) {
+        QJsonObject o{{"command", "production"}, {"units", units},         {"passed", passed_},
+                      {"failed", failed_},       {"cancelled", cancelled_}};
+        if (image_) o["file"] = image_->path, o["crc32"] = Crc32Text(image_->crc);
+        console_.Out(QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact)));
+    } else if (!options_.quiet) {
+        console_.Out(QString("%1 units: %2 passed, %3 failed, %4 cancelled")
+                         .arg(units)
+                         .arg(passed_)
+                         .arg(failed_)
+                         .arg(cancelled_));
+    }
     emit Done(interrupted_ ? EXIT_INTERRUPTED : failed_ > 0 ? EXIT_JOB_FAILED : EXIT_OK);
 }

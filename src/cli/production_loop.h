@@ -25,19 +25,26 @@ public:
     // adapters: those on the bench now, to start with.
     void Start(const std::vector<AdapterRef>& adapters);
     void Interrupt();
+    // A live line per place, as the other commands show per adapter.
+    QStringList ProgressLines() const;
 
 signals:
+    // The last unit has ended; the totals follow, then Done.
+    void Finishing();
     void Done(int exitCode);
 
 private:
     struct Station {
         AdapterRef adapter;
         std::unique_ptr<AdapterSession> session;
+        int unit = 0;  // its number in this run
     };
 
     void OnDeviceChange(const HotplugEvent& event);
     void StartUnit(const AdapterRef& adapter);
     void OnUnitFinished(Station& station);
+    void LogUnit(const Station& station, const char* result);
+    void PrintUnit(const Station& station, const char* result);
     void SwapUnitIfSimulated(const std::string& path);
     bool Wanted(const AdapterRef& adapter) const;
     AdapterRef Describe(const std::string& path) const;
@@ -53,8 +60,12 @@ private:
     std::unique_ptr<HotplugSource> tap_;
     std::map<std::string, Station> stations_;
     UnitLog log_;
+    std::string place_;     // without --all: the one adapter used
+    QString placeSerial_;   // the same adapter under another path after a replug
+    int units_ = 0;         // units started, numbered from 1
     int passed_ = 0;
     int failed_ = 0;
+    int cancelled_ = 0;
     bool stopping_ = false;
     bool interrupted_ = false;
     bool done_ = false;

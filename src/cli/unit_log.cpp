@@ -12,7 +12,8 @@ QString CsvField(QString field) {
 }  // namespace
 
 QStringList UnitLog::Header() {
-    return {"time", "adapter", "serial", "chip", "file", "file_crc32", "result", "duration_s", "first_mismatch"};
+    return {"time",     "adapter",        "serial", "chip", "file", "file_crc32", "result",
+            "duration_s", "first_mismatch", "unit",   "step", "detail"};
 }
 
 bool UnitLog::Open(const QString& path) {

@@ -6,6 +6,8 @@
 
 // The production bench's record: one CSV row per unit, written and flushed
 // to the disk as the unit finishes, so a bench that loses power loses none.
+// Times are UTC, ISO 8601 with milliseconds; columns added since the first
+// come after the first ones, so that a reader of those keeps working.
 class UnitLog {
 public:
     // Empty path: no log. Opens for appending; a new file gets the header.

@@ -183,7 +183,7 @@ void DataJobs::OnProgramVerifyReply() {
 // Reads the image's range back from the chip for a compare on the host.
 void DataJobs::StartCompare(ReadPurpose purpose) {
     if (ctx_.state.accessMode == ACCESS_DIRECT) {
-        ctx_.host.AppendLog(kNothingCompared);
+        ctx_.host.AppendLog(ctx_.host.NothingComparedLine(kNothingCompared));
         ctx_.EndJob();
         return;
     }

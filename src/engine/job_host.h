@@ -31,4 +31,8 @@ public:
     // Hands a copy of the data to the hex view, and enables or disables it.
     virtual void ShowData(const std::uint8_t* data, std::size_t length) = 0;
     virtual void EnableHexView(bool enable) = 0;
+
+    // The line that says a Direct-access compare read nothing back; it names
+    // where the user chooses JTAG, which a host without the window words its own way.
+    virtual QString NothingComparedLine(const char* windowLine) const { return QString::fromLatin1(windowLine); }
 };

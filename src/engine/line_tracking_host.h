@@ -37,6 +37,9 @@ class LineTrackingHost : public JobHost {
         host_.ShowData(data, length);
     }
     void EnableHexView(bool enable) override { host_.EnableHexView(enable); }
+    QString NothingComparedLine(const char* windowLine) const override {
+        return host_.NothingComparedLine(windowLine);
+    }
 
   private:
     struct End {

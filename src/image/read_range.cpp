@@ -60,6 +60,12 @@ ReadRangeCheck CheckReadRange(const ReadOptions& options) {
             fits = !options.fromToEndStart.isEmpty() && check.start <= kLastAddress;
             if (!fits) check.refusal = "addr range error, start addr out of space";
             break;
+        case ReadRangeMode::Inclusive:
+            check.start = take(options.fromToStart);
+            check.end = take(options.fromToEnd);
+            fits = check.start <= check.end && check.end <= kLastAddress;
+            if (!fits) check.refusal = "addr range error, out of space or end before start";
+            break;
         case ReadRangeMode::WholeChip:
             check.end = kLastAddress;
             fits = true;

@@ -3,8 +3,11 @@
 #include <QString>
 #include <cstdint>
 
-// The four ways of choosing what a read covers.
-enum class ReadRangeMode { FromTo = 0, FromBeginTo = 1, FromToEnd = 2, WholeChip = 3 };
+// The dialog's four ways of choosing what a read covers, and the command line's.
+enum class ReadRangeMode { FromTo = 0, FromBeginTo = 1, FromToEnd = 2, WholeChip = 3,
+                           // The command line's START-END in the first two texts: both ends
+                           // inclusive, one byte included; no dialog offers it.
+                           Inclusive = 4 };
 
 // What the Read Options dialog hands back: the chosen mode and the four texts.
 struct ReadOptions {

@@ -5,7 +5,12 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
+#include <fcntl.h>
 #include <functional>
+#include <pty.h>
+#include <signal.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include "support/temp_files.h"
@@ -34,6 +39,11 @@ CliRun RunCli(const QStringList& arguments, const std::function<void(QProcess&)>
             QString::fromUtf8(process.readAllStandardError())};
 }
 
+// Never a process group: a process that has ended has no id.
+void Signal(QProcess& process, int signal) {
+    if (process.processId() > 0) ::kill(pid_t(process.processId()), signal);
+}
+
 // 64 KiB that differ from an erased chip everywhere.
 QByteArray Image() {
     QByteArray bytes(64 * 1024, 0);
@@ -51,6 +61,8 @@ TEST(BrellixCli, CommandsExitCodesAndOutput) {
     TempFiles files;
     const QString image = files.Write("image.bin", Image());
     const QString badHex = files.Write("bad.hex", QByteArray(":0400000001020304F1\r\n:00000001FF\r\n"));
+    const QString emptyBin = files.Write("empty.bin", QByteArray());
+    const QString endOnly = files.Write("end.hex", QByteArray(":00000001FF\r\n"));
     const QString fast = "--sim-latency=0";
     struct Case {
         const char* name;
@@ -67,6 +79,23 @@ TEST(BrellixCli, CommandsExitCodesAndOutput) {
         {"failed detection names no chip", {"--simulate", fast, "--json", "--sim-fault", "1:silent@0", "detect"}, 1,
          "\"chip\":\"\"", ""},
         {"reversed range", {"--simulate", "read", "--range", "10-5", "-o", files.Path("r.bin")}, 2, "", "bad --range 10-5"},
+        {"one-byte range", {"--simulate", fast, "read", "--range", "10-10", "-o", files.Path("r.bin")}, 0,
+         "CRC-32 FF000000", "Read from addr:000010 to 000010 finished!"},
+        {"range past the chip", {"--simulate", "read", "--range", "3FFF00-400000", "-o", files.Path("r.bin")}, 2, "",
+         "runs past the chip's end at 3FFFFF"},
+        {"range outside the space", {"--simulate", "read", "--range", "500000-500010", "-o", files.Path("r.bin")}, 2,
+         "", "outside the address space 000000-3FFFFF"},
+        {"empty image", {"--simulate", "program", emptyBin}, 2, "", emptyBin + " holds no data"},
+        {"end record only", {"--simulate", "auto", endOnly}, 2, "", endOnly + " holds no data"},
+        {"empty production", {"--simulate", "production", endOnly}, 2, "", "holds no data"},
+        {"json list of none", {"--json", "list"}, 3, "[]", ""},
+        {"serial in any case", {"--simulate=2", fast, "--adapter", "sim0002", "--json", "detect"}, 0,
+         "\"serial\":\"SIM0002\"", ""},
+        {"direct compare", {"--simulate", fast, "--access", "direct", "verify", image}, 1, "",
+         "Nothing compared: Direct access cannot read the chip back (use --access jtag)"},
+        // Quiet, but not about a failure.
+        {"quiet failure", {"--simulate", fast, "--quiet", "--sim-fault", "1:nak@3", "program", image}, 1, "",
+         "brellix-cli: SIM0001: failed: "},
         {"firmware unconfirmed", {"--simulate", "firmware", image}, 2, "", "--yes"},
         {"no adapter", {"list"}, 3, "", "no adapter found"},
         {"list a bench", {"--simulate=2", "list"}, 0, "serial SIM0002  ok", ""},
@@ -85,6 +114,9 @@ TEST(BrellixCli, CommandsExitCodesAndOutput) {
         EXPECT_TRUE(run.out.contains(c.out)) << run.out.toStdString();
         EXPECT_TRUE(run.err.contains(c.err)) << run.err.toStdString();
     }
+    const QString help = RunCli({"--help"}).out;
+    for (const char* option : {"--range START-END", "-o, --output", "--verify", "--yes", "--count N", "--log", "143"})
+        EXPECT_TRUE(help.contains(option)) << option;
 }
 
 // A fault on one adapter of a bench fails that adapter alone.
@@ -103,6 +135,8 @@ TEST(BrellixCli, OneFaultyAdapterLeavesTheOthersAlone) {
             EXPECT_EQ(o["result"].toString(), faulty ? "failed" : "ok");
             // The job's own last line says why, not the duration after it.
             EXPECT_FALSE(faulty && o["reason"].toString().startsWith("Done in")) << fault;
+            EXPECT_EQ(!o["step"].toString().isEmpty(), faulty) << fault;
+            EXPECT_EQ(o.contains("detail"), faulty) << fault;
             EXPECT_EQ(o["crc32"].toString(), Crc(Image()));
             EXPECT_EQ(o["chip"].toString(), "MX25L3208");
         }
@@ -143,9 +177,33 @@ TEST(BrellixCli, ProductionLogsEveryUnitAndStopsAtTheCount) {
     EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
     const QStringList rows = QString::fromUtf8(TempFiles::Read(files.Path("units.csv"))).split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(rows.size(), 4);
-    EXPECT_EQ(rows[0], "time,adapter,serial,chip,file,file_crc32,result,duration_s,first_mismatch");
-    for (int i = 1; i < 4; ++i) EXPECT_TRUE(rows[i].contains(",MX25L3208," + image + "," + Crc(Image().left(4096)) + ",pass,"));
+    EXPECT_EQ(rows[0], "time,adapter,serial,chip,file,file_crc32,result,duration_s,first_mismatch,unit,step,detail");
+    const QRegularExpression utcMs("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}Z,");
+    QStringList units;
+    for (int i = 1; i < 4; ++i) {
+        EXPECT_TRUE(rows[i].contains(utcMs)) << rows[i].toStdString();
+        EXPECT_TRUE(rows[i].contains(",MX25L3208," + image + "," + Crc(Image().left(4096)) + ",pass,"));
+        units << rows[i].section(',', -3, -3);
+    }
+    units.sort();
+    EXPECT_EQ(units, QStringList({"1", "2", "3"}));
     EXPECT_TRUE(run.out.contains("3 units: 3 passed, 0 failed"));
+
+    // Without --all the bench has one place, whatever else is attached.
+    const CliRun one = RunCli({"--simulate=2", "--sim-latency=0", "production", image, "--count", "3"});
+    EXPECT_EQ(one.out.count("SIM0001: pass"), 3) << one.out.toStdString();
+    EXPECT_FALSE(one.out.contains("SIM0002"));
+
+    // JSON: an object per unit as it ends, then the totals.
+    const CliRun json = RunCli({"--simulate=2", "--sim-latency=0", "--all", "--json", "--sim-fault", "2:nak@3",
+                                "production", image, "--count", "3"});
+    EXPECT_EQ(json.exitCode, 1);
+    const auto objects = json.json();
+    ASSERT_EQ(objects.size(), 4u) << json.out.toStdString();
+    for (std::size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(objects[i]["result"].toString() == "fail", !objects[i]["step"].toString().isEmpty());
+    EXPECT_EQ(objects[3]["units"].toInt(), 3);
+    EXPECT_EQ(objects[3]["passed"].toInt() + objects[3]["failed"].toInt(), 3);
 
     // One place, named by its serial, takes unit after unit.
     const CliRun named = RunCli({"--simulate=2", "--sim-latency=0", "--adapter", "SIM0002", "production",
@@ -156,7 +214,7 @@ TEST(BrellixCli, ProductionLogsEveryUnitAndStopsAtTheCount) {
 }
 
 // Ctrl+C (or a terminate) ends the jobs at their next block, sums up, and
-// exits 130.
+// exits 128 + the signal.
 TEST(BrellixCli, InterruptEndsTheJobsAndSumsUp) {
     TempFiles files;
     const QString image = files.Write("image.bin", Image());
@@ -165,7 +223,71 @@ TEST(BrellixCli, InterruptEndsTheJobsAndSumsUp) {
         p.waitForReadyRead(20000);  // the jobs are under way
         p.terminate();
     });
-    EXPECT_EQ(run.exitCode, 130) << run.err.toStdString();
+    EXPECT_EQ(run.exitCode, 143) << run.err.toStdString();  // 128 + SIGTERM
     EXPECT_TRUE(run.err.contains("Program cancelled")) << run.err.toStdString();
     EXPECT_EQ(run.out.count("cancelled"), 4) << run.out.toStdString();  // progress and summary, each adapter
+
+    // A second Ctrl+C while the first winds down ends it at once: the reply
+    // the cancel waits for is a second away.
+    const CliRun twice = RunCli({"--simulate", "--sim-latency=1000", "program", image}, [](QProcess& p) {
+        p.setReadChannel(QProcess::StandardError);
+        p.waitForReadyRead(20000);
+        while (p.state() != QProcess::NotRunning && !p.waitForFinished(20)) Signal(p, SIGINT);
+    });
+    EXPECT_EQ(twice.exitCode, 130);
+    EXPECT_FALSE(twice.out.contains("adapter ")) << twice.out.toStdString();  // no summary
+
+    // Units cut short are counted and logged, with where they stopped.
+    const CliRun units = RunCli({"--simulate=2", "--sim-latency=3", "--all", "production", image, "--log",
+                                 files.Path("units.csv")},
+                                [](QProcess& p) {
+                                    p.setReadChannel(QProcess::StandardError);
+                                    p.waitForReadyRead(20000);
+                                    Signal(p, SIGINT);
+                                });
+    EXPECT_EQ(units.exitCode, 130) << units.err.toStdString();
+    EXPECT_TRUE(units.out.contains("2 units: 0 passed, 0 failed, 2 cancelled")) << units.out.toStdString();
+    EXPECT_TRUE(units.out.contains(QRegularExpression("SIM0001 +auto "))) << "a live line per place";
+    const QStringList rows = QString::fromUtf8(TempFiles::Read(files.Path("units.csv"))).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(rows.size(), 3);
+    for (const QString& row : rows.mid(1)) {
+        EXPECT_EQ(row.section(',', 6, 6), "cancelled") << row.toStdString();
+        EXPECT_FALSE(row.section(',', 10, 10).isEmpty()) << row.toStdString();  // the step it stopped in
+    }
+}
+
+// Off a terminal a finished adapter's line comes once, however long the
+// others take; on one, four adapters' lines fit 40 columns.
+TEST(BrellixCli, LiveLinesOnATerminalAndOff) {
+    TempFiles files;
+    const QString image = files.Write("image.bin", Image() + Image());
+    const QStringList args = {"--simulate=4", "--sim-latency=3", "--all", "--sim-fault", "4:nak@2", "program", image};
+    const CliRun plain = RunCli(args);
+    for (const char* line : {"SIM0001       program  done", "SIM0004       program  FAILED"})
+        EXPECT_EQ(plain.out.count(line), 1) << plain.out.toStdString();
+
+    int master = -1, slave = -1;
+    winsize size{24, 40, 0, 0};
+    ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, &size), 0);
+    ::fcntl(master, F_SETFL, O_NONBLOCK);
+    QByteArray screen;
+    const auto drain = [&] {
+        char buffer[4096];
+        for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0;) screen.append(buffer, n);
+    };
+    QProcess p;
+    p.setChildProcessModifier([slave] { ::dup2(slave, STDOUT_FILENO); });
+    p.start(BRELLIX_CLI_PATH, args);
+    while (p.state() != QProcess::NotRunning && !p.waitForFinished(20)) drain();
+    drain();
+    ::close(slave);
+    ::close(master);
+    int live = 0;
+    for (QString line : QString::fromUtf8(screen).split('\n')) {
+        line.remove(QRegularExpression("\x1b\\[[0-9]*[A-Za-z]|\r"));
+        if (!line.contains(QRegularExpression("^SIM000\\d +program"))) continue;
+        ++live;
+        EXPECT_LE(line.size(), 39) << line.toStdString();
+    }
+    EXPECT_GE(live, 4);
 }

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <algorithm>
+#include <array>
 #include <span>
 
 #include "engine/chip_catalogue.h"
@@ -9,8 +10,12 @@
 #include "engine/protocol.h"
 #include "link/window_messages.h"
 
-void JobContext::WriteBlock(const std::uint8_t* source, std::uint32_t address) {
-    const std::span<const std::uint8_t> block(source, DATA_BLOCK_SIZE);
+void JobContext::WriteBlock(std::uint64_t offset, std::uint32_t address) {
+    const std::uint64_t size = image.imageSize();
+    const std::uint64_t length = offset < size ? std::min<std::uint64_t>(size - offset, DATA_BLOCK_SIZE) : 0;
+    std::array<std::uint8_t, DATA_BLOCK_SIZE> block;
+    block.fill(0xFF);
+    std::copy_n(image.program() + offset, length, block.begin());
     const bool blank = std::all_of(block.begin(), block.end(), [](std::uint8_t b) { return b == 0xFF; });
     if (blank && ChipCatalogue::skipsBlankBlocks(request.chipIndex())) {
         // The made-up reply repeats the block sent last, as if the adapter had
@@ -45,7 +50,7 @@ void JobContext::EndJob(bool succeeded) {
         // Measured now: the notice is handled once the ending handler is done.
         QCoreApplication::postEvent(
             engine, new JobEndedMessage(int(state.job), succeeded, meter.ElapsedMs(),
-                                        succeeded ? BytesMoved() : 0));
+                                        succeeded ? BytesMoved() : 0, lastJobStep, lastJobDetail));
     }
     state.busy = false;
     cancelRequested = false;
@@ -125,6 +130,17 @@ const char* JobName(JobKind kind) {
         case JobKind::None: break;
     }
     return "Job";
+}
+
+void JobContext::StartChipCheck() {
+    if (host.AutoChipChecked()) {
+        request.SetCommand(CMD_DETECT);
+    } else {
+        request.SetChipIndex(std::uint8_t(host.SelectedChip()));
+        request.SetCommand(CMD_READ_ID);
+    }
+    host.AppendContinued(kCheckingLine);
+    Send();
 }
 
 void JobContext::Post(QEvent::Type type, int wParam, std::int64_t lParam) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/job_host.h"
+#include "engine/line_tracking_host.h"
 #include "engine/job_meter.h"
 #include "engine/job_state.h"
 #include "engine/request_block.h"
@@ -17,10 +18,10 @@
 // block, the copy of the last reply, the images, and the ways out to the
 // adapter and to the user. Lives on the user-interface thread.
 struct JobContext {
-    JobContext(JobHost& host, UserPrompts& prompts, AdapterLink& link, QObject* engine)
+    JobContext(LineTrackingHost& host, UserPrompts& prompts, AdapterLink& link, QObject* engine)
         : host(host), prompts(prompts), link(link), engine(engine) {}
 
-    JobHost& host;
+    LineTrackingHost& host;
     UserPrompts& prompts;
     AdapterLink& link;
     QObject* engine;  // where the engine's own messages are posted
@@ -55,6 +56,11 @@ struct JobContext {
         failStep = step;
         failDetail = detail;
     }
+    // Ends the running job as failed, saying where and why.
+    void FailJob(const QString& step, const QString& detail) {
+        NoteFailure(step, detail);
+        EndJob(false);
+    }
     QString lastJobStep, lastJobDetail;
     // Told when the program image (a load) or the read-back image (a read,
     // the read-back of a compare) has been replaced, and when a read begins
@@ -75,9 +81,22 @@ struct JobContext {
         awaitedSerial = link.lastRequestSerial();
     }
 
-    // Sends one block of 256 bytes for writing at address, or, for a blank
-    // block on a chip that may skip it, answers it here without the adapter.
-    void WriteBlock(const std::uint8_t* source, std::uint32_t address);
+    // Sends the 256 bytes of the program image from offset for writing at
+    // address, or, for a blank block on a chip that may skip it, answers it
+    // here without the adapter. Where the image ends inside the block, the
+    // rest goes out blank (0xFF), as erased memory reads, whatever the
+    // buffer holds past the image.
+    void WriteBlock(std::uint64_t offset, std::uint32_t address);
+
+    // Said before every question about the chip; its answer continues the line.
+    static constexpr char kCheckingLine[] = "QZProgrammer attached! Checking device...";
+    // Asks the adapter for the chip: detection with Auto Chip ticked, the
+    // selected chip's id otherwise. Leaves `busy` as it is.
+    void StartChipCheck();
+
+    // An image with no data programs nothing: Program and Auto Program
+    // refuse it with this line.
+    QString EmptyImageLine() const { return image.loadedFilePath + " holds no data\r\n"; }
 
     // Posts one of the engine's own messages to itself.
     void Post(QEvent::Type type, int wParam, std::int64_t lParam);

@@ -237,7 +237,7 @@ private:
             case Job::Detect: allowed = {CMD_DETECT}; break;
             case Job::Erase: allowed = {CMD_ERASE}; break;
             case Job::Program: allowed = {CMD_WRITE_BLOCK}; break;
-            case Job::Verify: allowed = {CMD_VERIFY, CMD_READ_BLOCK}; break;
+            case Job::Verify: allowed = {CMD_DETECT, CMD_VERIFY, CMD_READ_BLOCK}; break;
             case Job::Read: allowed = {CMD_READ_BLOCK}; break;
             case Job::Auto:
             case Job::AutoReload:
@@ -274,6 +274,12 @@ private:
             << "Firmware Updated succeed!";
         if (log.contains("finished!")) CheckReadIsFaithful(chip);
         EXPECT_TRUE(!rig_.engine->lastJobSucceeded() || rig_.engine->lastJob() == JobKindOf(s_.job));
+        // A failure says where and why, in the log too.
+        if (rig_.engine->jobsBegun() > 0 && !rig_.engine->lastJobSucceeded()) {
+            EXPECT_FALSE(rig_.engine->lastJobStep().isEmpty() || rig_.engine->lastJobDetail().isEmpty());
+            EXPECT_TRUE(log.contains(rig_.engine->lastJobStep() + ": " + rig_.engine->lastJobDetail() + "\r\n"))
+                << log.toStdString();
+        }
     }
 
     // Whatever the read stored differs from the chip only where the compare

@@ -49,6 +49,8 @@ void FrameStatusBar::RefreshAdapter() {
     QString tip;
     if (link.isOpen()) {
         text = "attached: " + QString::fromStdString(link.openPath());
+    } else if (link.ownerPid() != 0) {
+        text = QString::fromStdString(link.accessProblem()).trimmed();
     } else if (!link.accessProblem().empty()) {
         text = "no permission: " + QString::fromStdString(AccessAdvice());
         tip = QString::fromStdString(link.accessProblem()).trimmed();

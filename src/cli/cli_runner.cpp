@@ -113,7 +113,7 @@ int CliRunner::List() {
         const QString path = QString::fromStdString(a.device.path);
         const QString serial = QString::fromStdString(a.device.serial);
         const QString problem = QString::fromStdString(a.problem);
-        refused += a.problem.empty() ? 0 : 1;
+        refused += a.problem.empty() || a.ownerPid != 0 ? 0 : 1;
         if (options_.json) {
             QJsonObject o{{"adapter", path}, {"serial", serial}, {"accessible", a.problem.empty()}};
             if (!a.problem.empty()) o["problem"] = problem;
@@ -167,10 +167,16 @@ bool CliRunner::LoadFile() {
 // that says why there is none to use.
 int CliRunner::ChooseAdapters(std::vector<AdapterRef>& chosen) {
     const std::vector<AdapterListing> adapters = ListAdapters(bus_->backend());
+    int inUse = 0;
     for (const AdapterListing& a : adapters) {
         const QString path = QString::fromStdString(a.device.path);
         const QString serial = QString::fromStdString(a.device.serial);
         if (!options_.adapter.isEmpty() && !NamesAdapter(options_.adapter, path, serial)) continue;
+        if (a.ownerPid != 0) {  // another program drives it: skipped, said why
+            ++inUse;
+            console_.Err("brellix-cli: " + QString::fromStdString(InUseLine(a.device.path, a.ownerPid)).trimmed());
+            continue;
+        }
         if (!a.problem.empty()) {
             ++inaccessible_;
             console_.Err("brellix-cli: " + path + ": " + QString::fromStdString(a.problem) + "; " +
@@ -182,6 +188,7 @@ int CliRunner::ChooseAdapters(std::vector<AdapterRef>& chosen) {
     }
     if (!chosen.empty()) return EXIT_OK;
     if (inaccessible_ > 0) return EXIT_NO_ACCESS;
+    if (inUse > 0) return EXIT_NO_ADAPTER;
     console_.Err(options_.adapter.isEmpty() ? "brellix-cli: no adapter found"
                                             : "brellix-cli: no adapter " + options_.adapter);
     return EXIT_NO_ADAPTER;

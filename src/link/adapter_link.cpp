@@ -12,6 +12,9 @@ AdapterLink::AdapterLink(HidBackend& backend, HotplugSource* hotplug, QObject* r
     reopenTimer_.setSingleShot(true);
     reopenTimer_.setInterval(timing.reopenDelayMs);
     connect(&reopenTimer_, &QTimer::timeout, this, &AdapterLink::OnReopenTimer);
+    ownerTimer_.setSingleShot(true);
+    ownerTimer_.setInterval(timing.ownerRetryMs);
+    connect(&ownerTimer_, &QTimer::timeout, this, &AdapterLink::OnOwnerTimer);
 }
 
 AdapterLink::~AdapterLink() { CloseAdapter(); }
@@ -29,14 +32,26 @@ void AdapterLink::Initialise() {
     if (hotplug_) hotplug_->SetListener([this](const HotplugEvent& e) { OnDeviceChange(e); });
 }
 
-int AdapterLink::OpenAdapter() {
-    // The first adapter in the platform's order wins; a second one is never opened.
+int AdapterLink::OpenAdapter() { return Open(true); }
+
+// The first adapter in the platform's order that no other program has wins;
+// a second one is never opened. Its lock is taken before the node is opened,
+// so an adapter that is another program's is never touched.
+int AdapterLink::Open(bool sayAgain) {
     bool refused = false;
+    std::string busyPath;
+    int busyPid = 0;
     for (const HidDeviceInfo& device : backend_.Enumerate()) {
         if (device.vendorId != kAdapterVendorId || device.productId != kAdapterProductId) continue;
         if (!adapterPath_.empty() && device.path != adapterPath_) continue;
+        AdapterLocks::Claim claim;
+        if (const AdapterLocks* locks = backend_.locks()) claim = locks->Take(device.path, device.serial);
+        if (claim.ownerPid != 0) {
+            if (busyPath.empty()) busyPath = device.path, busyPid = claim.ownerPid;
+            continue;
+        }
         std::shared_ptr<HidHandle> writeHandle = backend_.Open(device.path);
-        if (!writeHandle) {  // a path that cannot be opened is skipped
+        if (!writeHandle) {  // a path that cannot be opened is skipped, and its lock let go
             refused = true;
             continue;
         }
@@ -44,20 +59,37 @@ int AdapterLink::OpenAdapter() {
         // up as the read-handle error of the first request.
         std::shared_ptr<HidHandle> readHandle = backend_.Open(device.path);
         transport_.Connect(std::move(writeHandle), std::move(readHandle));
+        lock_ = std::move(claim.lock);
         openPath_ = device.path;
-        accessProblem_.clear();
+        SetProblem({}, 0, false);
         emit StateChanged();
         return 0;
     }
-    // An adapter that is there but refuses this user must not look absent.
-    accessProblem_ = refused ? AccessProblemLine(ListAdapters(backend_)) : std::string();
-    if (!accessProblem_.empty() && problemHook_) problemHook_(accessProblem_);
+    // An adapter that is there but refuses this user, or is another
+    // program's, must not look absent.
+    std::string line = !busyPath.empty() ? InUseLine(busyPath, busyPid)
+                       : refused         ? AccessProblemLine(ListAdapters(backend_))
+                                         : std::string();
+    SetProblem(std::move(line), busyPid, sayAgain);
     emit StateChanged();
     return 3;
 }
 
+// A line the log already has is said again only when asked: the owner timer
+// looks every second, the log hears of it once.
+void AdapterLink::SetProblem(std::string line, int ownerPid, bool sayAgain) {
+    const bool news = sayAgain || line != accessProblem_;
+    accessProblem_ = std::move(line);
+    ownerPid_ = ownerPid;
+    // The other program lets go without a word to us.
+    if (ownerPid_ != 0 && !closed_) ownerTimer_.start();
+    else ownerTimer_.stop();
+    if (news && !accessProblem_.empty() && problemHook_) problemHook_(accessProblem_);
+}
+
 void AdapterLink::DropAdapter() {
     transport_.Disconnect();
+    lock_.Release();
     openPath_.clear();
     emit StateChanged();
 }
@@ -66,6 +98,7 @@ void AdapterLink::CloseAdapter() {
     if (closed_) return;
     closed_ = true;
     reopenTimer_.stop();
+    ownerTimer_.stop();
     if (hotplug_) hotplug_->SetListener(nullptr);
     DropAdapter();
 }
@@ -99,7 +132,7 @@ void AdapterLink::OnDeviceChange(const HotplugEvent& event) {
         // The adapter that refused may be the one leaving.
         if (!attached_) return ReviewAccessProblem();
         attached_ = false;
-        accessProblem_.clear();
+        SetProblem({}, 0, false);
         DropAdapter();
         PostMenus(MENUS_UPDATE_FIRMWARE, 0);
         PostMenus(MENUS_ACCESS_MODE, 0);
@@ -109,6 +142,7 @@ void AdapterLink::OnDeviceChange(const HotplugEvent& event) {
 
 void AdapterLink::ReviewAccessProblem() {
     if (accessProblem_.empty()) return;
+    if (ownerPid_ != 0) return OnOwnerTimer();
     accessProblem_ = AccessProblemLine(ListAdapters(backend_));
     emit StateChanged();
 }
@@ -117,6 +151,15 @@ void AdapterLink::OnReopenTimer() {
     reopenTimer_.stop();
     if (OpenAdapter() == 0 && reopenHook_) reopenHook_();
     PostMenus(MENUS_UPDATE_FIRMWARE, 1);
+}
+
+// The other program may have let go; an arrival's own reopen comes first.
+void AdapterLink::OnOwnerTimer() {
+    if (closed_ || isOpen() || reopenTimer_.isActive()) return;
+    if (Open(false) != 0) return;
+    attached_ = true;
+    PostMenus(MENUS_UPDATE_FIRMWARE, 1);
+    PostMenus(MENUS_ACCESS_MODE, 1);
 }
 
 void AdapterLink::PostMenus(int items, int enable) {

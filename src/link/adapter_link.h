@@ -4,6 +4,7 @@
 #include <QTimer>
 #include <functional>
 
+#include "link/adapter_lock.h"
 #include "link/hid_backend.h"
 #include "link/hotplug_source.h"
 #include "link/link_timing.h"
@@ -31,7 +32,8 @@ public:
     void SetReplyMatcher(ReplyMatcher matcher, ReplyCodeCheck knownCode = nullptr) {
         transport_.SetReplyMatcher(matcher, knownCode);
     }
-    // Called with a log line when adapters are there but none can be opened.
+    // Called with a log line when adapters are there but none can be opened
+    // (for want of permission, or another program has it).
     void SetAccessProblemHook(std::function<void(const std::string&)> hook) { problemHook_ = std::move(hook); }
 
     // Serve only the adapter at this path (one engine per adapter on a
@@ -62,6 +64,9 @@ public:
     // The diagnosis line while adapters are there but none could be opened
     // (for want of permission, say); empty otherwise.
     const std::string& accessProblem() const { return accessProblem_; }
+    // While the adapter is another program's, that program's pid (-1 when it
+    // left none); 0 otherwise. The link looks again every ownerRetryMs.
+    int ownerPid() const { return ownerPid_; }
     bool reopenPending() const { return reopenTimer_.isActive(); }
     // What the hot-plug source has to say at start; empty when nothing.
     std::string StartupNote() const { return hotplug_ ? hotplug_->StartupNote() : std::string(); }
@@ -78,7 +83,10 @@ signals:
     void StateChanged();
 
 private:
+    int Open(bool sayAgain);
+    void SetProblem(std::string line, int ownerPid, bool sayAgain);
     void OnReopenTimer();
+    void OnOwnerTimer();
     void ReviewAccessProblem();
     void PostMenus(int items, int enable);
 
@@ -87,12 +95,15 @@ private:
     QObject* menuTarget_ = nullptr;
     ReportTransport transport_;
     QTimer reopenTimer_;
+    QTimer ownerTimer_;
+    AdapterLock lock_;  // held while the link has the adapter open
     std::function<void()> reopenHook_;
     std::function<void()> dropHook_;
     std::function<void(const std::string&)> problemHook_;
     std::string adapterPath_;
     std::string openPath_;
     std::string accessProblem_;
+    int ownerPid_ = 0;
     bool attached_ = false;
     bool closed_ = false;
 };

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+class AdapterLocks;
+
 // One HID device as the platform lists it.
 struct HidDeviceInfo {
     std::string path;
@@ -44,4 +46,8 @@ public:
     // Why this user cannot open a device path ("permission denied"), or
     // empty when nothing stands in the way.
     virtual std::string AccessProblem(const std::string& /*path*/) { return {}; }
+
+    // Where this bus's adapters are locked against other programs; none for
+    // a bus that only this process can see (the simulator).
+    virtual const AdapterLocks* locks() const { return nullptr; }
 };

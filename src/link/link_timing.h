@@ -9,4 +9,5 @@ struct LinkTiming {
     int readSliceMs = 20;       // a waiting reader looks for a close this often
     int reconnectDeadlineMs = 3000;  // a restarting adapter must be back within this
     int loadStopMs = 100;       // how long exit waits for a file load before letting it go
+    int ownerRetryMs = 1000;    // while another program has the adapter, how often to look again
 };

@@ -163,14 +163,8 @@ int SimulatedBackend::adapterCount() const {
     return int(adapters_.size());
 }
 
-// The first adapter keeps the path of a single adapter; the others differ in
-// their instance number, as a second adapter on another port would.
-std::string SimulatedBackend::AdapterPath(int index) {
-    std::string path = kAdapterPath;
-    if (index == 0) return path;
-    const std::string instance = QString::asprintf("%04X", unsigned(index)).toStdString();
-    return path.replace(path.find("0000#"), 4, instance);
-}
+// Numbered from 1 like the serials, so that /dev/hidraw-sim2 is SIM0002.
+std::string SimulatedBackend::AdapterPath(int index) { return "/dev/hidraw-sim" + std::to_string(index + 1); }
 
 std::string SimulatedBackend::AdapterSerial(int index) {
     return QString::asprintf("SIM%04d", index + 1).toStdString();

@@ -15,14 +15,15 @@ struct SimulatedNode;
 
 // A HID bus with a simulated adapter on it (and, for tests, other devices). It
 // serves the same interfaces as the real backend and hot-plug source, so the
-// link, the transport and the engine run against it unchanged. Its adapter
-// paths look like the device paths of the original platform, so the link's
-// path rule is exercised as well.
+// link, the transport and the engine run against it unchanged. Its adapters
+// have node paths of their own (/dev/hidraw-sim1, /dev/hidraw-sim2, ...) that
+// no real hidraw node has; like those they carry no ids, so the link goes by
+// the ids the bus reports. The bus lives in one process only, so its adapters
+// need no lock against other programs.
 class SimulatedBackend : public QObject, public HidBackend, public HotplugSource {
     Q_OBJECT
 public:
-    static constexpr const char* kAdapterPath =
-        "\\\\?\\hid#Vid_0712&Pid_0009#7&2a61c0b&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030}";
+    static constexpr const char* kAdapterPath = "/dev/hidraw-sim1";
 
     // device answers the first adapter's reports; it must outlive the backend.
     explicit SimulatedBackend(SimulatedDevice* device, QObject* parent = nullptr);

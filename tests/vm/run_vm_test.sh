@@ -110,6 +110,9 @@ for d in proc sys dev; do mount --rbind /\$d /host/\$d; done
 # udevd needs a writable /run. The host's /tmp stays visible: the build being
 # tested may well live there.
 mount -t tmpfs run /host/run
+# The adapters' lock files of root's programs go to /run/lock, which a
+# system's boot makes world-writable and sticky.
+mkdir -p /host/run/lock && chmod 1777 /host/run/lock
 echo "brellix-vm: guest ready"
 chroot /host "$link_test" --adapter="$adapter" --fault="$fault" --label=kernel-events
 echo "brellix-vm: the kernel-events pass ended with status \$?"
@@ -117,7 +120,9 @@ chroot /host /bin/sh -c 'mkdir -p /run/udev && /lib/systemd/systemd-udevd --daem
     || echo "brellix-vm: systemd-udevd did not start"
 chroot /host "$link_test" --adapter="$adapter" --fault="$fault" --label=udevd
 echo "brellix-vm: the udevd pass ended with status \$?"
-# The scratch folder lies in the guest's /run, the one writable place.
+# The scratch folder lies in the guest's /run, the one writable place; the
+# test runs brellix-cli as another user from a copy there, as that user may
+# not reach the build (a checkout in a folder of mode 700).
 chroot /host "$cli_test" --cli="$cli" --adapter="$adapter" --scratch=/run/brellix-cli \
     --fault="$fault" --label=cli
 echo "brellix-vm: the cli pass ended with status \$?"

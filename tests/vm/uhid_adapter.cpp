@@ -10,6 +10,7 @@
 //   create          put the adapter on the bus (a new device each time)
 //   destroy         take it off the bus, as a pull-out would
 //   silent on|off   swallow requests without answering, or answer again
+//   latency MS      answer every request MS later than the firmware would
 //   last            the last output report, as 273 bytes of hex
 //   count           how many output reports have arrived
 //   dump START LENGTH FILE
@@ -35,6 +36,7 @@
 #include <csignal>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <memory>
@@ -148,6 +150,7 @@ class UhidAdapter {
     int fd_ = -1;
     bool present_ = false;
     bool silent_ = false;
+    int extraLatencyMs_ = 0;
     bool quit_ = false;
     int instance_ = 0;
     std::deque<PendingReply> replies_;
@@ -258,7 +261,8 @@ void UhidAdapter::OnOutput(const uhid_output_req& output) {
     if (silent_ || fault_ == Fault::Silent) return;
     const DeviceAnswer answer = device_.OnReport(output.data, size);
     if (!answer.reply) return;
-    PendingReply pending{Clock::now() + std::chrono::milliseconds(answer.latencyMs), answer.payload,
+    const int latencyMs = answer.latencyMs + extraLatencyMs_;
+    PendingReply pending{Clock::now() + std::chrono::milliseconds(latencyMs), answer.payload,
                          answer.leaveAfterMs, answer.returnAfterMs};
     if (fault_ == Fault::WrongEcho) pending.payload[0] = std::uint8_t(pending.payload[0] + 1);
     replies_.push_back(pending);
@@ -349,6 +353,9 @@ void UhidAdapter::OnCommand(const std::string& line) {
         Answer(Destroy() ? "ok destroy" : "error destroy");
     } else if (line == "silent on" || line == "silent off") {
         silent_ = line == "silent on";
+        Answer("ok " + line);
+    } else if (line.rfind("latency ", 0) == 0) {
+        extraLatencyMs_ = std::max(0, std::atoi(line.c_str() + 8));
         Answer("ok " + line);
     } else if (line == "last") {
         Answer("ok last " + Hex(lastOutput_.data(), lastOutput_.size()));

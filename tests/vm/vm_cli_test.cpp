@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QThread>
 #include <array>
@@ -36,6 +37,10 @@ constexpr int kUdevLimitMs = 15000;  // safety net for the nodes to appear under
 // Safety net for programming and verifying both chips; under emulation the
 // run takes a fraction of it.
 constexpr int kCliLimitMs = 90000;
+constexpr int kStartLimitMs = 10000;  // safety net: a program that cannot start says so at once
+// Each reply this much later while a second program tries the adapter, so
+// that the first is sure to be in the middle of its job.
+constexpr int kSlowReplyMs = 50;
 constexpr std::size_t kImageSize = 256 * 1024;
 constexpr uid_t kUnprivileged = 65534;  // nobody: root would walk past any file mode
 constexpr std::array<const char*, 2> kSerials = {"QZP-VM-0001", "QZP-VM-0002"};
@@ -67,16 +72,34 @@ std::vector<std::uint8_t> TestImage() {
     return image;
 }
 
-CliRun RunCli(const QString& cli, const QStringList& arguments, bool unprivileged) {
-    QProcess process;
-    if (unprivileged) {
+// Who runs a brellix-cli and how.
+struct CliUser {
+    bool unprivileged = false;
+    QString libraryDir;  // the build's own shared libraries, when they had to be copied
+};
+
+// A program that cannot start (not found, not executable for this user)
+// fails at once with the system's reason, not after the time limit.
+Failure StartCli(QProcess& process, const QString& cli, const QStringList& arguments,
+                 const CliUser& user = {}) {
+    if (user.unprivileged) {
         process.setChildProcessModifier([] {
             if (::setgroups(0, nullptr) != 0 || ::setgid(kUnprivileged) != 0 ||
                 ::setuid(kUnprivileged) != 0)
                 ::_exit(126);
         });
     }
+    if (!user.libraryDir.isEmpty()) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("LD_LIBRARY_PATH", user.libraryDir);
+        process.setProcessEnvironment(environment);
+    }
     process.start(cli, arguments);
+    if (process.waitForStarted(kStartLimitMs)) return {};
+    return "brellix-cli could not start: " + process.errorString().toStdString();
+}
+
+CliRun FinishCli(QProcess& process, const CliUser& user = {}) {
     CliRun run;
     if (!process.waitForFinished(kCliLimitMs)) {
         run.failure = "brellix-cli did not end within " + std::to_string(kCliLimitMs / 1000) +
@@ -90,8 +113,15 @@ CliRun RunCli(const QString& cli, const QStringList& arguments, bool unprivilege
     run.out = QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
     run.err = QString::fromUtf8(process.readAllStandardError());
     for (const QString& line : run.out) std::printf("  cli| %s\n", qPrintable(line));
-    if (unprivileged && run.exitCode == 126) run.failure = "could not become uid 65534";
+    if (user.unprivileged && run.exitCode == 126) run.failure = "could not become uid 65534";
     return run;
+}
+
+CliRun RunCli(const QString& cli, const QStringList& arguments, const CliUser& user = {}) {
+    QProcess process;
+    CliRun run;
+    run.failure = StartCli(process, cli, arguments, user);
+    return run.failure.empty() ? FinishCli(process, user) : run;
 }
 
 // What went wrong, with the command line's own complaint at the end.
@@ -148,19 +178,23 @@ Failure CheckBothListed(Bench& b) {
     return {};
 }
 
+Failure WriteImage(const QString& path, const std::vector<std::uint8_t>& image) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(reinterpret_cast<const char*>(image.data()), qint64(image.size())) !=
+            qint64(image.size()))
+        return "cannot write " + path.toStdString();
+    return {};
+}
+
 Failure CheckProgramAll(Bench& b) {
     if (!b.found()) return "no adapters to program";
     b.imagePath = b.options.scratch + "/image.bin";
-    QFile file(b.imagePath);
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(reinterpret_cast<const char*>(b.image.data()), qint64(b.image.size())) !=
-            qint64(b.image.size()))
-        return "cannot write " + b.imagePath.toStdString();
-    file.close();
+    if (Failure failure = WriteImage(b.imagePath, b.image); !failure.empty()) return failure;
     QElapsedTimer clock;
     clock.start();
     const CliRun run = RunCli(
-        b.options.cli, {"--all", "--access", "jtag", "program", b.imagePath, "--verify"}, false);
+        b.options.cli, {"--all", "--access", "jtag", "program", b.imagePath, "--verify"});
     std::printf("  brellix-cli ran %lld ms\n", static_cast<long long>(clock.elapsed()));
     if (!run.failure.empty()) return Explain(run, run.failure);
     if (run.exitCode != 0)
@@ -175,24 +209,120 @@ Failure CheckProgramAll(Bench& b) {
     return {};
 }
 
+// What the adapter's firmware holds now, against image.
+Failure CompareFlash(Bench& b, std::size_t i, const std::vector<std::uint8_t>& image) {
+    const QString dump = b.options.scratch + QString("/flash-%1.bin").arg(i + 1);
+    std::string error;
+    const std::string command =
+        "dump 0 " + QString::number(image.size(), 16).toStdString() + " " + dump.toStdString();
+    if (!b.adapters[i].Command(command, &error)) return error;
+    QFile file(dump);
+    if (!file.open(QIODevice::ReadOnly)) return "cannot read " + dump.toStdString();
+    const QByteArray flash = file.readAll();
+    if (std::size_t(flash.size()) != image.size()) return dump.toStdString() + " is short";
+    for (std::size_t a = 0; a < image.size(); ++a) {
+        if (std::uint8_t(flash[qsizetype(a)]) != image[a])
+            return std::string(kSerials[i]) + ": the flash differs from the image at " +
+                   QString::asprintf("%06zX", a).toStdString();
+    }
+    return {};
+}
+
 Failure CheckFlashHoldsImage(Bench& b) {
     if (b.imagePath.isEmpty()) return "nothing was programmed";
-    for (std::size_t i = 0; i < b.adapters.size(); ++i) {
-        const QString dump = b.options.scratch + QString("/flash-%1.bin").arg(i + 1);
-        std::string error;
-        const std::string command =
-            "dump 0 " + QString::number(kImageSize, 16).toStdString() + " " + dump.toStdString();
-        if (!b.adapters[i].Command(command, &error)) return error;
-        QFile file(dump);
-        if (!file.open(QIODevice::ReadOnly)) return "cannot read " + dump.toStdString();
-        const QByteArray flash = file.readAll();
-        if (std::size_t(flash.size()) != kImageSize) return dump.toStdString() + " is short";
-        for (std::size_t a = 0; a < kImageSize; ++a) {
-            if (std::uint8_t(flash[qsizetype(a)]) != b.image[a])
-                return std::string(kSerials[i]) + ": the flash differs from the image at " +
-                       QString::asprintf("%06zX", a).toStdString();
-        }
+    for (std::size_t i = 0; i < b.adapters.size(); ++i)
+        if (Failure failure = CompareFlash(b, i, b.image); !failure.empty()) return failure;
+    return {};
+}
+
+// The pid the listing names as the adapter's owner once process has taken
+// it (0 if it never did while it ran).
+int WaitForOwner(const std::string& path, QProcess& process) {
+    HidapiBackend hidapi;
+    QElapsedTimer clock;
+    clock.start();
+    while (process.state() == QProcess::Running && clock.elapsed() < kUdevLimitMs) {
+        for (const AdapterListing& a : ListAdapters(hidapi))
+            if (a.device.path == path && a.ownerPid == process.processId()) return a.ownerPid;
+        QThread::msleep(20);
     }
+    return 0;
+}
+
+// A second brellix-cli started while the first programs the same adapter
+// leaves it alone: it names the first as the owner and ends with exit 3,
+// and the first finishes with the flash holding its (new) image. The adapter
+// answers slowly meanwhile, so that the first is surely in mid-job.
+Failure CheckSecondProgramTurnedAway(Bench& b) {
+    if (!b.found()) return "no adapters to program";
+    std::vector<std::uint8_t> image = b.image;
+    for (std::uint8_t& byte : image) byte = std::uint8_t(~byte);
+    const QString imagePath = b.options.scratch + "/image-2.bin";
+    if (Failure failure = WriteImage(imagePath, image); !failure.empty()) return failure;
+    std::string error;
+    if (!b.adapters[0].Command("latency " + std::to_string(kSlowReplyMs), &error)) return error;
+    // Auto: the flash holds the first image, and only an erase lets a
+    // program over it take.
+    const QStringList arguments = {"--adapter", kSerials[0], "--access", "jtag", "auto", imagePath};
+    QProcess first;
+    if (Failure failure = StartCli(first, b.options.cli, arguments); !failure.empty()) return failure;
+    const int owner = WaitForOwner(b.paths[0], first);
+    CliRun second;
+    if (owner != 0) second = RunCli(b.options.cli, arguments);
+    const bool overlapped = first.state() == QProcess::Running;
+    b.adapters[0].Command("latency 0", &error);
+    const CliRun firstRun = FinishCli(first);
+    if (owner == 0) return Explain(firstRun, "the first brellix-cli was never listed as the owner");
+    const std::string expected = "Adapter " + b.paths[0] +
+                                 " is in use by another program (pid " + std::to_string(owner) + ")";
+    if (!second.failure.empty()) return Explain(second, "the second: " + second.failure);
+    if (second.exitCode != 3 || !second.err.contains(QString::fromStdString(expected)))
+        return Explain(second, "the second brellix-cli: exit code " +
+                                   std::to_string(second.exitCode) + ", expected 3 and \"" +
+                                   expected + "\"" +
+                                   (overlapped ? "" : " (the first had ended already)"));
+    std::printf("  the second brellix-cli: %s\n", expected.c_str());
+    if (!firstRun.failure.empty()) return Explain(firstRun, "the first: " + firstRun.failure);
+    if (firstRun.exitCode != 0)
+        return Explain(firstRun, "the first brellix-cli: exit code " +
+                                     std::to_string(firstRun.exitCode) + ", expected 0");
+    return CompareFlash(b, 0, image);
+}
+
+bool SystemWide(const QString& path) {
+    for (const char* place : {"/lib/", "/lib64/", "/usr/lib/", "/usr/lib64/"})
+        if (path.startsWith(place)) return true;
+    return false;
+}
+
+// Another user may not be able to enter the folder the build lies in (a
+// checkout in a folder of mode 700): it runs a copy in the scratch folder,
+// with any shared library of the build beside it. The system's libraries
+// (the sanitizer runtimes among them) every user reaches where they are.
+Failure CopyForAnotherUser(const Options& options, QString* cli, QString* libraryDir) {
+    const QString dir = options.scratch + "/for-another-user";
+    const auto readable = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                          QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+    if (!QDir().mkpath(dir) || !QFile::setPermissions(options.scratch, readable) ||
+        !QFile::setPermissions(dir, readable))
+        return "cannot make " + dir.toStdString();
+    QProcess ldd;
+    ldd.start("ldd", {options.cli});
+    if (!ldd.waitForFinished(kStartLimitMs) || ldd.exitCode() != 0)
+        return "ldd " + options.cli.toStdString() + " failed";
+    QStringList files = {options.cli};
+    for (const QString& line : QString::fromUtf8(ldd.readAllStandardOutput()).split('\n')) {
+        const QString library = line.section("=> ", 1).section(' ', 0, 0);
+        if (library.startsWith('/') && !SystemWide(library)) files << library;
+    }
+    for (const QString& file : files) {
+        const QString copy = dir + "/" + QFileInfo(file).fileName();
+        QFile::remove(copy);
+        if (!QFile::copy(file, copy) || !QFile::setPermissions(copy, readable))
+            return "cannot copy " + file.toStdString() + " to " + dir.toStdString();
+    }
+    *cli = dir + "/" + QFileInfo(options.cli).fileName();
+    if (files.size() > 1) *libraryDir = dir;
     return {};
 }
 
@@ -202,7 +332,11 @@ Failure CheckListPermission(Bench& b) {
     if (!b.found()) return "no adapters to list";
     if (::chmod(b.paths[0].c_str(), 0666) != 0 || ::chmod(b.paths[1].c_str(), 0000) != 0)
         return "cannot change the modes of the hidraw nodes";
-    const CliRun run = RunCli(b.options.cli, {"list"}, true);
+    CliUser nobody{true, {}};
+    QString cli;
+    if (Failure failure = CopyForAnotherUser(b.options, &cli, &nobody.libraryDir); !failure.empty())
+        return failure;
+    const CliRun run = RunCli(cli, {"list"}, nobody);
     ::chmod(b.paths[0].c_str(), 0600);
     ::chmod(b.paths[1].c_str(), 0600);
     if (!run.failure.empty()) return Explain(run, run.failure);
@@ -268,6 +402,7 @@ int main(int argc, char** argv) {
         {"two adapters listed with their serials", CheckBothListed},
         {"program --all --verify of 256 KiB", CheckProgramAll},
         {"each adapter's flash holds the image", CheckFlashHoldsImage},
+        {"a second program on a busy adapter: in use, exit 3", CheckSecondProgramTurnedAway},
         {"list as another user: permission denied, exit 4", CheckListPermission},
     };
     int failed = 0;

@@ -32,4 +32,7 @@ struct Recipe {
     // The image file and a CSV file as paths that can be opened.
     QString ImageFilePath() const;
     QString FilePath(const QString& relative) const;
+    // The record's counter a field draws its values from: a field keeps its
+    // counter, and so its place in the sequence, from one run to the next.
+    QString CounterName(const SerialField& field) const { return name + "/" + field.name; }
 };

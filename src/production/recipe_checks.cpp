@@ -116,5 +116,6 @@ void CheckRecipeFields(Recipe* recipe, QStringList* problems) {
             CheckNumbered(field, FieldPath(i), problems);
         }
     }
-    CheckPlacement(*recipe, problems);
+    // Without the image's size every field would be named as outside it.
+    if (recipe->imageSize > 0) CheckPlacement(*recipe, problems);
 }

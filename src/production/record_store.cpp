@@ -107,6 +107,7 @@ bool RecordStore::StartRun(const RunInfo& run, QString* error) {
         return false;
     }
     ValueAllocator values(session_);
+    nextUnit_ = 1;
     return Write(
         [&] {
             const bool ok = RegisterStation(session_, run.station, &stationId_) &&
@@ -123,6 +124,10 @@ bool RecordStore::DefineCounter(const QString& counter, std::uint64_t count, QSt
 }
 
 RecordStore::ReserveStatus RecordStore::ReserveUnit(const QStringList& counters, UnitStart* unit, QString* error) {
+    if (runId_ == 0) {
+        *error = location_.Describe() + ": no run started";
+        return ReserveStatus::Failed;
+    }
     if (spooled() > 0 && FlushSpool() > 0) {
         *error = location_.Describe() + ": units wait in the spool: " + session_.error();
         return ReserveStatus::Unreachable;

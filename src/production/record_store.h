@@ -46,7 +46,9 @@ public:
     // Exhausted names the counter that ran out in error.
     ReserveStatus ReserveUnit(const QStringList& counters, UnitStart* unit, QString* error);
     // Writes the unit's row, spending its values on a pass and giving them
-    // back otherwise; the run id is the store's own.
+    // back otherwise; the run id is the store's own. Spooled means the row
+    // waits in the spool. Failed means it reached neither: the line must
+    // stop, since the unit's values would count as never spent.
     CloseStatus CloseUnit(UnitRecord record, const QList<Reservation>& reservations);
     // Ends the run: values still held by it are given back as interrupted.
     bool FinishRun(QString* error);

@@ -53,7 +53,10 @@ bool LoadCsvTable(const QString& path, CsvTable* table, QString* error) {
             table->header = cells;
         } else if (cells.size() != table->header.size()) {
             *error = QString("%1 line %2: %3 cells, the header has %4")
-                         .arg(name).arg(lineNumber).arg(cells.size()).arg(table->header.size());
+                         .arg(name)
+                         .arg(lineNumber)
+                         .arg(cells.size())
+                         .arg(table->header.size());
             return false;
         } else {
             table->rows.append(cells);

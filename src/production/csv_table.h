@@ -1,8 +1,8 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
-#include <QList>
 
 // A CSV file of per-unit data: a header row naming the columns, then one row
 // per unit. Cells may be quoted ("a, b" and "say ""hi""").

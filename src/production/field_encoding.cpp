@@ -20,7 +20,8 @@ constexpr std::array<FormatNameRow, 6> kFormatNames = {{
 
 bool IsAscii(const QByteArray& bytes) {
     for (char c : bytes) {
-        if (static_cast<unsigned char>(c) > 0x7E || static_cast<unsigned char>(c) < 0x20) return false;
+        if (static_cast<unsigned char>(c) > 0x7E || static_cast<unsigned char>(c) < 0x20)
+            return false;
     }
     return true;
 }
@@ -52,7 +53,8 @@ bool HexBytes(const QString& cell, const FieldEncoding& encoding, QByteArray* ou
     QString digits = cell;
     digits.remove(' ').remove(':').remove('-');
     const QByteArray bytes = QByteArray::fromHex(digits.toLatin1());
-    const bool allHex = digits.size() % 2 == 0 && bytes.toHex().compare(digits.toLatin1(), Qt::CaseInsensitive) == 0;
+    const bool allHex = digits.size() % 2 == 0 &&
+                        bytes.toHex().compare(digits.toLatin1(), Qt::CaseInsensitive) == 0;
     if (!allHex || bytes.size() != encoding.width) {
         *error = QString("\"%1\" is not %2 bytes in hex").arg(cell).arg(encoding.width);
         return false;
@@ -85,18 +87,22 @@ bool FormatFromName(const QString& name, EncodingFormat* format) {
 }
 
 QString EncodingProblem(const FieldEncoding& encoding) {
-    const bool binary = encoding.format == EncodingFormat::LittleEndian || encoding.format == EncodingFormat::BigEndian;
+    const bool binary = encoding.format == EncodingFormat::LittleEndian ||
+                        encoding.format == EncodingFormat::BigEndian;
     if (binary && (encoding.width < 1 || encoding.width > 8)) return "width must be 1 to 8 bytes";
     if (IsAsciiFormat(encoding.format) && (encoding.width < 1 || encoding.width > 20))
         return "width must be 1 to 20 digits";
     if (encoding.width < 1 || encoding.width > 4096) return "width must be 1 to 4096 bytes";
-    if (!IsAsciiFormat(encoding.format) && !(encoding.prefix.isEmpty() && encoding.suffix.isEmpty()))
+    if (!IsAsciiFormat(encoding.format) &&
+        !(encoding.prefix.isEmpty() && encoding.suffix.isEmpty()))
         return "prefix and suffix go only with ascii-dec and ascii-hex";
-    if (!IsAscii(encoding.prefix) || !IsAscii(encoding.suffix)) return "prefix and suffix must be printable ASCII";
+    if (!IsAscii(encoding.prefix) || !IsAscii(encoding.suffix))
+        return "prefix and suffix must be printable ASCII";
     return {};
 }
 
-bool EncodeNumber(std::uint64_t value, const FieldEncoding& encoding, QByteArray* out, QString* error) {
+bool EncodeNumber(std::uint64_t value, const FieldEncoding& encoding, QByteArray* out,
+                  QString* error) {
     const int width = encoding.width;
     switch (encoding.format) {
         case EncodingFormat::LittleEndian:
@@ -112,10 +118,13 @@ bool EncodeNumber(std::uint64_t value, const FieldEncoding& encoding, QByteArray
             const int base = encoding.format == EncodingFormat::AsciiHex ? 16 : 10;
             const QByteArray digits = QByteArray::number(qulonglong(value), base).toUpper();
             if (digits.size() > width) {
-                *error = QString("%1 does not fit in %2 digit(s)").arg(QString::fromLatin1(digits)).arg(width);
+                *error = QString("%1 does not fit in %2 digit(s)")
+                             .arg(QString::fromLatin1(digits))
+                             .arg(width);
                 return false;
             }
-            *out = encoding.prefix + QByteArray(width - digits.size(), '0') + digits + encoding.suffix;
+            *out =
+                encoding.prefix + QByteArray(width - digits.size(), '0') + digits + encoding.suffix;
             return true;
         }
         case EncodingFormat::Bytes:
@@ -126,7 +135,8 @@ bool EncodeNumber(std::uint64_t value, const FieldEncoding& encoding, QByteArray
     return false;
 }
 
-bool EncodeCell(const QString& cell, const FieldEncoding& encoding, QByteArray* out, QString* error) {
+bool EncodeCell(const QString& cell, const FieldEncoding& encoding, QByteArray* out,
+                QString* error) {
     if (encoding.format == EncodingFormat::Text) return Text(cell, encoding, out, error);
     if (encoding.format == EncodingFormat::Bytes) return HexBytes(cell, encoding, out, error);
     std::uint64_t value = 0;

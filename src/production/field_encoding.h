@@ -22,7 +22,9 @@ struct FieldEncoding {
 
     // How many bytes the field takes in the image.
     int length() const;
-    bool isNumeric() const { return format != EncodingFormat::Bytes && format != EncodingFormat::Text; }
+    bool isNumeric() const {
+        return format != EncodingFormat::Bytes && format != EncodingFormat::Text;
+    }
 };
 
 // The recipe's names for the formats: "le", "be", "ascii-dec", "ascii-hex",
@@ -36,11 +38,13 @@ QString EncodingProblem(const FieldEncoding& encoding);
 
 // A number as the encoding writes it; false with the reason when it does not
 // fit the width.
-bool EncodeNumber(std::uint64_t value, const FieldEncoding& encoding, QByteArray* out, QString* error);
+bool EncodeNumber(std::uint64_t value, const FieldEncoding& encoding, QByteArray* out,
+                  QString* error);
 
 // A CSV cell as the encoding writes it: numeric formats take a decimal or
 // 0x-hex number, Bytes takes hex digits, Text the cell's own characters.
-bool EncodeCell(const QString& cell, const FieldEncoding& encoding, QByteArray* out, QString* error);
+bool EncodeCell(const QString& cell, const FieldEncoding& encoding, QByteArray* out,
+                QString* error);
 
 // A non-negative integer written in decimal or with a 0x prefix in hex.
 bool ParseUnsigned(const QString& text, std::uint64_t* value);

@@ -9,20 +9,22 @@ constexpr double kExactLimit = 9007199254740992.0;
 
 }  // namespace
 
-void JsonReader::CheckKeys(const QJsonObject& object, const QString& path, const QStringList& allowed) {
+void JsonReader::CheckKeys(const QJsonObject& object, const QString& path,
+                           const QStringList& allowed) {
     for (auto it = object.begin(); it != object.end(); ++it) {
         if (!allowed.contains(it.key())) Problem(Join(path, it.key()), "unknown key");
     }
 }
 
-bool JsonReader::Present(const QJsonObject& object, const QString& path, const QString& key, bool required) {
+bool JsonReader::Present(const QJsonObject& object, const QString& path, const QString& key,
+                         bool required) {
     if (object.contains(key)) return true;
     if (required) Problem(Join(path, key), "missing");
     return false;
 }
 
-bool JsonReader::String(const QJsonObject& object, const QString& path, const QString& key, QString* out,
-                        bool required) {
+bool JsonReader::String(const QJsonObject& object, const QString& path, const QString& key,
+                        QString* out, bool required) {
     if (!Present(object, path, key, required)) return false;
     const QJsonValue value = object.value(key);
     if (!value.isString()) {
@@ -70,8 +72,8 @@ bool JsonReader::Unsigned(const QJsonObject& object, const QString& path, const 
     return true;
 }
 
-bool JsonReader::Object(const QJsonObject& object, const QString& path, const QString& key, QJsonObject* out,
-                        bool required) {
+bool JsonReader::Object(const QJsonObject& object, const QString& path, const QString& key,
+                        QJsonObject* out, bool required) {
     if (!Present(object, path, key, required)) return false;
     const QJsonValue value = object.value(key);
     if (!value.isObject()) {
@@ -82,8 +84,8 @@ bool JsonReader::Object(const QJsonObject& object, const QString& path, const QS
     return true;
 }
 
-bool JsonReader::Array(const QJsonObject& object, const QString& path, const QString& key, QJsonArray* out,
-                       bool required) {
+bool JsonReader::Array(const QJsonObject& object, const QString& path, const QString& key,
+                       QJsonArray* out, bool required) {
     if (!Present(object, path, key, required)) return false;
     const QJsonValue value = object.value(key);
     if (!value.isArray()) {

@@ -15,7 +15,8 @@ bool MeasureImage(const QString& path, LoadedImage* image, QString* error) {
     std::fill_n(bytes.get(), ImageBuffer::kSize, ImageBuffer::kBlank);
     const FileLoadOutcome outcome = loadImageFile(path, bytes.get(), [](int) {});
     if (!outcome.result.ok) {
-        const QString reason = outcome.result.reason.isEmpty() ? "not loaded" : outcome.result.reason.trimmed();
+        const QString reason =
+            outcome.result.reason.isEmpty() ? "not loaded" : outcome.result.reason.trimmed();
         *error = QFileInfo(path).fileName() + ": " + reason;
         return false;
     }
@@ -24,7 +25,8 @@ bool MeasureImage(const QString& path, LoadedImage* image, QString* error) {
     return true;
 }
 
-bool NewRecipe(const QString& recipePath, const RecipeOptions& options, Recipe* recipe, QStringList* problems) {
+bool NewRecipe(const QString& recipePath, const RecipeOptions& options, Recipe* recipe,
+               QStringList* problems) {
     *recipe = {};
     recipe->directory = QFileInfo(recipePath).absolutePath();
     recipe->name = options.name.isEmpty() ? QFileInfo(recipePath).completeBaseName() : options.name;
@@ -54,9 +56,13 @@ bool NewRecipe(const QString& recipePath, const RecipeOptions& options, Recipe* 
 QString ImageMismatch(const Recipe& recipe, const LoadedImage& image) {
     const QString name = QFileInfo(recipe.imagePath).fileName();
     if (image.size != recipe.imageSize)
-        return QString("%1: %2 bytes, the recipe expects %3").arg(name).arg(image.size).arg(recipe.imageSize);
+        return QString("%1: %2 bytes, the recipe expects %3")
+            .arg(name)
+            .arg(image.size)
+            .arg(recipe.imageSize);
     if (image.crc != recipe.imageCrc)
-        return QString("%1: CRC-32 %2, the recipe expects %3").arg(name, Crc32Text(image.crc), Crc32Text(recipe.imageCrc));
+        return QString("%1: CRC-32 %2, the recipe expects %3")
+            .arg(name, Crc32Text(image.crc), Crc32Text(recipe.imageCrc));
     return {};
 }
 

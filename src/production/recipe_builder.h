@@ -33,7 +33,8 @@ bool MeasureImage(const QString& path, LoadedImage* image, QString* error);
 // A recipe to be written at recipePath: the image loaded, its size and
 // CRC-32 taken, its path made relative to the recipe's folder, and the
 // fields checked as a loaded recipe's are. Problems come one line each.
-bool NewRecipe(const QString& recipePath, const RecipeOptions& options, Recipe* recipe, QStringList* problems);
+bool NewRecipe(const QString& recipePath, const RecipeOptions& options, Recipe* recipe,
+               QStringList* problems);
 
 // Why the loaded image is not the recipe's ("fw.hex: CRC-32 1234ABCD, the
 // recipe expects 89ABCDEF"), or empty when it is.

@@ -16,27 +16,40 @@ struct Span {
     std::uint64_t length;
 };
 
-QString Hex(std::uint64_t value) { return "0x" + QString("%1").arg(value, 6, 16, QChar('0')).toUpper(); }
+QString Hex(std::uint64_t value) {
+    return "0x" + QString("%1").arg(value, 6, 16, QChar('0')).toUpper();
+}
 
-QString SpanText(const Span& span) { return Hex(span.address) + ".." + Hex(span.address + span.length - 1); }
+QString SpanText(const Span& span) {
+    return Hex(span.address) + ".." + Hex(span.address + span.length - 1);
+}
 
-QString FieldPath(qsizetype index) { return JsonReader::Index("fields", index); }
+QString FieldPath(qsizetype index) {
+    return JsonReader::Index("fields", index);
+}
 
 void CheckNumbered(const SerialField& field, const QString& path, QStringList* problems) {
-    if (field.kind == FieldKind::Counter && field.step == 0) problems->append(path + ".step: must be 1 or more");
-    if (field.kind == FieldKind::Counter && field.last < field.start) problems->append(path + ".last: below start");
-    if (field.kind == FieldKind::Mac && field.count == 0) problems->append(path + ".count: must be 1 or more");
-    if (field.kind == FieldKind::Mac && field.count > 0 && field.count - 1 > kMacLimit - field.start)
+    if (field.kind == FieldKind::Counter && field.step == 0)
+        problems->append(path + ".step: must be 1 or more");
+    if (field.kind == FieldKind::Counter && field.last < field.start)
+        problems->append(path + ".last: below start");
+    if (field.kind == FieldKind::Mac && field.count == 0)
+        problems->append(path + ".count: must be 1 or more");
+    if (field.kind == FieldKind::Mac && field.count > 0 &&
+        field.count - 1 > kMacLimit - field.start)
         problems->append(path + ".count: the range runs past FF:FF:FF:FF:FF:FF");
     const std::uint64_t count = field.valueCount();
-    if (count == 0 || (field.kind == FieldKind::Mac && field.count - 1 > kMacLimit - field.start)) return;
+    if (count == 0 || (field.kind == FieldKind::Mac && field.count - 1 > kMacLimit - field.start))
+        return;
     // Every encoding grows with the value, so the last value fitting means all do.
     QByteArray bytes;
     QString error;
-    const std::uint64_t largest = field.kind == FieldKind::Counter ? field.start + (count - 1) * field.step
-                                                                   : field.start + count - 1;
+    const std::uint64_t largest = field.kind == FieldKind::Counter
+                                      ? field.start + (count - 1) * field.step
+                                      : field.start + count - 1;
     if (!EncodeNumber(largest, field.encoding, &bytes, &error))
-        problems->append(path + (field.kind == FieldKind::Counter ? ".last: " : ".count: ") + error);
+        problems->append(path + (field.kind == FieldKind::Counter ? ".last: " : ".count: ") +
+                         error);
 }
 
 void CheckTable(Recipe* recipe, SerialField& field, const QString& path, QStringList* problems) {
@@ -53,7 +66,8 @@ void CheckTable(Recipe* recipe, SerialField& field, const QString& path, QString
         const QString at = JsonReader::Index(path + ".columns", c);
         const int index = table->column(column.column);
         if (index < 0) {
-            problems->append(QString("%1.column: %2 has no column \"%3\"").arg(at, name, column.column));
+            problems->append(
+                QString("%1.column: %2 has no column \"%3\"").arg(at, name, column.column));
             continue;
         }
         QByteArray bytes;
@@ -89,11 +103,13 @@ void CheckPlacement(const Recipe& recipe, QStringList* problems) {
         const Span& span = spans[i];
         if (span.address + span.length > recipe.imageSize) {
             problems->append(QString("%1: %2 lies outside the image (%3 bytes)")
-                                 .arg(span.path, SpanText(span)).arg(recipe.imageSize));
+                                 .arg(span.path, SpanText(span))
+                                 .arg(recipe.imageSize));
         }
         for (std::size_t j = 0; j < i; ++j) {
             const Span& other = spans[j];
-            if (span.address < other.address + other.length && other.address < span.address + span.length) {
+            if (span.address < other.address + other.length &&
+                other.address < span.address + span.length) {
                 problems->append(QString("%1: %2 overlaps %3 (%4)")
                                      .arg(span.path, SpanText(span), other.path, SpanText(other)));
             }
@@ -108,7 +124,8 @@ void CheckRecipeFields(Recipe* recipe, QStringList* problems) {
         SerialField& field = recipe->fields[i];
         for (qsizetype j = 0; j < i; ++j) {
             if (recipe->fields[j].name == field.name)
-                problems->append(QString("%1.name: \"%2\" is the name of %3").arg(FieldPath(i), field.name, FieldPath(j)));
+                problems->append(QString("%1.name: \"%2\" is the name of %3")
+                                     .arg(FieldPath(i), field.name, FieldPath(j)));
         }
         if (field.kind == FieldKind::Csv) {
             CheckTable(recipe, field, FieldPath(i), problems);

@@ -26,12 +26,14 @@ void ReadImage(JsonReader& reader, const QJsonObject& root, Recipe* recipe) {
     reader.CheckKeys(image, "image", {"path", "size", "crc32"});
     reader.String(image, "image", "path", &recipe->imagePath);
     std::uint64_t size = 0;
-    if (reader.Unsigned(image, "image", "size", &size, true, 0x400000)) recipe->imageSize = std::uint32_t(size);
+    if (reader.Unsigned(image, "image", "size", &size, true, 0x400000))
+        recipe->imageSize = std::uint32_t(size);
     QString crc;
     if (!reader.String(image, "image", "crc32", &crc)) return;
     bool ok = false;
     recipe->imageCrc = crc.toUInt(&ok, 16);
-    if (!ok || crc.size() != 8) reader.Problem("image.crc32", "\"" + crc + "\" is not eight hex digits");
+    if (!ok || crc.size() != 8)
+        reader.Problem("image.crc32", "\"" + crc + "\" is not eight hex digits");
 }
 
 void ReadChip(JsonReader& reader, const QJsonObject& root, Recipe* recipe) {
@@ -46,15 +48,19 @@ void ReadChip(JsonReader& reader, const QJsonObject& root, Recipe* recipe) {
     const bool detect = recipe->chip == -1;
     if (!reader.String(chip, "chip", "expect", &expect, detect)) return;
     recipe->expectedChip = RecipeChipIndex(expect);
-    if (!detect) reader.Problem("chip.expect", "goes only with the name \"auto\"");
-    else if (recipe->expectedChip < 0) reader.Problem("chip.expect", "no chip \"" + expect + "\"");
+    if (!detect)
+        reader.Problem("chip.expect", "goes only with the name \"auto\"");
+    else if (recipe->expectedChip < 0)
+        reader.Problem("chip.expect", "no chip \"" + expect + "\"");
 }
 
 void ReadAccess(JsonReader& reader, const QJsonObject& root, Recipe* recipe) {
     QString access;
     if (!reader.String(root, {}, "access", &access, false)) return;
-    if (access == "direct" || access == "jtag") recipe->access = access == "jtag" ? 1 : 0;
-    else reader.Problem("access", "\"" + access + "\" is neither direct nor jtag");
+    if (access == "direct" || access == "jtag")
+        recipe->access = access == "jtag" ? 1 : 0;
+    else
+        reader.Problem("access", "\"" + access + "\" is neither direct nor jtag");
 }
 
 void ReadFields(JsonReader& reader, const QJsonObject& root, Recipe* recipe) {
@@ -63,8 +69,10 @@ void ReadFields(JsonReader& reader, const QJsonObject& root, Recipe* recipe) {
     for (qsizetype i = 0; i < fields.size(); ++i) {
         const QString path = JsonReader::Index("fields", i);
         SerialField field;
-        if (!fields.at(i).isObject()) reader.Problem(path, "expected an object");
-        else if (ReadSerialField(reader, fields.at(i).toObject(), path, &field)) recipe->fields.append(field);
+        if (!fields.at(i).isObject())
+            reader.Problem(path, "expected an object");
+        else if (ReadSerialField(reader, fields.at(i).toObject(), path, &field))
+            recipe->fields.append(field);
     }
 }
 
@@ -73,8 +81,10 @@ void ReadStop(JsonReader& reader, const QJsonObject& root, Recipe* recipe) {
     if (!reader.Object(root, {}, "stop", &stop, false)) return;
     reader.CheckKeys(stop, "stop", {"after_failures", "units"});
     std::uint64_t value = 0;
-    if (reader.Unsigned(stop, "stop", "after_failures", &value, false, 1000000)) recipe->stop.afterFailures = int(value);
-    if (reader.Unsigned(stop, "stop", "units", &value, false, 1000000000)) recipe->stop.units = int(value);
+    if (reader.Unsigned(stop, "stop", "after_failures", &value, false, 1000000))
+        recipe->stop.afterFailures = int(value);
+    if (reader.Unsigned(stop, "stop", "units", &value, false, 1000000000))
+        recipe->stop.units = int(value);
 }
 
 }  // namespace
@@ -87,13 +97,15 @@ int RecipeChipIndex(const QString& name) {
     return -2;
 }
 
-bool ParseRecipe(const QByteArray& json, const QString& directory, Recipe* recipe, QStringList* problems) {
+bool ParseRecipe(const QByteArray& json, const QString& directory, Recipe* recipe,
+                 QStringList* problems) {
     *recipe = {};
     recipe->directory = directory;
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(json, &error);
     if (document.isNull()) {
-        problems->append(QString("not JSON: %1 at offset %2").arg(error.errorString()).arg(error.offset));
+        problems->append(
+            QString("not JSON: %1 at offset %2").arg(error.errorString()).arg(error.offset));
         return false;
     }
     if (!document.isObject()) {
@@ -103,7 +115,8 @@ bool ParseRecipe(const QByteArray& json, const QString& directory, Recipe* recip
     const QJsonObject root = document.object();
     const qsizetype before = problems->size();
     JsonReader reader(problems);
-    reader.CheckKeys(root, {}, {"name", "version", "image", "chip", "access", "verify", "fields", "stop"});
+    reader.CheckKeys(root, {},
+                     {"name", "version", "image", "chip", "access", "verify", "fields", "stop"});
     reader.String(root, {}, "name", &recipe->name);
     reader.String(root, {}, "version", &recipe->version);
     ReadImage(reader, root, recipe);
@@ -137,7 +150,8 @@ QJsonObject RecipeToJson(const Recipe& recipe) {
     QJsonObject root{
         {"name", recipe.name},
         {"version", recipe.version},
-        {"image", QJsonObject{{"path", recipe.imagePath}, {"size", double(recipe.imageSize)},
+        {"image", QJsonObject{{"path", recipe.imagePath},
+                              {"size", double(recipe.imageSize)},
                               {"crc32", Crc32Text(recipe.imageCrc)}}},
         {"chip", chip},
         {"access", recipe.access ? "jtag" : "direct"},
@@ -145,7 +159,8 @@ QJsonObject RecipeToJson(const Recipe& recipe) {
         {"fields", fields},
     };
     if (recipe.stop.afterFailures || recipe.stop.units) {
-        root["stop"] = QJsonObject{{"after_failures", recipe.stop.afterFailures}, {"units", recipe.stop.units}};
+        root["stop"] = QJsonObject{{"after_failures", recipe.stop.afterFailures},
+                                   {"units", recipe.stop.units}};
     }
     return root;
 }

@@ -20,7 +20,8 @@
 // Reads a recipe from JSON text; directory is where its relative paths
 // start (CSV files are loaded from there). Every problem is appended, one
 // line each, named by its key path; true only when there was none.
-bool ParseRecipe(const QByteArray& json, const QString& directory, Recipe* recipe, QStringList* problems);
+bool ParseRecipe(const QByteArray& json, const QString& directory, Recipe* recipe,
+                 QStringList* problems);
 
 // Reads the file at path; each problem line starts with the file's name
 // ("line.json: fields[0].address: missing").

@@ -31,7 +31,8 @@ bool Connect(QSqlDatabase& db, const StoreLocation& location, const SqlDialect& 
 
 }  // namespace
 
-RecordStore::RecordStore(const StoreLocation& location, const QString& connection, SqlDialect dialect)
+RecordStore::RecordStore(const StoreLocation& location, const QString& connection,
+                         SqlDialect dialect)
     : location_(location), connection_(connection), session_(connection, dialect) {}
 
 RecordStore::~RecordStore() {
@@ -39,20 +40,24 @@ RecordStore::~RecordStore() {
     QSqlDatabase::removeDatabase(connection_);
 }
 
-std::unique_ptr<RecordStore> RecordStore::Open(const QString& text, const QString& spoolPath, QString* error) {
+std::unique_ptr<RecordStore> RecordStore::Open(const QString& text, const QString& spoolPath,
+                                               QString* error) {
     StoreLocation location;
     if (!StoreLocation::Parse(text, &location, error)) return nullptr;
-    const SqlDialect dialect(location.postgres ? SqlDialect::Kind::Postgres : SqlDialect::Kind::Sqlite);
+    const SqlDialect dialect(location.postgres ? SqlDialect::Kind::Postgres
+                                               : SqlDialect::Kind::Sqlite);
     if (!QSqlDatabase::isDriverAvailable(dialect.driverName())) {
         *error = QString("%1: Qt's %2 driver is missing (install %3)")
                      .arg(location.Describe(), dialect.driverName(), dialect.driverPackage());
         return nullptr;
     }
-    const QString connection = "brellix-record-" + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    const QString connection =
+        "brellix-record-" + QUuid::createUuid().toString(QUuid::WithoutBraces);
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(dialect.driverName(), connection);
         if (!Connect(db, location, dialect)) {
-            *error = location.Describe() + ": cannot open the record: " + db.lastError().text().simplified();
+            *error = location.Describe() +
+                     ": cannot open the record: " + db.lastError().text().simplified();
             db = QSqlDatabase();
             QSqlDatabase::removeDatabase(connection);
             return nullptr;
@@ -60,7 +65,8 @@ std::unique_ptr<RecordStore> RecordStore::Open(const QString& text, const QStrin
     }
     std::unique_ptr<RecordStore> store(new RecordStore(location, connection, dialect));
     QString reason;
-    if (!MigrateStoreSchema(store->session_, &reason) || (!spoolPath.isEmpty() && !store->spool_.Open(spoolPath, &reason))) {
+    if (!MigrateStoreSchema(store->session_, &reason) ||
+        (!spoolPath.isEmpty() && !store->spool_.Open(spoolPath, &reason))) {
         *error = location.Describe() + ": " + reason;
         return nullptr;
     }
@@ -103,7 +109,9 @@ bool RecordStore::StartRun(const RunInfo& run, QString* error) {
     // otherwise give back although the unit may have passed.
     if (FlushSpool() > 0) {
         *error = QString("%1: %2 unit(s) wait in the spool and cannot be sent: %3")
-                     .arg(location_.Describe()).arg(spooled()).arg(session_.error());
+                     .arg(location_.Describe())
+                     .arg(spooled())
+                     .arg(session_.error());
         return false;
     }
     ValueAllocator values(session_);
@@ -123,7 +131,8 @@ bool RecordStore::DefineCounter(const QString& counter, std::uint64_t count, QSt
     return Write([&] { return values.Define(counter, count) ? Step::Done : Step::Failed; }, error);
 }
 
-RecordStore::ReserveStatus RecordStore::ReserveUnit(const QStringList& counters, UnitStart* unit, QString* error) {
+RecordStore::ReserveStatus RecordStore::ReserveUnit(const QStringList& counters, UnitStart* unit,
+                                                    QString* error) {
     if (runId_ == 0) {
         *error = location_.Describe() + ": no run started";
         return ReserveStatus::Failed;
@@ -151,14 +160,16 @@ RecordStore::ReserveStatus RecordStore::ReserveUnit(const QStringList& counters,
         },
         error);
     if (!exhausted.isEmpty()) *error = exhausted;
-    if (!ok) return !exhausted.isEmpty() ? ReserveStatus::Exhausted
-                    : available_         ? ReserveStatus::Failed
-                                         : ReserveStatus::Unreachable;
+    if (!ok)
+        return !exhausted.isEmpty() ? ReserveStatus::Exhausted
+               : available_         ? ReserveStatus::Failed
+                                    : ReserveStatus::Unreachable;
     *unit = {nextUnit_++, taken};
     return ReserveStatus::Reserved;
 }
 
-bool RecordStore::StoreUnit(const UnitRecord& record, const QList<Reservation>& reservations, QString* error) {
+bool RecordStore::StoreUnit(const UnitRecord& record, const QList<Reservation>& reservations,
+                            QString* error) {
     ValueAllocator values(session_);
     const bool spend = record.result == UnitResult::Pass;
     return Write(
@@ -172,11 +183,13 @@ bool RecordStore::StoreUnit(const UnitRecord& record, const QList<Reservation>& 
         error);
 }
 
-RecordStore::CloseStatus RecordStore::CloseUnit(UnitRecord record, const QList<Reservation>& reservations) {
+RecordStore::CloseStatus RecordStore::CloseUnit(UnitRecord record,
+                                                const QList<Reservation>& reservations) {
     record.runId = runId_;
     if (!record.utc.isValid()) record.utc = QDateTime::currentDateTimeUtc();
     if (StoreUnit(record, reservations, nullptr)) return CloseStatus::Stored;
-    if (spool_.isOpen() && spool_.Add(location_.Describe(), record.ToSpool(reservations))) return CloseStatus::Spooled;
+    if (spool_.isOpen() && spool_.Add(location_.Describe(), record.ToSpool(reservations)))
+        return CloseStatus::Spooled;
     return CloseStatus::Failed;
 }
 
@@ -195,17 +208,24 @@ int RecordStore::FlushSpool() {
     return left;
 }
 
-int RecordStore::spooled() const { return spool_.Count(location_.Describe()); }
+int RecordStore::spooled() const {
+    return spool_.Count(location_.Describe());
+}
 
 bool RecordStore::FinishRun(QString* error) {
     if (FlushSpool() > 0) {
         *error = QString("%1: %2 unit(s) wait in the spool; the station's next run sends them")
-                     .arg(location_.Describe()).arg(spooled());
+                     .arg(location_.Describe())
+                     .arg(spooled());
         return false;
     }
     ValueAllocator values(session_);
     int interrupted = 0;
     return Write(
-        [&] { return values.InterruptRun(runId_, &interrupted) && EndRun(session_, runId_) ? Step::Done : Step::Failed; },
+        [&] {
+            return values.InterruptRun(runId_, &interrupted) && EndRun(session_, runId_)
+                       ? Step::Done
+                       : Step::Failed;
+        },
         error);
 }

@@ -21,7 +21,7 @@
 // close that cannot reach the database waits in the local spool and is sent
 // when the database is back; until then no new unit can be reserved.
 class RecordStore {
-public:
+  public:
     enum class ReserveStatus { Reserved, Exhausted, Unreachable, Failed };
     enum class CloseStatus { Stored, Spooled, Failed };
 
@@ -33,7 +33,8 @@ public:
     // creating or migrating its schema, and the spool at spoolPath (empty for
     // none). nullptr with one line saying why when the database cannot be
     // reached: then nothing may start.
-    static std::unique_ptr<RecordStore> Open(const QString& location, const QString& spoolPath, QString* error);
+    static std::unique_ptr<RecordStore> Open(const QString& location, const QString& spoolPath,
+                                             QString* error);
 
     // Registers the station and starts a run. Units the station's earlier
     // runs left waiting in the spool are sent first; values the station still
@@ -67,7 +68,7 @@ public:
     // For reports, which only read.
     QSqlDatabase database() const { return session_.database(); }
 
-private:
+  private:
     enum class Step { Done, Abandon, Failed };
 
     RecordStore(const StoreLocation& location, const QString& connection, SqlDialect dialect);
@@ -76,7 +77,8 @@ private:
     // statement. available() says afterwards whether the server was there.
     bool Write(const std::function<Step()>& body, QString* error);
     bool Reconnect();
-    bool StoreUnit(const UnitRecord& record, const QList<Reservation>& reservations, QString* error);
+    bool StoreUnit(const UnitRecord& record, const QList<Reservation>& reservations,
+                   QString* error);
 
     StoreLocation location_;
     QString connection_;

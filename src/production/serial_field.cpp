@@ -22,12 +22,14 @@ std::uint64_t SerialField::valueCount() const {
 
 bool SerialField::AppendPatches(std::uint64_t index, PatchList* patches, QString* error) const {
     if (index >= valueCount()) {
-        *error = QString("%1: value %2 is past the last of %3").arg(name).arg(index).arg(valueCount());
+        *error =
+            QString("%1: value %2 is past the last of %3").arg(name).arg(index).arg(valueCount());
         return false;
     }
     QByteArray bytes;
     if (kind != FieldKind::Csv) {
-        const std::uint64_t value = kind == FieldKind::Counter ? start + index * step : start + index;
+        const std::uint64_t value =
+            kind == FieldKind::Counter ? start + index * step : start + index;
         if (!EncodeNumber(value, encoding, &bytes, error)) return false;
         patches->push_back({address, bytes});
         return true;
@@ -53,7 +55,8 @@ QString SerialField::ValueText(std::uint64_t index) const {
             const std::uint64_t value = start + index * step;
             const bool ascii = encoding.format == EncodingFormat::AsciiDecimal ||
                                encoding.format == EncodingFormat::AsciiHex;
-            if (ascii && EncodeNumber(value, encoding, &bytes, &error)) return QString::fromLatin1(bytes);
+            if (ascii && EncodeNumber(value, encoding, &bytes, &error))
+                return QString::fromLatin1(bytes);
             return QString::number(value);
         }
         case FieldKind::Mac:
@@ -61,7 +64,8 @@ QString SerialField::ValueText(std::uint64_t index) const {
         case FieldKind::Csv: {
             QStringList cells;
             const QStringList& row = table->rows.at(qsizetype(index));
-            for (const CsvColumn& column : columns) cells << row.value(table->column(column.column));
+            for (const CsvColumn& column : columns)
+                cells << row.value(table->column(column.column));
             return cells.join(' ');
         }
     }
@@ -70,9 +74,12 @@ QString SerialField::ValueText(std::uint64_t index) const {
 
 QString FieldKindName(FieldKind kind) {
     switch (kind) {
-        case FieldKind::Counter: return "counter";
-        case FieldKind::Mac: return "mac";
-        case FieldKind::Csv: return "csv";
+        case FieldKind::Counter:
+            return "counter";
+        case FieldKind::Mac:
+            return "mac";
+        case FieldKind::Csv:
+            return "csv";
     }
     return {};
 }

@@ -40,7 +40,8 @@ struct SerialField {
     // The bytes the value at index takes in the image, appended to patches;
     // false with the reason when the index is past the end or does not encode.
     bool AppendPatches(std::uint64_t index, PatchList* patches, QString* error) const;
-    // The value as the record and the log show it: "SN00042", "00:1A:2B:3C:4D:5E", a CSV row's cells.
+    // The value as the record and the log show it: "SN00042", "00:1A:2B:3C:4D:5E", a CSV row's
+    // cells.
     QString ValueText(std::uint64_t index) const;
 };
 

@@ -7,21 +7,26 @@ namespace {
 constexpr std::uint64_t kAddressLimit = 0xFFFFFFFFu;
 constexpr std::uint64_t kMacLimit = 0xFFFFFFFFFFFFull;
 
-QString HexAddress(std::uint32_t address) { return "0x" + QString::number(address, 16).toUpper(); }
+QString HexAddress(std::uint32_t address) {
+    return "0x" + QString::number(address, 16).toUpper();
+}
 
-bool ReadEncoding(JsonReader& reader, const QJsonObject& parent, const QString& path, FieldEncoding* encoding,
-                  bool required) {
+bool ReadEncoding(JsonReader& reader, const QJsonObject& parent, const QString& path,
+                  FieldEncoding* encoding, bool required) {
     QJsonObject object;
-    if (!reader.Object(parent, path, "encoding", &object, required)) return !required && !parent.contains("encoding");
+    if (!reader.Object(parent, path, "encoding", &object, required))
+        return !required && !parent.contains("encoding");
     const QString at = JsonReader::Join(path, "encoding");
     reader.CheckKeys(object, at, {"format", "width", "prefix", "suffix"});
     QString name, prefix, suffix;
     std::uint64_t width = 0;
-    bool ok = reader.String(object, at, "format", &name) & reader.Unsigned(object, at, "width", &width, true, 4096);
+    bool ok = reader.String(object, at, "format", &name) &
+              reader.Unsigned(object, at, "width", &width, true, 4096);
     if (reader.String(object, at, "prefix", &prefix, false)) encoding->prefix = prefix.toUtf8();
     if (reader.String(object, at, "suffix", &suffix, false)) encoding->suffix = suffix.toUtf8();
     if (ok && !FormatFromName(name, &encoding->format)) {
-        reader.Problem(JsonReader::Join(at, "format"), "\"" + name + "\" is none of le, be, ascii-dec, ascii-hex, bytes, text");
+        reader.Problem(JsonReader::Join(at, "format"),
+                       "\"" + name + "\" is none of le, be, ascii-dec, ascii-hex, bytes, text");
         return false;
     }
     if (!ok) return false;
@@ -31,12 +36,14 @@ bool ReadEncoding(JsonReader& reader, const QJsonObject& parent, const QString& 
     return problem.isEmpty();
 }
 
-bool ReadNumbered(JsonReader& reader, const QJsonObject& object, const QString& path, SerialField* field) {
+bool ReadNumbered(JsonReader& reader, const QJsonObject& object, const QString& path,
+                  SerialField* field) {
     std::uint64_t address = 0;
     bool ok = reader.Unsigned(object, path, "address", &address, true, kAddressLimit);
     field->address = std::uint32_t(address);
     if (field->kind == FieldKind::Counter) {
-        reader.CheckKeys(object, path, {"name", "kind", "address", "start", "step", "last", "encoding"});
+        reader.CheckKeys(object, path,
+                         {"name", "kind", "address", "start", "step", "last", "encoding"});
         ok &= reader.Unsigned(object, path, "start", &field->start);
         ok &= reader.Unsigned(object, path, "last", &field->last);
         reader.Unsigned(object, path, "step", &field->step, false);
@@ -46,7 +53,8 @@ bool ReadNumbered(JsonReader& reader, const QJsonObject& object, const QString& 
     reader.CheckKeys(object, path, {"name", "kind", "address", "start", "count", "encoding"});
     QString mac;
     if (reader.String(object, path, "start", &mac) && !ParseMac(mac, &field->start)) {
-        reader.Problem(JsonReader::Join(path, "start"), "\"" + mac + "\" is not a MAC address like 02:00:00:00:00:00");
+        reader.Problem(JsonReader::Join(path, "start"),
+                       "\"" + mac + "\" is not a MAC address like 02:00:00:00:00:00");
         ok = false;
     }
     ok &= reader.Unsigned(object, path, "count", &field->count, true, kMacLimit + 1);
@@ -55,7 +63,8 @@ bool ReadNumbered(JsonReader& reader, const QJsonObject& object, const QString& 
     return ok;
 }
 
-bool ReadColumns(JsonReader& reader, const QJsonObject& object, const QString& path, SerialField* field) {
+bool ReadColumns(JsonReader& reader, const QJsonObject& object, const QString& path,
+                 SerialField* field) {
     reader.CheckKeys(object, path, {"name", "kind", "file", "columns"});
     bool ok = reader.String(object, path, "file", &field->csvFile);
     QJsonArray columns;
@@ -95,12 +104,14 @@ QJsonValue Number(std::uint64_t value) {
 
 }  // namespace
 
-bool ReadSerialField(JsonReader& reader, const QJsonObject& object, const QString& path, SerialField* field) {
+bool ReadSerialField(JsonReader& reader, const QJsonObject& object, const QString& path,
+                     SerialField* field) {
     const bool named = reader.String(object, path, "name", &field->name);
     QString kind;
     if (!reader.String(object, path, "kind", &kind)) return false;
     if (!FieldKindFromName(kind, &field->kind)) {
-        reader.Problem(JsonReader::Join(path, "kind"), "\"" + kind + "\" is none of counter, mac, csv");
+        reader.Problem(JsonReader::Join(path, "kind"),
+                       "\"" + kind + "\" is none of counter, mac, csv");
         return false;
     }
     const bool read = field->kind == FieldKind::Csv ? ReadColumns(reader, object, path, field)

@@ -10,7 +10,9 @@ constexpr int kSchemaLockKey = 0x42524C58;
 
 }  // namespace
 
-QString SqlDialect::driverName() const { return kind_ == Kind::Sqlite ? "QSQLITE" : "QPSQL"; }
+QString SqlDialect::driverName() const {
+    return kind_ == Kind::Sqlite ? "QSQLITE" : "QPSQL";
+}
 
 QString SqlDialect::driverPackage() const {
     return kind_ == Kind::Sqlite ? "libqt6sql6-sqlite" : "libqt6sql6-psql";
@@ -31,7 +33,9 @@ QString SqlDialect::idColumn() const {
     return kind_ == Kind::Sqlite ? "INTEGER PRIMARY KEY AUTOINCREMENT" : "BIGSERIAL PRIMARY KEY";
 }
 
-QString SqlDialect::beginWrite() const { return kind_ == Kind::Sqlite ? "BEGIN IMMEDIATE" : "BEGIN"; }
+QString SqlDialect::beginWrite() const {
+    return kind_ == Kind::Sqlite ? "BEGIN IMMEDIATE" : "BEGIN";
+}
 
 QString SqlDialect::lockCounter() const {
     const QString select = "SELECT next_value, limit_value FROM counters WHERE name = ?";
@@ -39,5 +43,6 @@ QString SqlDialect::lockCounter() const {
 }
 
 QString SqlDialect::lockSchema() const {
-    return kind_ == Kind::Sqlite ? QString() : QString("SELECT pg_advisory_xact_lock(%1)").arg(kSchemaLockKey);
+    return kind_ == Kind::Sqlite ? QString()
+                                 : QString("SELECT pg_advisory_xact_lock(%1)").arg(kSchemaLockKey);
 }

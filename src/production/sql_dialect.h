@@ -5,7 +5,7 @@
 // Everything the record store says differently to SQLite and to PostgreSQL.
 // All other SQL is written once and runs on both.
 class SqlDialect {
-public:
+  public:
     enum class Kind { Sqlite, Postgres };
 
     explicit SqlDialect(Kind kind) : kind_(kind) {}
@@ -32,6 +32,6 @@ public:
     // empty where the write transaction already does.
     QString lockSchema() const;
 
-private:
+  private:
     Kind kind_;
 };

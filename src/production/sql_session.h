@@ -11,8 +11,9 @@
 // store operation makes: run a statement with its values, and wrap several
 // in a write transaction. Every failure keeps its text for the caller.
 class SqlSession {
-public:
-    SqlSession(const QString& connection, SqlDialect dialect) : connection_(connection), dialect_(dialect) {}
+  public:
+    SqlSession(const QString& connection, SqlDialect dialect)
+        : connection_(connection), dialect_(dialect) {}
 
     QSqlDatabase database() const { return QSqlDatabase::database(connection_, false); }
     const SqlDialect& dialect() const { return dialect_; }
@@ -30,7 +31,7 @@ public:
     // Ends a failed transaction; the first failure's text stays.
     void Rollback();
 
-private:
+  private:
     static bool Prepared(QSqlQuery& query, const QString& sql, const QVariantList& values);
 
     QString connection_;

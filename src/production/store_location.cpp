@@ -6,7 +6,9 @@
 
 namespace {
 
-QString Decoded(const QString& part) { return QUrl::fromPercentEncoding(part.toUtf8()); }
+QString Decoded(const QString& part) {
+    return QUrl::fromPercentEncoding(part.toUtf8());
+}
 
 bool ReadQuery(const QString& query, StoreLocation* location, QString* error) {
     for (const auto& [key, value] : QUrlQuery(query).queryItems(QUrl::FullyDecoded)) {
@@ -37,7 +39,8 @@ bool StoreLocation::Parse(const QString& text, StoreLocation* location, QString*
         return true;
     }
     static const QRegularExpression url(
-        "^postgres(?:ql)?://(?:([^:@/]*)(?::([^@/]*))?@)?([^/:?]*)(?::(\\d+))?/([^?/]+)(?:\\?(.*))?$");
+        "^postgres(?:ql)?://(?:([^:@/]*)(?::([^@/]*))?@)?([^/:?]*)(?::(\\d+))?/([^?/"
+        "]+)(?:\\?(.*))?$");
     const QRegularExpressionMatch match = url.match(text);
     QString reason = "expected postgresql://user@host/dbname";
     if (match.hasMatch()) {
@@ -51,7 +54,8 @@ bool StoreLocation::Parse(const QString& text, StoreLocation* location, QString*
     }
     // A URL that does not parse may still carry a password; it is not repeated.
     static const QRegularExpression password("(://[^:@/]*):[^@/]*@");
-    *error = QString("%1: not a database URL (%2)").arg(QString(text).replace(password, "\\1:***@"), reason);
+    *error = QString("%1: not a database URL (%2)")
+                 .arg(QString(text).replace(password, "\\1:***@"), reason);
     return false;
 }
 

@@ -6,16 +6,21 @@
 
 namespace {
 
-constexpr UnitResult kResults[] = {UnitResult::Pass, UnitResult::Fail, UnitResult::Cancelled, UnitResult::Interrupted};
+constexpr UnitResult kResults[] = {UnitResult::Pass, UnitResult::Fail, UnitResult::Cancelled,
+                                   UnitResult::Interrupted};
 
 }  // namespace
 
 QString UnitResultName(UnitResult result) {
     switch (result) {
-        case UnitResult::Pass: return "pass";
-        case UnitResult::Fail: return "fail";
-        case UnitResult::Cancelled: return "cancelled";
-        case UnitResult::Interrupted: return "interrupted";
+        case UnitResult::Pass:
+            return "pass";
+        case UnitResult::Fail:
+            return "fail";
+        case UnitResult::Cancelled:
+            return "cancelled";
+        case UnitResult::Interrupted:
+            return "interrupted";
     }
     return {};
 }
@@ -36,25 +41,38 @@ QList<std::uint64_t> UnitStart::values() const {
     return out;
 }
 
-QString RecordTime(const QDateTime& time) { return time.toUTC().toString(Qt::ISODateWithMs); }
+QString RecordTime(const QDateTime& time) {
+    return time.toUTC().toString(Qt::ISODateWithMs);
+}
 
 QByteArray UnitRecord::ToSpool(const QList<Reservation>& reservations) const {
     QJsonArray held;
     for (const Reservation& r : reservations) {
-        held.append(QJsonObject{{"id", QString::number(r.id)}, {"counter", r.counter},
+        held.append(QJsonObject{{"id", QString::number(r.id)},
+                                {"counter", r.counter},
                                 {"value", QString::number(r.value)}});
     }
     const QJsonObject object{
-        {"run", QString::number(runId)}, {"unit", unitNumber}, {"place", place},
-        {"adapter", adapterSerial}, {"chip", chip}, {"fields", fields},
-        {"result", UnitResultName(result)}, {"step", step}, {"detail", detail},
-        {"duration_ms", QString::number(durationMs)}, {"job_ms", QString::number(jobMs)},
-        {"readback_crc", readBackCrc}, {"utc", RecordTime(utc)}, {"reservations", held},
+        {"run", QString::number(runId)},
+        {"unit", unitNumber},
+        {"place", place},
+        {"adapter", adapterSerial},
+        {"chip", chip},
+        {"fields", fields},
+        {"result", UnitResultName(result)},
+        {"step", step},
+        {"detail", detail},
+        {"duration_ms", QString::number(durationMs)},
+        {"job_ms", QString::number(jobMs)},
+        {"readback_crc", readBackCrc},
+        {"utc", RecordTime(utc)},
+        {"reservations", held},
     };
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
-bool UnitRecord::FromSpool(const QByteArray& text, UnitRecord* record, QList<Reservation>* reservations) {
+bool UnitRecord::FromSpool(const QByteArray& text, UnitRecord* record,
+                           QList<Reservation>* reservations) {
     const QJsonObject o = QJsonDocument::fromJson(text).object();
     if (o.isEmpty() || !UnitResultFromName(o["result"].toString(), &record->result)) return false;
     record->runId = o["run"].toString().toLongLong();

@@ -47,7 +47,7 @@ struct UnitRecord {
     QString chip;
     QString fields;  // the values written, as JSON: {"serial": "SN00042"}
     UnitResult result = UnitResult::Fail;
-    QString step;    // where a failure happened; empty on a pass
+    QString step;  // where a failure happened; empty on a pass
     QString detail;
     std::int64_t durationMs = 0;  // from the unit's start to its close
     std::int64_t jobMs = 0;       // the programming job alone
@@ -56,7 +56,8 @@ struct UnitRecord {
 
     // The form a unit waits in, in the spool, with the values it held.
     QByteArray ToSpool(const QList<Reservation>& reservations) const;
-    static bool FromSpool(const QByteArray& text, UnitRecord* record, QList<Reservation>* reservations);
+    static bool FromSpool(const QByteArray& text, UnitRecord* record,
+                          QList<Reservation>* reservations);
 };
 
 // A time as the record keeps it: UTC, ISO 8601 with milliseconds.

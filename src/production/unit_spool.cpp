@@ -19,12 +19,14 @@ bool UnitSpool::Open(const QString& path, QString* error) {
         db.setDatabaseName(path);
         db.setConnectOptions("QSQLITE_BUSY_TIMEOUT=10000");
         QSqlQuery query(db);
-        if (db.open() && query.exec("CREATE TABLE IF NOT EXISTS spool (id INTEGER PRIMARY KEY AUTOINCREMENT,"
-                                    " location TEXT NOT NULL, record TEXT NOT NULL)")) {
+        if (db.open() &&
+            query.exec("CREATE TABLE IF NOT EXISTS spool (id INTEGER PRIMARY KEY AUTOINCREMENT,"
+                       " location TEXT NOT NULL, record TEXT NOT NULL)")) {
             connection_ = name;
             return true;
         }
-        *error = "the spool " + path + ": " + (db.isOpen() ? query.lastError() : db.lastError()).text().simplified();
+        *error = "the spool " + path + ": " +
+                 (db.isOpen() ? query.lastError() : db.lastError()).text().simplified();
         db.close();
     }
     QSqlDatabase::removeDatabase(name);
@@ -46,7 +48,8 @@ QList<UnitSpool::Entry> UnitSpool::Pending(const QString& location) const {
     query.prepare("SELECT id, record FROM spool WHERE location = ? ORDER BY id");
     query.addBindValue(location);
     if (!query.exec()) return entries;
-    while (query.next()) entries.append({query.value(0).toLongLong(), query.value(1).toString().toUtf8()});
+    while (query.next())
+        entries.append({query.value(0).toLongLong(), query.value(1).toString().toUtf8()});
     return entries;
 }
 

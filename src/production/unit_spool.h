@@ -10,7 +10,7 @@
 // is for, so that a station pointed at another database later sends nothing
 // to the wrong one.
 class UnitSpool {
-public:
+  public:
     struct Entry {
         std::int64_t id = 0;
         QByteArray record;
@@ -30,6 +30,6 @@ public:
     bool Remove(std::int64_t id);
     int Count(const QString& location) const;
 
-private:
+  private:
     QString connection_;
 };

@@ -10,7 +10,9 @@
 
 namespace {
 
-QString Now() { return RecordTime(QDateTime::currentDateTimeUtc()); }
+QString Now() {
+    return RecordTime(QDateTime::currentDateTimeUtc());
+}
 
 }  // namespace
 
@@ -27,10 +29,12 @@ bool ValueAllocator::TakeFree(const QString& counter, std::uint64_t limit, QVari
         return false;
     }
     return value->isNull() ||
-           session_.Exec("DELETE FROM free_values WHERE counter_name = ? AND value = ?", {counter, *value});
+           session_.Exec("DELETE FROM free_values WHERE counter_name = ? AND value = ?",
+                         {counter, *value});
 }
 
-ValueAllocator::Take ValueAllocator::Reserve(const QString& counter, const Holder& holder, Reservation* reservation) {
+ValueAllocator::Take ValueAllocator::Reserve(const QString& counter, const Holder& holder,
+                                             Reservation* reservation) {
     QSqlQuery row(session_.database());
     if (!session_.Exec(row, session_.dialect().lockCounter(), {counter})) return Take::Failed;
     if (!row.next()) return Take::Failed;
@@ -42,14 +46,17 @@ ValueAllocator::Take ValueAllocator::Reserve(const QString& counter, const Holde
     if (value.isNull()) {
         if (next >= limit) return Take::Exhausted;
         value = qint64(next);
-        if (!session_.Exec("UPDATE counters SET next_value = ? WHERE name = ?", {qint64(next + 1), counter}))
+        if (!session_.Exec("UPDATE counters SET next_value = ? WHERE name = ?",
+                           {qint64(next + 1), counter}))
             return Take::Failed;
     }
     QVariant id;
-    if (!session_.Value("INSERT INTO reservations (counter_name, value, state, station_id, run_id, unit_number,"
-                        " reserved_utc) VALUES (?, ?, 'reserved', ?, ?, ?, ?) RETURNING id",
-                        {counter, value, qint64(holder.stationId), qint64(holder.runId), holder.unitNumber, Now()},
-                        &id)) {
+    if (!session_.Value(
+            "INSERT INTO reservations (counter_name, value, state, station_id, run_id, unit_number,"
+            " reserved_utc) VALUES (?, ?, 'reserved', ?, ?, ?, ?) RETURNING id",
+            {counter, value, qint64(holder.stationId), qint64(holder.runId), holder.unitNumber,
+             Now()},
+            &id)) {
         return Take::Failed;
     }
     *reservation = {id.toLongLong(), counter, value.toULongLong()};
@@ -57,14 +64,17 @@ ValueAllocator::Take ValueAllocator::Reserve(const QString& counter, const Holde
 }
 
 bool ValueAllocator::Give(const QString& counter, std::uint64_t value) {
-    return session_.Exec("INSERT INTO free_values (counter_name, value) VALUES (?, ?) ON CONFLICT DO NOTHING",
-                         {counter, qint64(value)});
+    return session_.Exec(
+        "INSERT INTO free_values (counter_name, value) VALUES (?, ?) ON CONFLICT DO NOTHING",
+        {counter, qint64(value)});
 }
 
 bool ValueAllocator::Close(const Reservation& reservation, bool spend) {
     QSqlQuery update(session_.database());
-    if (!session_.Exec(update, "UPDATE reservations SET state = ?, closed_utc = ? WHERE id = ? AND state = 'reserved'",
-                       {spend ? "spent" : "returned", Now(), qint64(reservation.id)})) {
+    if (!session_.Exec(
+            update,
+            "UPDATE reservations SET state = ?, closed_utc = ? WHERE id = ? AND state = 'reserved'",
+            {spend ? "spent" : "returned", Now(), qint64(reservation.id)})) {
         return false;
     }
     if (spend || update.numRowsAffected() != 1) return true;
@@ -81,22 +91,27 @@ bool ValueAllocator::InterruptRun(std::int64_t runId, int* interrupted) {
 
 bool ValueAllocator::Interrupt(const QString& where, std::int64_t id, int* interrupted) {
     QSqlQuery held(session_.database());
-    if (!session_.Exec(held, "SELECT id, counter_name, value, run_id, unit_number FROM reservations WHERE " + where +
-                                 " = ? AND state = 'reserved' ORDER BY id",
-                       {qint64(id)})) {
+    if (!session_.Exec(
+            held,
+            "SELECT id, counter_name, value, run_id, unit_number FROM reservations WHERE " + where +
+                " = ? AND state = 'reserved' ORDER BY id",
+            {qint64(id)})) {
         return false;
     }
     // The unit's row names the values it held, as a closed unit's does.
     QMap<QPair<qint64, int>, QJsonObject> units;
     QList<Reservation> reservations;
     while (held.next()) {
-        reservations.append({held.value(0).toLongLong(), held.value(1).toString(), held.value(2).toULongLong()});
-        units[{held.value(3).toLongLong(), held.value(4).toInt()}][held.value(1).toString()] = held.value(2).toString();
+        reservations.append(
+            {held.value(0).toLongLong(), held.value(1).toString(), held.value(2).toULongLong()});
+        units[{held.value(3).toLongLong(), held.value(4).toInt()}][held.value(1).toString()] =
+            held.value(2).toString();
     }
     held.finish();
     for (const Reservation& r : reservations) {
-        if (!session_.Exec("UPDATE reservations SET state = 'interrupted', closed_utc = ? WHERE id = ?",
-                           {Now(), qint64(r.id)}) ||
+        if (!session_.Exec(
+                "UPDATE reservations SET state = 'interrupted', closed_utc = ? WHERE id = ?",
+                {Now(), qint64(r.id)}) ||
             !Give(r.counter, r.value)) {
             return false;
         }

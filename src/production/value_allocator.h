@@ -12,7 +12,7 @@
 // transaction; the counter's row lock (or SQLite's write lock) is what keeps
 // two stations from taking the same value.
 class ValueAllocator {
-public:
+  public:
     enum class Take { Taken, Exhausted, Failed };
 
     // Where a reservation comes from.
@@ -37,7 +37,7 @@ public:
     // The same for one run's, when it ends.
     bool InterruptRun(std::int64_t runId, int* interrupted);
 
-private:
+  private:
     bool Interrupt(const QString& where, std::int64_t id, int* interrupted);
     bool TakeFree(const QString& counter, std::uint64_t limit, QVariant* value);
     bool Give(const QString& counter, std::uint64_t value);

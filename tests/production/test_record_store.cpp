@@ -15,7 +15,7 @@ namespace {
 // One PostgreSQL server for the whole program, started by the first test
 // that needs it and stopped when the tests end.
 class PostgresEnvironment : public testing::Environment {
-public:
+  public:
     static ScratchPostgres* Server(QString* error) {
         static bool tried = false;
         static QString failure;
@@ -32,11 +32,12 @@ public:
         server_ = nullptr;
     }
 
-private:
+  private:
     static inline ScratchPostgres* server_ = nullptr;
 };
 
-[[maybe_unused]] testing::Environment* const kPostgres = testing::AddGlobalTestEnvironment(new PostgresEnvironment);
+[[maybe_unused]] testing::Environment* const kPostgres =
+    testing::AddGlobalTestEnvironment(new PostgresEnvironment);
 
 QList<QVariantList> Rows(const QSqlDatabase& db, const QString& sql) {
     QSqlQuery query(db);
@@ -50,9 +51,13 @@ QList<QVariantList> Rows(const QSqlDatabase& db, const QString& sql) {
     return rows;
 }
 
-QVariant One(const QSqlDatabase& db, const QString& sql) { return Rows(db, sql).value(0).value(0); }
+QVariant One(const QSqlDatabase& db, const QString& sql) {
+    return Rows(db, sql).value(0).value(0);
+}
 
-RunInfo RunOf(const QString& station) { return {station, "ana", "line", "1.0", "89ABCDEF", "1.02"}; }
+RunInfo RunOf(const QString& station) {
+    return {station, "ana", "line", "1.0", "89ABCDEF", "1.02"};
+}
 
 UnitRecord Closed(const UnitStart& unit, UnitResult result) {
     UnitRecord record;
@@ -74,7 +79,7 @@ struct Backend {
 };
 
 class RecordStoreTest : public testing::TestWithParam<Backend> {
-protected:
+  protected:
     // A fresh database for each test: a file, or a database on the scratch server.
     QString Location() {
         if (!GetParam().postgres) return dir_.filePath("units.sqlite");
@@ -87,7 +92,8 @@ protected:
         return {};
     }
 
-    std::unique_ptr<RecordStore> OpenStore(const QString& location, const QString& station, std::uint64_t count) {
+    std::unique_ptr<RecordStore> OpenStore(const QString& location, const QString& station,
+                                           std::uint64_t count) {
         QString error;
         auto store = RecordStore::Open(location, dir_.filePath(station + ".spool"), &error);
         EXPECT_TRUE(store) << error.toStdString();
@@ -100,7 +106,8 @@ protected:
     UnitStart Reserve(RecordStore& store) {
         UnitStart unit;
         QString error;
-        EXPECT_EQ(store.ReserveUnit({kCounter}, &unit, &error), RecordStore::ReserveStatus::Reserved)
+        EXPECT_EQ(store.ReserveUnit({kCounter}, &unit, &error),
+                  RecordStore::ReserveStatus::Reserved)
             << error.toStdString();
         return unit;
     }
@@ -116,11 +123,14 @@ TEST_P(RecordStoreTest, ValuesAreSpentOnceAndAGivenBackValueComesFirst) {
     const UnitStart second = Reserve(*store);
     EXPECT_EQ(first.values(), QList<std::uint64_t>{0});
     EXPECT_EQ(second.values(), QList<std::uint64_t>{1});
-    EXPECT_EQ(store->CloseUnit(Closed(first, UnitResult::Fail), first.reservations), RecordStore::CloseStatus::Stored);
+    EXPECT_EQ(store->CloseUnit(Closed(first, UnitResult::Fail), first.reservations),
+              RecordStore::CloseStatus::Stored);
     const UnitStart third = Reserve(*store);
     EXPECT_EQ(third.values(), QList<std::uint64_t>{0});
-    EXPECT_EQ(store->CloseUnit(Closed(second, UnitResult::Pass), second.reservations), RecordStore::CloseStatus::Stored);
-    EXPECT_EQ(store->CloseUnit(Closed(third, UnitResult::Cancelled), third.reservations), RecordStore::CloseStatus::Stored);
+    EXPECT_EQ(store->CloseUnit(Closed(second, UnitResult::Pass), second.reservations),
+              RecordStore::CloseStatus::Stored);
+    EXPECT_EQ(store->CloseUnit(Closed(third, UnitResult::Cancelled), third.reservations),
+              RecordStore::CloseStatus::Stored);
     const UnitStart fourth = Reserve(*store);
     const UnitStart fifth = Reserve(*store);
     EXPECT_EQ(fourth.values(), QList<std::uint64_t>{0});
@@ -146,7 +156,8 @@ TEST_P(RecordStoreTest, ValuesAreSpentOnceAndAGivenBackValueComesFirst) {
                                    {4, "pass", "", R"({"serial": "0"})"},
                                    {5, "pass", "", R"({"serial": "2"})"}}));
     EXPECT_EQ(Rows(db, "SELECT value, state FROM reservations ORDER BY id"),
-              (QList<QVariantList>{{0, "returned"}, {1, "spent"}, {0, "returned"}, {0, "spent"}, {2, "spent"}}));
+              (QList<QVariantList>{
+                  {0, "returned"}, {1, "spent"}, {0, "returned"}, {0, "spent"}, {2, "spent"}}));
     EXPECT_FALSE(One(db, "SELECT ended_utc FROM runs").isNull());
 }
 
@@ -193,13 +204,16 @@ TEST_P(RecordStoreTest, ConcurrentStationsSpendEveryValueExactlyOnce) {
             // value given back is spent before its station sees the counter run out.
             for (;;) {
                 UnitStart unit;
-                const RecordStore::ReserveStatus status = store->ReserveUnit({kCounter}, &unit, &error);
+                const RecordStore::ReserveStatus status =
+                    store->ReserveUnit({kCounter}, &unit, &error);
                 if (status != RecordStore::ReserveStatus::Reserved) {
                     if (status != RecordStore::ReserveStatus::Exhausted) failures[s] = error;
                     break;
                 }
-                const UnitResult result = unit.unitNumber % 5 == 0 ? UnitResult::Fail : UnitResult::Pass;
-                if (store->CloseUnit(Closed(unit, result), unit.reservations) != RecordStore::CloseStatus::Stored)
+                const UnitResult result =
+                    unit.unitNumber % 5 == 0 ? UnitResult::Fail : UnitResult::Pass;
+                if (store->CloseUnit(Closed(unit, result), unit.reservations) !=
+                    RecordStore::CloseStatus::Stored)
                     failures[s] = "a close was not stored";
             }
             store->FinishRun(&error);
@@ -208,19 +222,27 @@ TEST_P(RecordStoreTest, ConcurrentStationsSpendEveryValueExactlyOnce) {
     for (std::thread& t : stations) t.join();
     for (const QString& failure : failures) EXPECT_EQ(failure, "");
     const QSqlDatabase db = setup->database();
-    EXPECT_EQ(Rows(db, "SELECT COUNT(*), COUNT(DISTINCT value), MIN(value), MAX(value) FROM reservations"
-                       " WHERE state = 'spent'"),
-              (QList<QVariantList>{{kValues, kValues, 0, kValues - 1}}));
+    EXPECT_EQ(
+        Rows(db,
+             "SELECT COUNT(*), COUNT(DISTINCT value), MIN(value), MAX(value) FROM reservations"
+             " WHERE state = 'spent'"),
+        (QList<QVariantList>{{kValues, kValues, 0, kValues - 1}}));
     EXPECT_GT(One(db, "SELECT COUNT(*) FROM reservations WHERE state = 'returned'").toInt(), 0);
-    EXPECT_EQ(One(db, "SELECT COUNT(*) FROM reservations WHERE state IN ('reserved', 'interrupted')").toInt(), 0);
-    EXPECT_EQ(One(db, "SELECT COUNT(*) FROM units").toInt(), One(db, "SELECT COUNT(*) FROM reservations").toInt());
+    EXPECT_EQ(
+        One(db, "SELECT COUNT(*) FROM reservations WHERE state IN ('reserved', 'interrupted')")
+            .toInt(),
+        0);
+    EXPECT_EQ(One(db, "SELECT COUNT(*) FROM units").toInt(),
+              One(db, "SELECT COUNT(*) FROM reservations").toInt());
     // SQLite's lock is not fair: a station may wait out the whole run.
     EXPECT_GE(One(db, "SELECT COUNT(DISTINCT station_id) FROM reservations").toInt(), 2);
 }
 
 INSTANTIATE_TEST_SUITE_P(Databases, RecordStoreTest,
                          testing::Values(Backend{"SQLite", false}, Backend{"PostgreSQL", true}),
-                         [](const testing::TestParamInfo<Backend>& info) { return info.param.name; });
+                         [](const testing::TestParamInfo<Backend>& info) {
+                             return info.param.name;
+                         });
 
 TEST(RecordStorePostgres, UnitsWaitInTheSpoolWhileTheServerIsAwayAndNoNewUnitStarts) {
     QString error;
@@ -230,20 +252,25 @@ TEST(RecordStorePostgres, UnitsWaitInTheSpoolWhileTheServerIsAwayAndNoNewUnitSta
     QTemporaryDir dir;
     auto store = RecordStore::Open(server->Url("spooled"), dir.filePath("spool.sqlite"), &error);
     ASSERT_TRUE(store) << error.toStdString();
-    ASSERT_TRUE(store->StartRun(RunOf("bench-1"), &error) && store->DefineCounter(kCounter, 10, &error));
+    ASSERT_TRUE(store->StartRun(RunOf("bench-1"), &error) &&
+                store->DefineCounter(kCounter, 10, &error));
     UnitStart running;
-    ASSERT_EQ(store->ReserveUnit({kCounter}, &running, &error), RecordStore::ReserveStatus::Reserved);
+    ASSERT_EQ(store->ReserveUnit({kCounter}, &running, &error),
+              RecordStore::ReserveStatus::Reserved);
 
     server->Stop(true);
-    EXPECT_EQ(store->CloseUnit(Closed(running, UnitResult::Pass), running.reservations), RecordStore::CloseStatus::Spooled);
+    EXPECT_EQ(store->CloseUnit(Closed(running, UnitResult::Pass), running.reservations),
+              RecordStore::CloseStatus::Spooled);
     EXPECT_FALSE(store->available());
     EXPECT_EQ(store->spooled(), 1);
     UnitStart refused;
-    EXPECT_EQ(store->ReserveUnit({kCounter}, &refused, &error), RecordStore::ReserveStatus::Unreachable);
+    EXPECT_EQ(store->ReserveUnit({kCounter}, &refused, &error),
+              RecordStore::ReserveStatus::Unreachable);
 
     ASSERT_TRUE(server->Restart(&error)) << error.toStdString();
     UnitStart next;
-    ASSERT_EQ(store->ReserveUnit({kCounter}, &next, &error), RecordStore::ReserveStatus::Reserved) << error.toStdString();
+    ASSERT_EQ(store->ReserveUnit({kCounter}, &next, &error), RecordStore::ReserveStatus::Reserved)
+        << error.toStdString();
     EXPECT_EQ(store->spooled(), 0);
     EXPECT_EQ(next.values(), QList<std::uint64_t>{1});
     EXPECT_EQ(next.unitNumber, 2);
@@ -255,10 +282,12 @@ TEST(RecordStorePostgres, UnitsWaitInTheSpoolWhileTheServerIsAwayAndNoNewUnitSta
 TEST(RecordStoreOpen, NoDatabaseNoStore) {
     QString error;
     EXPECT_FALSE(RecordStore::Open("postgresql://brellix@/units?host=/nonexistent", {}, &error));
-    EXPECT_TRUE(error.startsWith("postgresql://brellix@/units?host=/nonexistent: cannot open the record: "))
+    EXPECT_TRUE(
+        error.startsWith("postgresql://brellix@/units?host=/nonexistent: cannot open the record: "))
         << error.toStdString();
     EXPECT_FALSE(RecordStore::Open("/nonexistent/units.sqlite", {}, &error));
-    EXPECT_TRUE(error.startsWith("/nonexistent/units.sqlite: cannot open the record: ")) << error.toStdString();
+    EXPECT_TRUE(error.startsWith("/nonexistent/units.sqlite: cannot open the record: "))
+        << error.toStdString();
 }
 
 struct LocationRow {
@@ -281,15 +310,23 @@ TEST_P(StoreLocationRows, ParsesOrSaysWhy) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, StoreLocationRows, testing::Values(
-    LocationRow{"units.sqlite", "units.sqlite", "", ""},
-    LocationRow{"postgresql://qa@db.floor:5433/units", "postgresql://qa@db.floor:5433/units", "db.floor", ""},
-    LocationRow{"postgresql://qa:s%40cret@/units?host=/run/postgresql", "postgresql://qa@/units?host=/run/postgresql",
-                "/run/postgresql", "s@cret"},
-    LocationRow{"postgres://db/units", "postgresql://db/units", "db", ""},
-    LocationRow{"postgresql://db.floor", "postgresql://db.floor: not a database URL (expected postgresql://user@host/dbname)"},
-    LocationRow{"mysql://db/units", "mysql://db/units: not a database URL (expected postgresql://user@host/dbname)"},
-    LocationRow{"postgresql://qa:pw@db/units?sslmode=require",
-                "postgresql://qa:***@db/units?sslmode=require: not a database URL (unknown parameter sslmode)"}));
+INSTANTIATE_TEST_SUITE_P(
+    Rows, StoreLocationRows,
+    testing::Values(
+        LocationRow{"units.sqlite", "units.sqlite", "", ""},
+        LocationRow{"postgresql://qa@db.floor:5433/units", "postgresql://qa@db.floor:5433/units",
+                    "db.floor", ""},
+        LocationRow{"postgresql://qa:s%40cret@/units?host=/run/postgresql",
+                    "postgresql://qa@/units?host=/run/postgresql", "/run/postgresql", "s@cret"},
+        LocationRow{"postgres://db/units", "postgresql://db/units", "db", ""},
+        LocationRow{
+            "postgresql://db.floor",
+            "postgresql://db.floor: not a database URL (expected postgresql://user@host/dbname)"},
+        LocationRow{
+            "mysql://db/units",
+            "mysql://db/units: not a database URL (expected postgresql://user@host/dbname)"},
+        LocationRow{"postgresql://qa:pw@db/units?sslmode=require",
+                    "postgresql://qa:***@db/units?sslmode=require: not a database URL (unknown "
+                    "parameter sslmode)"}));
 
 }  // namespace

@@ -8,7 +8,7 @@
 // PostgreSQL refuses to run as root, as the tests do in CI, so the server
 // runs as "nobody", which owns the folder.
 class ScratchPostgres {
-public:
+  public:
     ScratchPostgres() = default;
     ~ScratchPostgres();
 
@@ -24,7 +24,7 @@ public:
     QString Url(const QString& name) const;
     QString socketFolder() const { return dir_.path(); }
 
-private:
+  private:
     bool Run(const QString& tool, const QStringList& arguments, QString* error);
 
     QTemporaryDir dir_{"/tmp/brellix-pg-XXXXXX"};

@@ -1,6 +1,7 @@
 #include "production/serial_field_json.h"
 
 #include <QJsonArray>
+#include <QJsonDocument>
 
 namespace {
 
@@ -148,4 +149,17 @@ QJsonObject SerialFieldToJson(const SerialField& field) {
         }
     }
     return object;
+}
+
+bool ParseSerialField(const QByteArray& json, SerialField* field, QStringList* problems) {
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(json, &error);
+    if (!document.isObject()) {
+        problems->append(document.isNull() ? "field: not JSON: " + error.errorString()
+                                           : QString("field: expected an object"));
+        return false;
+    }
+    const qsizetype before = problems->size();
+    JsonReader reader(problems);
+    return ReadSerialField(reader, document.object(), "field", field) && problems->size() == before;
 }

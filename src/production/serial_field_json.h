@@ -17,3 +17,6 @@
 bool ReadSerialField(JsonReader& reader, const QJsonObject& object, const QString& path,
                      SerialField* field);
 QJsonObject SerialFieldToJson(const SerialField& field);
+// One field given as JSON text on its own (a command line's option); the
+// problems' key paths start at "field".
+bool ParseSerialField(const QByteArray& json, SerialField* field, QStringList* problems);

@@ -7,6 +7,7 @@
 #include "image/checksum.h"
 #include "production/recipe_builder.h"
 #include "production/recipe_file.h"
+#include "production/serial_field_json.h"
 #include "support/qt_printers.h"
 
 namespace {
@@ -127,6 +128,16 @@ TEST(RecipeFile, WrittenRecipeReadsBackTheSame) {
     EXPECT_EQ(again.access, 0);
     EXPECT_EQ(again.stop.afterFailures, 3);
     EXPECT_EQ(again.fields.at(1).start, 0x0200000000FEull);
+}
+
+TEST(RecipeFile, AFieldGivenOnItsOwn) {
+    SerialField field;
+    QStringList problems;
+    EXPECT_TRUE(ParseSerialField(kCounter, &field, &problems));
+    EXPECT_EQ(field.valueCount(), 9999u);
+    EXPECT_FALSE(ParseSerialField(R"({"name": "mac", "kind": "mac", "count": -1})", &field, &problems));
+    EXPECT_EQ(problems, (QStringList{"field.address: missing", "field.start: missing",
+                                     "field.count: expected a whole number (or a string in decimal or 0x-hex)"}));
 }
 
 TEST(RecipeFile, ProblemsOfAFileStartWithItsName) {

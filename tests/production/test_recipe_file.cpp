@@ -135,9 +135,12 @@ TEST(RecipeFile, AFieldGivenOnItsOwn) {
     QStringList problems;
     EXPECT_TRUE(ParseSerialField(kCounter, &field, &problems));
     EXPECT_EQ(field.valueCount(), 9999u);
-    EXPECT_FALSE(ParseSerialField(R"({"name": "mac", "kind": "mac", "count": -1})", &field, &problems));
-    EXPECT_EQ(problems, (QStringList{"field.address: missing", "field.start: missing",
-                                     "field.count: expected a whole number (or a string in decimal or 0x-hex)"}));
+    EXPECT_FALSE(
+        ParseSerialField(R"({"name": "mac", "kind": "mac", "count": -1})", &field, &problems));
+    EXPECT_EQ(
+        problems,
+        (QStringList{"field.address: missing", "field.start: missing",
+                     "field.count: expected a whole number (or a string in decimal or 0x-hex)"}));
 }
 
 TEST(RecipeFile, ProblemsOfAFileStartWithItsName) {

@@ -18,7 +18,10 @@ brellix_install() {
 }
 
 BRELLIX_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libhidapi-dev libudev-dev zlib1g-dev)
-BRELLIX_TEST_PACKAGES=(libgtest-dev libgmock-dev srecord binutils)
+# The unit record is tested against a real PostgreSQL server the tests start
+# themselves, and against SQLite, both through Qt's own database drivers.
+BRELLIX_TEST_PACKAGES=(libgtest-dev libgmock-dev srecord binutils
+                       postgresql libqt6sql6-psql libqt6sql6-sqlite)
 # The link's test against a real kernel HID device boots Debian's kernel under
 # qemu (tests/vm); udev provides the systemd-udevd it also runs against.
 BRELLIX_VM_PACKAGES=(qemu-system-x86 linux-image-amd64 busybox-static cpio udev)

@@ -81,10 +81,10 @@ TEST(MainFrame, TitleSizeAndMenus) {
     EXPECT_EQ(rig.frame->windowTitle(), "Brellix(1.02)");
     EXPECT_EQ(rig.frame->frameGeometry().size(), QSize(840, 480));
     const QList<QAction*> popups = rig.frame->menuBar()->actions();
-    ASSERT_EQ(popups.size(), 4);
+    ASSERT_EQ(popups.size(), 6);
     EXPECT_EQ(popups[0]->text(), "&File");
     EXPECT_EQ(Items(popups[0]->menu()),
-              QStringList({"&Open File 32782", "Recent &Files RecentFiles"}));
+              QStringList({"&Open File 32782", "Recent &Files RecentFiles", "-", "&Quit 57665"}));
     EXPECT_EQ(popups[1]->text(), "&Edit");
     EXPECT_EQ(Items(popups[1]->menu()), QStringList({"&Clear Info 32772"}));
     EXPECT_EQ(popups[2]->text(), "&Configuration");
@@ -95,6 +95,16 @@ TEST(MainFrame, TitleSizeAndMenus) {
     EXPECT_EQ(popups[3]->text(), "&Option");
     EXPECT_EQ(Items(popups[3]->menu()),
               QStringList({"&Alway on Top 32783 (check)", "Update Firmware 32786"}));
+    EXPECT_EQ(popups[4]->text(), "&Job");
+    EXPECT_EQ(Items(popups[4]->menu()),
+              QStringList({"Detect 1009", "Erase 1006", "Program 1004", "Verify 1003", "Read 1005",
+                           "Auto Program 1000", "-", "&Stop 1030"}));
+    QStringList keys;
+    for (QAction* a : popups[4]->menu()->actions()) keys << a->shortcut().toString();
+    EXPECT_EQ(keys, QStringList({"F5", "F6", "F7", "F8", "Ctrl+R", "F9", "", "Esc"}));
+    EXPECT_EQ(rig.action(F::ID_FILE_QUIT)->shortcut().toString(), "Ctrl+Q");
+    EXPECT_EQ(popups[5]->text(), "&Help");
+    EXPECT_EQ(Items(popups[5]->menu()), QStringList({"&Keys 57670", "&About Brellix 57664"}));
 }
 
 TEST(MainFrame, StartsCentredWithTheTabStripAndThePanel) {
@@ -246,8 +256,10 @@ TEST(MainFrame, OpenFileAsksForAFileAsTheOpenButtonDoes) {
     rig.Trigger(F::ID_FILE_OPEN_FILE);
     ASSERT_TRUE(RunUntil([&] { return !rig.engine().loadRunning(); }));
     ASSERT_EQ(rig.prompts.openQuestions.size(), 1u);
+    // All image kinds at once first, everything last.
     EXPECT_EQ(rig.prompts.openQuestions[0].filter,
-              "Inter Hex(*.hex)|*.hex|Loader(*.ldr)|*.ldr| Binary(*.bin)|*.bin||");
+              "All images (*.hex *.ldr *.bin)|*.hex;*.ldr;*.bin|"
+              "Inter Hex(*.hex)|*.hex|Loader(*.ldr)|*.ldr| Binary(*.bin)|*.bin|All files|*||");
     EXPECT_FALSE(rig.engine().state().fileLoaded);
 }
 
@@ -360,16 +372,21 @@ TEST(MainFrame, ClosingDestroysTheTabStripThenThePanelWhichClosesTheLink) {
 }
 
 TEST(MainFrame, QuittingDuringAJobOrOverEditsAsksOnceAndNoKeepsItRunning) {
+    using Keep = UserPrompts::Keep;
     struct Case {
         bool byExit, running;
         std::deque<bool> answers;
         bool quits;
         bool edited = false;
+        std::deque<Keep> keeps = {};
     };
+    // Edits of the read buffer with nothing read cannot be saved: Save keeps the window.
     for (const Case& c : {Case{false, false, {}, true}, Case{false, true, {false}, false},
                           Case{false, true, {true}, true}, Case{true, false, {}, true},
                           Case{true, true, {false}, false}, Case{true, true, {true}, true},
-                          Case{false, false, {false}, false, true}, Case{true, false, {true}, true, true}}) {
+                          Case{false, false, {}, false, true, {Keep::Cancel}},
+                          Case{true, false, {}, true, true, {Keep::Discard}},
+                          Case{false, false, {}, false, true, {Keep::Save}}}) {
         SimConfig silent;  // Detect is never answered and the time-out outlasts the test
         silent.faults.silentCommand = CMD_DETECT;
         LinkTiming timing = FrameRig::ShortTiming();
@@ -379,15 +396,20 @@ TEST(MainFrame, QuittingDuringAJobOrOverEditsAsksOnceAndNoKeepsItRunning) {
         if (c.edited) rig.engine().EditReadBack(edit, sizeof edit);
         if (c.running) rig.engine().Detect();
         rig.prompts.warningAnswers = c.answers;
+        rig.prompts.keepAnswers = c.keeps;
         if (!c.byExit) rig.frame->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         EXPECT_EQ(c.byExit ? ExitEndsTheProgram(rig) : rig.frame.isNull(), c.quits);
         // Quitting closes the window as well, which does not ask again.
-        const QStringList asked = {c.running  ? "Warning: A job is running. Quit anyway?"
-                                   : c.edited ? "Warning: There are unsaved edits in the buffers. Quit anyway?"
-                                              : ""};
-        EXPECT_EQ(rig.prompts.warnings, asked.first().isEmpty() ? QStringList() : asked) << c.byExit << c.running;
+        EXPECT_EQ(rig.prompts.warnings,
+                  c.running ? QStringList({"Warning: A job is running. Quit anyway?"}) : QStringList());
+        EXPECT_EQ(rig.prompts.keepQuestions,
+                  c.edited ? QStringList({"Warning: There are unsaved edits in the buffers. Save them before quitting?"})
+                           : QStringList());
         EXPECT_EQ(!c.quits, rig.frame && rig.frame->isVisible() && (rig.engine().state().busy || c.edited));
+        if (!c.keeps.empty() && c.keeps.front() == Keep::Save) {
+            EXPECT_TRUE(rig.panel().shownLog().endsWith("Nothing has been read from the chip yet\r\n"));
+        }
     }
 }
 

@@ -16,8 +16,10 @@
 #include "app/frame_status_bar.h"
 #include "app/menu_bar_drag.h"
 #include "app/recent_files_menu.h"
+#include "app/window_keys_first.h"
 #include "app/window_shortcuts.h"
 #include "controls/tab_bar.h"
+#include "hexview/hex_view.h"
 #include "link/window_messages.h"
 #include "panel/buffer_page.h"
 #include "panel/control_panel.h"
@@ -189,6 +191,8 @@ void CMainFrame::AddDesktopHabits() {
     WindowShortcuts::Install(*this, *menuBar()->actions().at(kJobPopup)->menu(), *panel_,
                              action(ID_FILE_OPEN_FILE));
     AddTabKeys();
+    auto* keysFirst = new WindowKeysFirst([&engine] { return engine.state().busy; }, this);
+    for (HexView* view : findChildren<HexView*>()) keysFirst->Watch(view);
     panel_->prompts().SetWholeChip([this] { return action(ID_CONFIG_READ_WHOLE_CHIP)->isChecked(); });
     connect(&engine, &JobEngine::JobBegun, this, &CMainFrame::RefreshAccessItems);
     connect(&engine, &JobEngine::JobEnded, this, &CMainFrame::RefreshAccessItems);

@@ -73,9 +73,7 @@ ControlPanel::ControlPanel(HidBackend& backend, HotplugSource* hotplug, UserProm
     SetAutoChip(true);
     ConnectControls();
     ConnectImages();
-    // Focus given to the panel (by the tab strip, say) goes to a control of
-    // it, never to the panel itself.
-    setFocusProxy(jobButtons_[PanelLayout::Detect]);
+    SetTabOrder();
     resize(PanelLayout::TemplateSize());
     ApplyLayout();
     engine_->link().SetMenuTarget(frame);
@@ -144,6 +142,17 @@ void ControlPanel::CreateButtons() {
     stop->SetFlat(true);
     stop_->setEnabled(false);
     controls_[PanelLayout::Stop] = stop_;
+}
+
+// Down the button column, the boxes beside it, the log, and the hex view last:
+// Tab moves the view's caret between its columns and leaves it no more.
+void ControlPanel::SetTabOrder() {
+    const int order[] = {PanelLayout::Exit,    PanelLayout::Detect,      PanelLayout::Open,   PanelLayout::Save,
+                         PanelLayout::Erase,   PanelLayout::Read,        PanelLayout::Program, PanelLayout::Verify,
+                         PanelLayout::AutoProgram, PanelLayout::Stop,    PanelLayout::Radio8, PanelLayout::Radio16,
+                         PanelLayout::Radio32, PanelLayout::AutoChip,    PanelLayout::ChipList, PanelLayout::Log,
+                         PanelLayout::HexView};
+    for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(control(order[i - 1]), control(order[i]));
 }
 
 void ControlPanel::ApplyColours() {
@@ -405,6 +414,13 @@ void ControlPanel::Exit() {
 }
 
 void ControlPanel::resizeEvent(QResizeEvent*) { ApplyLayout(); }
+
+// Focus given to the panel (by the tab strip, say) goes to Detect, never to the
+// panel itself. Not a focus proxy: Tab would then take every pass through the
+// panel's place in the chain to Detect, skipping the controls after it.
+void ControlPanel::focusInEvent(QFocusEvent* event) {
+    jobButtons_[PanelLayout::Detect]->setFocus(event->reason());
+}
 
 void ControlPanel::ApplyLayout() {
     for (const auto& [id, rect] : PanelLayout::Arrange(size()))

@@ -72,11 +72,13 @@ public:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
 
 private:
     void CreateControls();
     void CreateButtons();
     void ApplyColours();
+    void SetTabOrder();
     void ConnectControls();
     void ApplyLayout();
     void PushLog();

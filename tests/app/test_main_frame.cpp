@@ -5,6 +5,8 @@
 #include <QDropEvent>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPushButton>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
@@ -515,4 +517,154 @@ TEST(MainFrame, ShortcutsPressTheirButtonsWhereverTheFocusIs) {
     QTest::mouseClick(rig.panel().hexView(), Qt::LeftButton, {}, QPoint(57 * 8 + 4, 4));
     QTest::keyClick(rig.panel().hexView(), Qt::Key_A, Qt::ControlModifier);
     EXPECT_EQ(rig.panel().hexView()->data()[0], 1) << "Ctrl+A types its control code";
+}
+
+// ---- stopping a job ----------------------------------------------------------------------
+
+namespace {
+
+QAbstractButton* Button(FrameRig& rig, int id) { return qobject_cast<QAbstractButton*>(rig.panel().control(id)); }
+
+bool AccessItemsEnabled(FrameRig& rig) {
+    return rig.action(F::ID_CONFIG_DIRECT_ACCESS)->isEnabled() && rig.action(F::ID_CONFIG_JTAG_ACCESS)->isEnabled();
+}
+
+}  // namespace
+
+// With "Always Read Whole chip" ticked, Ctrl+R reads the whole space without a
+// dialog; Esc (the focus in the hex view), the Stop button or Job > Stop end
+// the read at its next block, the access mode is offered again, and F5 then
+// detects the chip as ever.
+TEST(MainFrame, StopEndsTheJobAtItsNextBlockAndTheNextJobRuns) {
+    enum How { Esc, StopButton, JobMenu };
+    for (How how : {Esc, StopButton, JobMenu}) {
+        FrameRig rig;
+        rig.frame->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(rig.frame));
+        const std::uint8_t bytes[32] = {};
+        rig.panel().ShowData(bytes, sizeof bytes);
+        rig.panel().EnableHexView(true);
+        rig.panel().hexView()->setFocus();
+        rig.Trigger(F::ID_CONFIG_JTAG_ACCESS);
+        rig.Trigger(F::ID_CONFIG_READ_WHOLE_CHIP);
+        EXPECT_FALSE(Button(rig, PanelLayout::Stop)->isEnabled());
+        QTest::keySequence(rig.panel().hexView(), QKeySequence("Ctrl+R"));
+        ASSERT_TRUE(rig.engine().state().busy);
+        EXPECT_EQ(rig.prompts.readOptionQuestions, 0);
+        EXPECT_EQ(rig.engine().state().readStart, 0u);
+        EXPECT_EQ(rig.engine().state().readEnd, 0x3FFFFFu);
+        EXPECT_FALSE(AccessItemsEnabled(rig));
+        EXPECT_TRUE(Button(rig, PanelLayout::Stop)->isEnabled());
+        ASSERT_TRUE(RunUntil([&] { return rig.adapter.requestCount() >= 8; }));
+        const int sent = rig.adapter.requestCount();
+        if (how == Esc) QTest::keyClick(rig.panel().hexView(), Qt::Key_Escape);
+        if (how == StopButton) QTest::mouseClick(Button(rig, PanelLayout::Stop), Qt::LeftButton);
+        if (how == JobMenu) rig.frame->findChild<QAction*>(QString::number(PanelLayout::Stop))->trigger();
+        ASSERT_TRUE(RunUntil([&] { return !rig.engine().state().busy && AccessItemsEnabled(rig); })) << how;
+        EXPECT_EQ(rig.adapter.requestCount(), sent) << "the request under way was the last";
+        const QString log = rig.panel().committedLog();
+        EXPECT_TRUE(log.contains(QRegularExpression("Read cancelled\r\nDone in [0-9.]+ s"))) << log.toStdString();
+        EXPECT_FALSE(Button(rig, PanelLayout::Stop)->isEnabled());
+        QTest::keyClick(rig.panel().hexView(), Qt::Key_F5);
+        ASSERT_TRUE(RunUntil([&] { return rig.engine().lastJob() == JobKind::Detect; }));
+        EXPECT_TRUE(rig.engine().lastJobSucceeded());
+    }
+}
+
+// The adapter would be left without firmware: Stop says so and changes nothing.
+TEST(MainFrame, StopSeesAFirmwareUpdateThroughAndSaysWhy) {
+    FrameRig rig;
+    rig.prompts.warningAnswers = {true};
+    bool runningWhenStopped = false;
+    rig.prompts.whileOpenDialogUp = [&] {
+        rig.panel().Stop();
+        rig.panel().Stop();
+        runningWhenStopped = rig.engine().state().busy;
+    };
+    rig.Trigger(F::ID_OPTION_UPDATE_FIRMWARE);
+    ASSERT_TRUE(RunUntil([&] { return !rig.engine().state().busy; }));
+    EXPECT_TRUE(runningWhenStopped);
+    EXPECT_EQ(rig.panel().committedLog().count("The firmware update goes on to its end: stopped half way, "
+                                               "it would leave the adapter without firmware\r\n"),
+              1);
+    EXPECT_FALSE(rig.panel().committedLog().contains("cancelled"));
+}
+
+// ---- keyboard ------------------------------------------------------------------------------
+
+TEST(MainFrame, TabKeysSwitchPagesFromAnywhereAndTheStripIsNamed) {
+    FrameRig rig;
+    rig.frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(rig.frame));
+    const std::uint8_t bytes[32] = {};
+    rig.panel().ShowData(bytes, sizeof bytes);
+    rig.panel().EnableHexView(true);
+    rig.panel().hexView()->setFocus();
+    TabBar* bar = rig.frame->tabBar();
+    const std::pair<const char*, int> rows[] = {
+        {"Ctrl+2", 1},   {"Ctrl+3", 2},   {"Ctrl+1", 0},         {"Ctrl+Tab", 1},        {"Ctrl+Tab", 2},
+        {"Ctrl+Tab", 0}, {"Ctrl+Tab", 1}, {"Ctrl+Shift+Tab", 0}, {"Ctrl+Shift+Tab", 2}, {"Ctrl+1", 0}};
+    for (const auto& [keys, tab] : rows) {
+        QTest::keySequence(QApplication::focusWidget(), QKeySequence(keys));
+        EXPECT_EQ(bar->selected(), tab) << keys;
+        if (tab == 0) rig.panel().hexView()->setFocus();  // the view claims Tab, not Ctrl+Tab
+    }
+    EXPECT_EQ(bar->accessibleName(), "Tabs");
+    EXPECT_TRUE(bar->accessibleDescription().startsWith("Status shown; tabs: Status (Ctrl+1), ReadBuffer (Ctrl+2)"));
+    QStringList pages;
+    for (QWidget* page : {static_cast<QWidget*>(&rig.panel()), rig.frame->findChild<QWidget*>("ReadBuffer"),
+                          rig.frame->findChild<QWidget*>("WriteBuffer")})
+        pages << page->accessibleName();
+    EXPECT_EQ(pages, QStringList({"Status", "ReadBuffer", "WriteBuffer"}));
+}
+
+// Tab from Detect visits every control of the panel, the hex view last; on
+// a buffer page it visits the page's buttons.
+TEST(MainFrame, TabReachesEveryControl) {
+    FrameRig rig;
+    rig.frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(rig.frame));
+    const std::uint8_t bytes[32] = {};
+    rig.panel().ShowData(bytes, sizeof bytes);
+    rig.panel().EnableHexView(true);
+    rig.panel().SetAutoChip(false);
+    const auto visit = [](QWidget* from, int presses) {
+        std::set<QWidget*> seen;
+        from->setFocus(Qt::TabFocusReason);
+        for (int i = 0; i < presses; ++i) {
+            seen.insert(QApplication::focusWidget());
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        return seen;
+    };
+    const std::set<QWidget*> seen = visit(rig.panel().control(PanelLayout::Detect), 30);
+    for (int id : {PanelLayout::Detect, PanelLayout::Open, PanelLayout::Save, PanelLayout::Erase,
+                   PanelLayout::Read, PanelLayout::Program, PanelLayout::Verify, PanelLayout::AutoProgram,
+                   PanelLayout::Radio8, PanelLayout::AutoChip, PanelLayout::ChipList, PanelLayout::Log,
+                   PanelLayout::HexView})
+        EXPECT_TRUE(seen.count(rig.panel().control(id))) << id;
+    // Exit, above Detect, is one Shift+Tab away from the focus the window starts with.
+    rig.panel().control(PanelLayout::Detect)->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::focusWidget(), rig.panel().control(PanelLayout::Exit));
+    rig.frame->tabBar()->Select(1);
+    auto* page = rig.frame->findChild<QWidget*>("ReadBuffer");
+    const std::set<QWidget*> onPage = visit(page->findChildren<QPushButton*>().first(), 6);
+    for (QPushButton* button : page->findChildren<QPushButton*>()) EXPECT_TRUE(onPage.count(button)) << button->text().toStdString();
+}
+
+// ---- help --------------------------------------------------------------------------------
+
+TEST(MainFrame, HelpShowsTheKeysAndAboutTheProgram) {
+    FrameRig rig;
+    rig.Trigger(F::ID_HELP_KEYS);
+    rig.Trigger(F::ID_HELP_ABOUT);
+    ASSERT_EQ(rig.prompts.informations.size(), 2);
+    for (const char* row : {"F5\tDetect", "Esc\tStop the running job at its next block", "Ctrl+Q\tQuit",
+                            "Ctrl+1, Ctrl+2, Ctrl+3\tStatus, ReadBuffer, WriteBuffer"})
+        EXPECT_TRUE(rig.prompts.informations[0].contains(row)) << row;
+    EXPECT_TRUE(rig.prompts.informations[0].startsWith("Keys: Ctrl+O\t"));
+    const QString about = rig.prompts.informations[1];
+    EXPECT_TRUE(about.startsWith("About Brellix: Brellix 1.02\nQt " + QString(qVersion()) + "\nhidapi "));
+    EXPECT_TRUE(about.endsWith("/udev/rules.d/70-brellix.rules"));
 }

@@ -668,3 +668,31 @@ TEST(MainFrame, HelpShowsTheKeysAndAboutTheProgram) {
     EXPECT_TRUE(about.startsWith("About Brellix: Brellix 1.02\nQt " + QString(qVersion()) + "\nhidapi "));
     EXPECT_TRUE(about.endsWith("/udev/rules.d/70-brellix.rules"));
 }
+
+// ---- questions ------------------------------------------------------------------------------
+
+// A save of what was read proposes the chip and the range; the write buffer's
+// save proposes the loaded file's name.
+TEST(MainFrame, SaveDialogsProposeAName) {
+    TempFiles files;
+    FrameRig rig;
+    rig.Trigger(F::ID_CONFIG_JTAG_ACCESS);
+    Button(rig, PanelLayout::Detect)->click();
+    ASSERT_TRUE(RunUntil([&] { return rig.engine().chipInUse() != JobEngine::kNoChipNamed; }));
+    ASSERT_TRUE(RunUntil([&] { return !rig.engine().state().busy; }));
+    ReadOptions range;
+    range.fromToStart = "100";
+    range.fromToEnd = "1FF";
+    rig.prompts.readOptionAnswers.push_back(range);
+    Button(rig, PanelLayout::Read)->click();
+    ASSERT_TRUE(RunUntil([&] { return rig.engine().lastJob() == JobKind::Read && !rig.engine().state().busy; }));
+    Button(rig, PanelLayout::Save)->click();
+    const QString path = files.Write("image.bin", QByteArray(64, 3));
+    rig.prompts.openAnswers.push_back(UserPrompts::FileAnswer{path, 0});
+    rig.Trigger(F::ID_FILE_OPEN_FILE);
+    ASSERT_TRUE(RunUntil([&] { return rig.engine().state().fileLoaded && !rig.engine().loadRunning(); }));
+    rig.frame->findChild<QWidget*>("WriteBuffer")->findChild<QPushButton*>()->click();
+    ASSERT_EQ(rig.prompts.saveQuestions.size(), 2u);
+    EXPECT_EQ(rig.prompts.saveQuestions[0].initialName, "PIC24FJ64GA004_000100-0001FF.hex");
+    EXPECT_EQ(rig.prompts.saveQuestions[1].initialName, "image.bin");
+}

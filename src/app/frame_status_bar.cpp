@@ -102,6 +102,12 @@ void FrameStatusBar::RefreshJob() {
         QString("%1: %2").arg(JobName(job), JobMeter::Seconds(ms));
     if (const QString rate = JobMeter::Rate(ms, engine_.jobBytesDone()); !rate.isEmpty())
         text += ", " + rate;
+    // The time left assumes the rest goes as fast as what is done.
+    if (const int percent = percent_ ? percent_() : -1; percent >= 0) {
+        text += QString(", %1%").arg(percent);
+        if (percent > 0 && percent < 100)
+            text += ", " + JobMeter::Seconds(ms * (100 - percent) / percent) + " left";
+    }
     fields_[Job]->setText(text);
 }
 

@@ -2,6 +2,7 @@
 
 #include <QStatusBar>
 #include <QTimer>
+#include <functional>
 
 #include "engine/job_state.h"
 
@@ -26,6 +27,10 @@ class FrameStatusBar : public QStatusBar {
 
     explicit FrameStatusBar(JobEngine& engine, QWidget* parent = nullptr);
 
+    // How far the running job has come, 0..100, or -1 when that cannot be
+    // said; with it the bar shows the percentage and the time left.
+    void SetProgressSource(std::function<int()> percent) { percent_ = std::move(percent); }
+
     QString text(Field field) const;
     QString toolTip(Field field) const;
     bool jobClockRunning() const { return jobClock_.isActive(); }
@@ -42,4 +47,5 @@ class FrameStatusBar : public QStatusBar {
     JobEngine& engine_;
     QLabel* fields_[FieldCount] = {};
     QTimer jobClock_;
+    std::function<int()> percent_;
 };

@@ -1,10 +1,14 @@
 #include "app/main_frame.h"
 
+#include <hidapi.h>
+
+#include <QAbstractButton>
 #include <QActionGroup>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QMenuBar>
 #include <QScreen>
+#include <QShortcut>
 #include <algorithm>
 
 #include "app/app_settings.h"
@@ -12,8 +16,10 @@
 #include "app/frame_status_bar.h"
 #include "app/menu_bar_drag.h"
 #include "app/recent_files_menu.h"
+#include "app/window_keys_first.h"
 #include "app/window_shortcuts.h"
 #include "controls/tab_bar.h"
+#include "hexview/hex_view.h"
 #include "link/window_messages.h"
 #include "panel/buffer_page.h"
 #include "panel/control_panel.h"
@@ -32,7 +38,9 @@ struct MenuItem {
     Kind kind;
 };
 
-const char* const kPopups[] = {"&File", "&Edit", "&Configuration", "&Option"};
+const char* const kPopups[] = {"&File", "&Edit", "&Configuration", "&Option", "&Job", "&Help"};
+constexpr int kFilePopup = 0;
+constexpr int kJobPopup = 4;
 
 constexpr MenuItem kMenu[] = {
     {0, "&Open File", CMainFrame::ID_FILE_OPEN_FILE, Kind::Command},
@@ -45,6 +53,8 @@ constexpr MenuItem kMenu[] = {
     {2, "Auto Reload Last File", CMainFrame::ID_CONFIG_RELOAD_LAST_FILE, Kind::Check},
     {3, "&Alway on Top", CMainFrame::ID_OPTION_ALWAYS_ON_TOP, Kind::Check},
     {3, "Update Firmware", CMainFrame::ID_OPTION_UPDATE_FIRMWARE, Kind::Command},
+    {5, "&Keys", CMainFrame::ID_HELP_KEYS, Kind::Command},
+    {5, "&About Brellix", CMainFrame::ID_HELP_ABOUT, Kind::Command},
 };
 
 constexpr char kFirmwareWarning[] =
@@ -131,14 +141,16 @@ void CMainFrame::CreateTabBar(HidBackend& backend, HotplugSource* hotplug, UserP
     // The panel reports its adapter menu state to this frame from its first
     // moment, so it learns the frame before it opens the adapter.
     panel_ = new ControlPanel(backend, hotplug, prompts, this, tabBar_, timing);
-    QWidget* pages[] = {panel_.data(), new BufferPage(BufferPage::Kind::ReadBuffer, panel_->engine(), prompts, tabBar_),
-                        new BufferPage(BufferPage::Kind::WriteBuffer, panel_->engine(), prompts, tabBar_)};
+    WindowPrompts& asks = panel_->prompts();
+    QWidget* pages[] = {panel_.data(), new BufferPage(BufferPage::Kind::ReadBuffer, panel_->engine(), asks, tabBar_),
+                        new BufferPage(BufferPage::Kind::WriteBuffer, panel_->engine(), asks, tabBar_)};
     for (int i = 0; i < int(std::size(kTabs)); ++i)
         tabBar_->SetTab(i, kTabs[i].strip, kTabs[i].hit, kTabs[i].toolTip, pages[i]);
 }
 
 void CMainFrame::CreateStatusPane() {
     status_ = new FrameStatusBar(panel_->engine(), this);
+    status_->SetProgressSource([panel = panel_] { return panel ? panel->progressPercent() : -1; });
     setStatusBar(status_);
 }
 
@@ -161,7 +173,7 @@ void CMainFrame::PlaceAtStart() {
 }
 
 void CMainFrame::AddDesktopHabits() {
-    QMenu* file = menuBar()->actions().constFirst()->menu();
+    QMenu* file = menuBar()->actions().at(kFilePopup)->menu();
     QMenu* recent = file->addMenu("Recent &Files");
     recent->menuAction()->setObjectName("RecentFiles");
     JobEngine& engine = panel_->engine();
@@ -170,7 +182,20 @@ void CMainFrame::AddDesktopHabits() {
     connect(&engine, &JobEngine::FileLoaded, this,
             [this](const QString& path) { recent_->Add(path); });
     new ImageFileDrop(this, open);
-    WindowShortcuts::Install(*this, *panel_, action(ID_FILE_OPEN_FILE));
+    file->addSeparator();
+    QAction* quit = file->addAction("&Quit");
+    quit->setObjectName(QString::number(ID_FILE_QUIT));
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    connect(quit, &QAction::triggered, this, [this] { OnCommand(ID_FILE_QUIT); });
+    actions_[ID_FILE_QUIT] = quit;
+    WindowShortcuts::Install(*this, *menuBar()->actions().at(kJobPopup)->menu(), *panel_,
+                             action(ID_FILE_OPEN_FILE));
+    AddTabKeys();
+    auto* keysFirst = new WindowKeysFirst([&engine] { return engine.state().busy; }, this);
+    for (HexView* view : findChildren<HexView*>()) keysFirst->Watch(view);
+    panel_->prompts().SetWholeChip([this] { return action(ID_CONFIG_READ_WHOLE_CHIP)->isChecked(); });
+    connect(&engine, &JobEngine::JobBegun, this, &CMainFrame::RefreshAccessItems);
+    connect(&engine, &JobEngine::JobEnded, this, &CMainFrame::RefreshAccessItems);
     // The window cannot shrink the panel below what its layout needs; the
     // tab strip's skin and the menu bar come on top of that.
     panel_->setMinimumSize(PanelLayout::MinimumSize());
@@ -224,8 +249,8 @@ void CMainFrame::OnAdapterMenus(int items, std::int64_t enable) {
     if (enable != 0 && enable != 1) return;
     switch (items) {
         case MENUS_ACCESS_MODE:
-            action(ID_CONFIG_DIRECT_ACCESS)->setEnabled(enable == 1);
-            action(ID_CONFIG_JTAG_ACCESS)->setEnabled(enable == 1);
+            adapterAllowsAccess_ = enable == 1;
+            RefreshAccessItems();
             break;
         case MENUS_UPDATE_FIRMWARE:
             action(ID_OPTION_UPDATE_FIRMWARE)->setEnabled(enable == 1);
@@ -233,6 +258,31 @@ void CMainFrame::OnAdapterMenus(int items, std::int64_t enable) {
         default:
             break;
     }
+}
+
+// A read under way consults the access mode at every block.
+void CMainFrame::RefreshAccessItems() {
+    const bool offered = adapterAllowsAccess_ && !panel_->engine().state().busy;
+    action(ID_CONFIG_DIRECT_ACCESS)->setEnabled(offered);
+    action(ID_CONFIG_JTAG_ACCESS)->setEnabled(offered);
+}
+
+// Ctrl+1..3 go to a tab, Ctrl+Tab and Ctrl+Shift+Tab to the next and the
+// previous one, round the strip.
+void CMainFrame::AddTabKeys() {
+    const auto add = [this](const QKeySequence& keys, auto choose) {
+        auto* shortcut = new QShortcut(keys, this);
+        shortcut->setContext(Qt::WindowShortcut);
+        connect(shortcut, &QShortcut::activated, tabBar_, [bar = tabBar_, choose] { bar->Select(choose(bar)); });
+    };
+    for (int i = 0; i < tabBar_->tabCount(); ++i)
+        add(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_1 + i)), [i](TabBar*) { return i; });
+    add(QKeySequence(Qt::CTRL | Qt::Key_Tab),
+        [](TabBar* bar) { return (bar->selected() + 1) % bar->tabCount(); });
+    // Shift+Tab arrives as Backtab on some platforms and as Tab on others.
+    for (Qt::Key key : {Qt::Key_Backtab, Qt::Key_Tab})
+        add(QKeySequence(Qt::CTRL | Qt::SHIFT | key),
+            [](TabBar* bar) { return (bar->selected() + bar->tabCount() - 1) % bar->tabCount(); });
 }
 
 // Closing during a job would leave the chip half done: the user decides, and
@@ -271,6 +321,9 @@ void CMainFrame::OnCommand(int id) {
         case ID_CONFIG_RELOAD_LAST_FILE: SetReloadLastFile(action(id)->isChecked()); break;
         case ID_OPTION_ALWAYS_ON_TOP: SetAlwaysOnTop(action(id)->isChecked()); break;
         case ID_OPTION_UPDATE_FIRMWARE: UpdateFirmware(); break;
+        case ID_FILE_QUIT: static_cast<QAbstractButton*>(panel_->control(PanelLayout::Exit))->click(); break;
+        case ID_HELP_KEYS: prompts_.ShowInformation("Keys", WindowShortcuts::KeyTableText()); break;
+        case ID_HELP_ABOUT: prompts_.ShowInformation("About Brellix", AboutText()); break;
         default: break;
     }
     // clang-format on
@@ -302,6 +355,11 @@ void CMainFrame::SetAlwaysOnTop(bool on) {
     setGeometry(where);
     setWindowState(state);
     if (shown) show();
+}
+
+QString CMainFrame::AboutText() {
+    return QString("Brellix %1\nQt %2\nhidapi %3\nudev rule: %4")
+        .arg(BRELLIX_VERSION, qVersion(), HID_API_VERSION_STR, BRELLIX_UDEV_RULE);
 }
 
 void CMainFrame::UpdateFirmware() {

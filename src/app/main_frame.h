@@ -35,6 +35,9 @@ class CMainFrame : public QMainWindow {
         ID_CONFIG_JTAG_ACCESS = 32785,
         ID_OPTION_UPDATE_FIRMWARE = 32786,
         ID_CONFIG_RELOAD_LAST_FILE = 32788,
+        ID_FILE_QUIT = 57665,
+        ID_HELP_KEYS = 57670,
+        ID_HELP_ABOUT = 57664,
     };
 
     static constexpr char kTitle[] = "Brellix(" BRELLIX_VERSION ")";
@@ -56,6 +59,8 @@ class CMainFrame : public QMainWindow {
     FrameStatusBar* statusPane() const { return status_; }
 
     void SetMenuBarColour(const QColor& colour);
+    // What the Help menu's About box says.
+    static QString AboutText();
     // Every menu command comes through here.
     void OnCommand(int id);
 
@@ -79,6 +84,9 @@ class CMainFrame : public QMainWindow {
     void PlaceAtStart();
     void ReadSettings();
     void OnAdapterMenus(int items, std::int64_t enable);
+    // Access mode is offered when the adapter allows it and no job runs.
+    void RefreshAccessItems();
+    void AddTabKeys();
 
     void OpenFile();
     void SetAccessMode(std::uint8_t mode);
@@ -95,6 +103,7 @@ class CMainFrame : public QMainWindow {
     std::map<int, QAction*> actions_;
     std::unique_ptr<RecentFilesMenu> recent_;
     QSize startClientSize_;
+    bool adapterAllowsAccess_ = true;
     bool placed_ = false;
     bool placementSettled_ = false;
 };

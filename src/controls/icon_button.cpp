@@ -1,5 +1,7 @@
 #include "controls/icon_button.h"
 
+#include <QFocusEvent>
+
 #include <QApplication>
 #include <QEnterEvent>
 #include <QPainter>
@@ -69,6 +71,11 @@ QColor IconButton::colour(int slot) const {
 
 // ---- drawing ---------------------------------------------------------------
 
+void IconButton::focusInEvent(QFocusEvent* event) {
+    focusMarked_ = !flat_ || event->reason() != Qt::MouseFocusReason;
+    QPushButton::focusInEvent(event);
+}
+
 void IconButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     const bool pressed = isDown();
@@ -87,11 +94,15 @@ void IconButton::paintEvent(QPaintEvent*) {
     else
         DrawFramedEdge(painter, area, pressed);
     DrawContent(painter, area, pressed);
-    if (!flat_ && hasFocus()) {
-        QPen dotted(palette().color(QPalette::ButtonText), 1, Qt::DotLine);
+    // A flat button's focus gets a mark of its own, inside the edge that
+    // hovering draws, so the two are never mistaken for each other. A click
+    // shows where the pointer is already, so focus taken by one has no mark.
+    if (hasFocus() && focusMarked_) {
+        const int inset = flat_ ? kFlatFocusInset : 3;
+        QPen dotted(flat_ ? colours_[TextNormal] : palette().color(QPalette::ButtonText), 1, Qt::DotLine);
         painter.setPen(dotted);
         painter.setBrush(Qt::NoBrush);
-        painter.drawRect(area.adjusted(3, 3, -4, -4));
+        painter.drawRect(area.adjusted(inset, inset, -inset - 1, -inset - 1));
     }
 }
 

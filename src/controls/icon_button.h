@@ -7,7 +7,7 @@
 
 // A push button that draws itself: an icon at the left, the caption beside
 // it, and a background colour per state. Flat buttons (the main panel's) show
-// an edge only under the pointer; framed ones (dialog buttons) always have
+// an edge only under the pointer and a dotted mark with the focus; framed ones (dialog buttons) always have
 // their 3D edge, a black frame when focused or default, and a focus rectangle.
 class IconButton : public QPushButton {
     Q_OBJECT
@@ -37,12 +37,15 @@ class IconButton : public QPushButton {
 
     static constexpr int kIconSize = 16;
     static constexpr int kIconInset = 3;
+    // Where a flat button draws its dotted focus mark, from its edge.
+    static constexpr int kFlatFocusInset = 2;
 
   protected:
     void paintEvent(QPaintEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void changeEvent(QEvent* event) override;
     bool event(QEvent* event) override;
@@ -58,4 +61,5 @@ class IconButton : public QPushButton {
     QIcon icon_;
     bool flat_ = true;
     bool hovered_ = false;
+    bool focusMarked_ = true;
 };

@@ -1,5 +1,7 @@
 #include "controls/tab_bar.h"
 
+#include <QStringList>
+
 #include <QHelpEvent>
 #include <QLabel>
 #include <QMouseEvent>
@@ -72,7 +74,9 @@ void TabBar::SetTab(int index, const QString& strip, const QRect& hit, const QSt
     tab.hit = hit;
     tab.toolTip = toolTip;
     tab.page = page;
+    DescribeForAccessibility();
     if (page) {
+        page->setAccessibleName(toolTip);
         if (page->parentWidget() != this) page->setParent(this);
         page->setGeometry(PageArea());
         page->setVisible(index == selected_);
@@ -145,10 +149,25 @@ void TabBar::mousePressEvent(QMouseEvent* event) {
         QWidget::mousePressEvent(event);
         return;
     }
-    selected_ = tab;
-    ShowSelectedPage();
-    update();
+    Select(tab);
     UpdateCursor(event->position().toPoint());
+}
+
+void TabBar::Select(int index) {
+    if (index < 0 || index >= tabCount() || index == selected_) return;
+    selected_ = index;
+    ShowSelectedPage();
+    DescribeForAccessibility();
+    update();
+}
+
+void TabBar::DescribeForAccessibility() {
+    QStringList names;
+    for (int i = 0; i < tabCount(); ++i)
+        names << QString("%1 (Ctrl+%2)").arg(tabs_[std::size_t(i)].toolTip).arg(i + 1);
+    setAccessibleName("Tabs");
+    const QString shown = selected_ < tabCount() ? tabs_[std::size_t(selected_)].toolTip : QString();
+    setAccessibleDescription(QString("%1 shown; tabs: %2").arg(shown, names.join(", ")));
 }
 
 void TabBar::mouseMoveEvent(QMouseEvent* event) {

@@ -33,6 +33,9 @@ class TabBar : public QWidget {
 
     int tabCount() const { return int(tabs_.size()); }
     int selected() const { return selected_; }
+    // Shows the tab's page, as a click on the tab does; an index outside the
+    // tabs changes nothing.
+    void Select(int index);
     // The tab whose hit rectangle holds pos, or -1.
     int TabAt(const QPoint& pos) const;
     // Where the pages sit for the bar's current size.
@@ -59,6 +62,8 @@ class TabBar : public QWidget {
     };
 
     void ShowSelectedPage();
+    // Screen readers hear the tabs' names and which one is shown.
+    void DescribeForAccessibility();
     void UpdateCursor(const QPoint& pos);
     void ShowToolTip(const QPoint& pos, const QPoint& globalPos);
     void HideToolTip();

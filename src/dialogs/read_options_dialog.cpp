@@ -3,7 +3,6 @@
 #include <QButtonGroup>
 #include <QFrame>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -52,6 +51,14 @@ ReadOptionsDialog::ReadOptionsDialog(QWidget* parent) : QDialog(parent) {
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 
+    problem_ = new QLabel(this);
+    problem_->setObjectName("problem");
+    problem_->setWordWrap(true);
+    QPalette warning = problem_->palette();
+    warning.setColor(QPalette::WindowText, QColor(200, 0, 0));
+    problem_->setPalette(warning);
+    problem_->hide();
+
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(ok);
@@ -61,6 +68,7 @@ ReadOptionsDialog::ReadOptionsDialog(QWidget* parent) : QDialog(parent) {
     layout->addWidget(Row(this, {modes_[1], new QLabel("To", this), fromBeginToEnd_}));
     layout->addWidget(Row(this, {modes_[2], fromToEndStart_, new QLabel("To    End", this)}));
     layout->addWidget(Row(this, {modes_[3]}));
+    layout->addWidget(problem_);
     layout->addLayout(buttons);
     resize(400, 210);
 }
@@ -98,11 +106,51 @@ ReadOptions ReadOptionsDialog::options() const {
     return o;
 }
 
-// Escape goes to the focused control instead of closing the dialog.
-void ReadOptionsDialog::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Escape) {
-        event->ignore();
-        return;
+void ReadOptionsDialog::SetOptions(const ReadOptions& options) {
+    modes_[int(options.mode)]->setChecked(true);
+    fromToStart_->setText(options.fromToStart);
+    fromToEnd_->setText(options.fromToEnd);
+    fromBeginToEnd_->setText(options.fromBeginToEnd);
+    fromToEndStart_->setText(options.fromToEndStart);
+}
+
+QString ReadOptionsDialog::problem() const { return problem_->text(); }
+
+// The fields a mode reads, the one whose value the range check judges last.
+std::vector<ReadOptionsDialog::Field> ReadOptionsDialog::FieldsOf(ReadRangeMode mode) const {
+    switch (mode) {
+        case ReadRangeMode::FromTo:
+            return {{fromToStart_, "The start address of \"Read From ... To\""},
+                    {fromToEnd_, "The end address of \"Read From ... To\""}};
+        case ReadRangeMode::FromBeginTo:
+            return {{fromBeginToEnd_, "The end address of \"Read From Begin To\""}};
+        case ReadRangeMode::FromToEnd:
+            return {{fromToEndStart_, "The start address of \"Read From ... To End\""}};
+        case ReadRangeMode::WholeChip:
+            break;
     }
-    QDialog::keyPressEvent(event);
+    return {};
+}
+
+bool ReadOptionsDialog::Refuse(QLineEdit* edit, const QString& why) {
+    problem_->setText(why);
+    problem_->show();
+    edit->setFocus(Qt::OtherFocusReason);
+    edit->selectAll();
+    return false;
+}
+
+void ReadOptionsDialog::accept() {
+    const ReadOptions chosen = options();
+    const std::vector<Field> fields = FieldsOf(chosen.mode);
+    for (const Field& field : fields) {
+        const QString text = field.edit->text();
+        if (text.isEmpty()) return void(Refuse(field.edit, QString(field.name) + " is empty."));
+        for (QChar c : text)
+            if (hexDigitValue(c) < 0)
+                return void(Refuse(field.edit, QString(field.name) + " is not a hexadecimal number."));
+    }
+    const ReadRangeCheck range = CheckReadRange(chosen);
+    if (!range.accepted) return void(Refuse(fields.back().edit, range.refusal));
+    QDialog::accept();
 }

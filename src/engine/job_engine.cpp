@@ -454,12 +454,22 @@ void JobEngine::AutoProgram() {
     files_.Start();
 }
 
-// A load over edits not yet saved would throw them away: the user decides.
-// A busy engine refuses the load anyway, without a question.
+// A load over edits not yet saved would throw them away: the user saves them
+// first, throws them away, or keeps them and loads nothing. A busy engine
+// refuses the load anyway, without a question.
 bool JobEngine::MayLoadOverEdits() {
     if (ctx_.state.busy || files_.running() || !keeper_.programModified()) return true;
-    return ctx_.prompts.AskWarning("The write buffer has unsaved edits.\r\nLoad another file over them?",
-                                   "Warning", UserPrompts::Buttons::YesNo);
+    switch (ctx_.prompts.AskSaveDiscard("The write buffer has unsaved edits.\r\nSave them before loading another file?",
+                                        "Warning")) {
+        case UserPrompts::Keep::Save:
+            SaveProgram();
+            return !keeper_.programModified();
+        case UserPrompts::Keep::Discard:
+            return true;
+        case UserPrompts::Keep::Cancel:
+            break;
+    }
+    return false;
 }
 
 // ---- progress ------------------------------------------------------------

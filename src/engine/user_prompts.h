@@ -18,6 +18,19 @@ public:
     enum class Buttons { OkCancel, YesNo };
     virtual bool AskWarning(const QString& text, const QString& caption, Buttons buttons) = 0;
 
+    // Unsaved edits: keep them by saving first, throw them away, or go back.
+    // Asked as Yes (throw away) or No where nothing better is shown.
+    enum class Keep { Save, Discard, Cancel };
+    virtual Keep AskSaveDiscard(const QString& text, const QString& caption) {
+        return AskWarning(text, caption, Buttons::YesNo) ? Keep::Discard : Keep::Cancel;
+    }
+
+    // A box that only tells (the keys, about the program), with an OK button.
+    virtual void ShowInformation(const QString& caption, const QString& text) {
+        (void)caption;
+        ShowMessage(text);
+    }
+
     // File dialogs. The filter is written "Label|pattern|Label|pattern||".
     struct FileQuestion {
         QString filter;

@@ -12,6 +12,7 @@
 #include "hexview/hex_view.h"
 #include "image/checksum.h"
 #include "panel/panel_colours.h"
+#include "panel/window_prompts.h"
 
 namespace {
 
@@ -23,7 +24,7 @@ QPushButton* Button(const QString& text, QWidget* parent) {
 
 }  // namespace
 
-BufferPage::BufferPage(Kind kind, JobEngine& engine, UserPrompts& prompts, QWidget* parent)
+BufferPage::BufferPage(Kind kind, JobEngine& engine, WindowPrompts& prompts, QWidget* parent)
     : QWidget(parent), kind_(kind), engine_(engine) {
     setObjectName(kind == Kind::WriteBuffer ? "WriteBuffer" : "ReadBuffer");
     setAutoFillBackground(true);
@@ -66,7 +67,11 @@ BufferPage::BufferPage(Kind kind, JobEngine& engine, UserPrompts& prompts, QWidg
     } else {
         QPushButton* save = Button("Save Write Buffer As...", this);
         bar->addWidget(save);
-        connect(save, &QPushButton::clicked, &engine_, &JobEngine::SaveProgram);
+        // The loaded file's own name, which the dialog asks before it replaces.
+        connect(save, &QPushButton::clicked, this, [this, &prompts] {
+            prompts.ProposeSaveName(QFileInfo(engine_.image().loadedFilePath).fileName());
+            engine_.SaveProgram();
+        });
     }
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 6, 6, 6);

@@ -6,7 +6,7 @@ class HexView;
 class JobEngine;
 class QLabel;
 class QPushButton;
-class UserPrompts;
+class WindowPrompts;
 
 // One of the two image tabs: the program image (WriteBuffer), what Program
 // writes, or the read-back image (ReadBuffer), what the last read or verify
@@ -17,7 +17,7 @@ class BufferPage : public QWidget {
 public:
     enum class Kind { WriteBuffer, ReadBuffer };
 
-    BufferPage(Kind kind, JobEngine& engine, UserPrompts& prompts, QWidget* parent = nullptr);
+    BufferPage(Kind kind, JobEngine& engine, WindowPrompts& prompts, QWidget* parent = nullptr);
 
     HexView* view() const { return view_; }
     QString headerText() const;

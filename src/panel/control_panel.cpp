@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QMenu>
@@ -42,8 +43,10 @@ constexpr ButtonSpec kButtons[] = {
     {PanelLayout::AutoProgram, "Auto Program", ":/icons/auto_program.png"},
 };
 
+constexpr char kFirmwareGoesOn[] =
+    "The firmware update goes on to its end: stopped half way, it would leave the adapter without firmware\r\n";
 constexpr char kQuitQuestion[] = "A job is running. Quit anyway?";
-constexpr char kUnsavedQuestion[] = "There are unsaved edits in the buffers. Quit anyway?";
+constexpr char kUnsavedQuestion[] = "There are unsaved edits in the buffers. Save them before quitting?";
 
 // The log control shows line ends the platform's way.
 QString ForDisplay(const QString& text) {
@@ -52,15 +55,17 @@ QString ForDisplay(const QString& text) {
     return shown;
 }
 
+QString Hex6(std::uint32_t value) { return QString("%1").arg(value, 6, 16, QChar('0')).toUpper(); }
+
 }  // namespace
 
 ControlPanel::ControlPanel(HidBackend& backend, HotplugSource* hotplug, UserPrompts& prompts,
                            QObject* frame, QWidget* parent, const LinkTiming& timing)
     : QWidget(parent),
-      prompts_(prompts),
-      engine_(std::make_unique<JobEngine>(backend, hotplug, *this, prompts, timing)) {
+      prompts_(std::make_unique<WindowPrompts>(prompts)),
+      engine_(std::make_unique<JobEngine>(backend, hotplug, *this, *prompts_, timing)) {
     CreateControls();
-    hexView_->SetPrompts(&prompts);
+    hexView_->SetPrompts(prompts_.get());
     CreateButtons();
     ApplyColours();
     SetProgress(0, 0);
@@ -68,9 +73,7 @@ ControlPanel::ControlPanel(HidBackend& backend, HotplugSource* hotplug, UserProm
     SetAutoChip(true);
     ConnectControls();
     ConnectImages();
-    // Focus given to the panel (by the tab strip, say) goes to a control of
-    // it, never to the panel itself.
-    setFocusProxy(jobButtons_[PanelLayout::Detect]);
+    SetTabOrder();
     resize(PanelLayout::TemplateSize());
     ApplyLayout();
     engine_->link().SetMenuTarget(frame);
@@ -127,6 +130,29 @@ void ControlPanel::CreateButtons() {
         controls_[spec.id] = button;
         jobButtons_[spec.id] = button;
     }
+    // Not a job button: it is usable exactly while a job runs. It sits under
+    // the progress bar, which leaves room for its icon only.
+    auto* stop = new IconButton(QString(), this);
+    stop->setAccessibleName("Stop");
+    stop_ = stop;
+    stop_->setObjectName(QString::number(PanelLayout::Stop));
+    stop->setAutoDefault(false);
+    stop->SetIcon(":/icons/stop.png");
+    stop->SetColour(IconButton::BackgroundNormal, kPanelColour);
+    stop->SetFlat(true);
+    stop_->setEnabled(false);
+    controls_[PanelLayout::Stop] = stop_;
+}
+
+// Down the button column, the boxes beside it, the log, and the hex view last:
+// Tab moves the view's caret between its columns and leaves it no more.
+void ControlPanel::SetTabOrder() {
+    const int order[] = {PanelLayout::Exit,    PanelLayout::Detect,      PanelLayout::Open,   PanelLayout::Save,
+                         PanelLayout::Erase,   PanelLayout::Read,        PanelLayout::Program, PanelLayout::Verify,
+                         PanelLayout::AutoProgram, PanelLayout::Stop,    PanelLayout::Radio8, PanelLayout::Radio16,
+                         PanelLayout::Radio32, PanelLayout::AutoChip,    PanelLayout::ChipList, PanelLayout::Log,
+                         PanelLayout::HexView};
+    for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(control(order[i - 1]), control(order[i]));
 }
 
 void ControlPanel::ApplyColours() {
@@ -170,8 +196,18 @@ void ControlPanel::ConnectControls() {
     connect(jobButtons_[PanelLayout::Program], &QAbstractButton::clicked, this, [this] { engine_->Program(); });
     connect(jobButtons_[PanelLayout::Verify], &QAbstractButton::clicked, this, [this] { engine_->Verify(); });
     connect(jobButtons_[PanelLayout::Read], &QAbstractButton::clicked, this, [this] { engine_->Read(); });
-    connect(jobButtons_[PanelLayout::Save], &QAbstractButton::clicked, this, [this] { engine_->Save(); });
+    connect(jobButtons_[PanelLayout::Save], &QAbstractButton::clicked, this, [this] {
+        prompts_->ProposeSaveName(ReadBackSaveName());
+        engine_->Save();
+    });
     connect(jobButtons_[PanelLayout::Exit], &QAbstractButton::clicked, this, &ControlPanel::Exit);
+    connect(stop_, &QAbstractButton::clicked, this, &ControlPanel::Stop);
+    connect(engine_.get(), &JobEngine::JobBegun, stop_, [this] {
+        stop_->setEnabled(true);
+        firmwareGoesOnSaid_ = false;
+    });
+    // The next job may have begun before the last one's notice arrives.
+    connect(engine_.get(), &JobEngine::JobEnded, stop_, [this] { stop_->setEnabled(engine_->state().busy); });
     connect(autoChip_, &QCheckBox::clicked, this, [this](bool checked) { chipList_->setEnabled(!checked); });
     for (QRadioButton* radio : radios_)
         connect(radio, &QRadioButton::clicked, this, &ControlPanel::OnDataWidth);
@@ -215,7 +251,7 @@ void ControlPanel::PushLog() {
 
 QMenu* ControlPanel::BuildLogMenu() {
     const LogMenu::Log log{log_, [this] { return shown_; }, [this] { ClearLog(); }};
-    return LogMenu::Build(log, prompts_, this);
+    return LogMenu::Build(log, *prompts_, this);
 }
 
 void ControlPanel::OnLogMenu(const QPoint& pos) {
@@ -226,12 +262,30 @@ void ControlPanel::OnLogMenu(const QPoint& pos) {
 
 // ---- progress and buttons ------------------------------------------------
 
+// The engine ends the job at its next reply and logs that it did.
+void ControlPanel::Stop() {
+    if (!engine_->state().busy) return;
+    if (engine_->runningJob() == JobKind::FirmwareUpdate) {
+        if (!firmwareGoesOnSaid_) AppendLog(kFirmwareGoesOn);
+        firmwareGoesOnSaid_ = true;
+        return;
+    }
+    engine_->Cancel();
+}
+
+int ControlPanel::progressPercent() const {
+    if (!engine_->state().busy || progressMaximum_ <= 0) return -1;
+    return int(std::clamp<std::int64_t>(std::int64_t(progressPosition_) * 100 / progressMaximum_, 0, 100));
+}
+
 void ControlPanel::SetProgress(int maximum, int position) {
     // The bar works in 16-bit values; an empty range shows an empty bar.
     const int top = std::uint16_t(maximum);
     const int at = std::int16_t(position);
     progress_->setRange(0, std::max(top, 1));
     progress_->setValue(top == 0 ? 0 : std::clamp(at, 0, top));
+    progressMaximum_ = top;
+    progressPosition_ = std::clamp(at, 0, top);
 }
 
 void ControlPanel::EnableJobButtons() {
@@ -304,18 +358,52 @@ void ControlPanel::OnDataWidth() {
     hexView_->repaint();
 }
 
+QString ControlPanel::ReadBackSaveName() const {
+    const std::optional<ReadBackRange>& range = engine_->images().readRange();
+    if (!range) return {};
+    const int chip = engine_->chipInUse();
+    const std::string_view name = ChipCatalogue::listText(chip);
+    const QString chipName =
+        chip == JobEngine::kNoChipNamed ? QString("chip") : QString::fromLatin1(name.data(), qsizetype(name.size()));
+    return QString("%1_%2-%3.hex").arg(chipName, Hex6(range->start), Hex6(range->end));
+}
+
 // ---- frame -----------------------------------------------------------------
 
 // A running job, or edits that quitting would throw away, make the user decide.
 bool ControlPanel::ConfirmQuit() {
     if (quitConfirmed_) return true;
+    if (engine_->state().busy || engine_->loadRunning()) {
+        quitConfirmed_ = prompts_->AskWarning(kQuitQuestion, "Warning", UserPrompts::Buttons::YesNo);
+        return quitConfirmed_;
+    }
     const ImageKeeper& images = engine_->images();
-    const char* question = engine_->state().busy || engine_->loadRunning() ? kQuitQuestion
-                           : images.programModified() || images.readBackModified() ? kUnsavedQuestion
-                                                                                   : nullptr;
-    if (!question) return true;
-    quitConfirmed_ = prompts_.AskWarning(question, "Warning", UserPrompts::Buttons::YesNo);
-    return quitConfirmed_;
+    if (!images.programModified() && !images.readBackModified()) return true;
+    switch (prompts_->AskSaveDiscard(kUnsavedQuestion, "Warning")) {
+        case UserPrompts::Keep::Cancel:
+            return false;
+        case UserPrompts::Keep::Save:
+            if (!SaveEdits()) return false;
+            break;
+        case UserPrompts::Keep::Discard:
+            break;
+    }
+    quitConfirmed_ = true;
+    return true;
+}
+
+// Each buffer with edits through its own save; true once none is left.
+bool ControlPanel::SaveEdits() {
+    const ImageKeeper& images = engine_->images();
+    if (images.programModified()) {
+        prompts_->ProposeSaveName(QFileInfo(engine_->image().loadedFilePath).fileName());
+        engine_->SaveProgram();
+    }
+    if (images.readBackModified()) {
+        prompts_->ProposeSaveName(ReadBackSaveName());
+        engine_->Save();
+    }
+    return !images.programModified() && !images.readBackModified();
 }
 
 // Quitting closes the frame as well, which must not ask a second time.
@@ -326,6 +414,13 @@ void ControlPanel::Exit() {
 }
 
 void ControlPanel::resizeEvent(QResizeEvent*) { ApplyLayout(); }
+
+// Focus given to the panel (by the tab strip, say) goes to Detect, never to the
+// panel itself. Not a focus proxy: Tab would then take every pass through the
+// panel's place in the chain to Detect, skipping the controls after it.
+void ControlPanel::focusInEvent(QFocusEvent* event) {
+    jobButtons_[PanelLayout::Detect]->setFocus(event->reason());
+}
 
 void ControlPanel::ApplyLayout() {
     for (const auto& [id, rect] : PanelLayout::Arrange(size()))

@@ -7,6 +7,7 @@
 #include "engine/job_engine.h"
 #include "engine/job_host.h"
 #include "engine/user_prompts.h"
+#include "panel/window_prompts.h"
 
 class QAbstractButton;
 class QCheckBox;
@@ -31,6 +32,10 @@ public:
     ~ControlPanel() override;
 
     JobEngine& engine() { return *engine_; }
+    // Every question of the window goes through these.
+    WindowPrompts& prompts() { return *prompts_; }
+    // What a save of the last read proposes: the chip and the range read.
+    QString ReadBackSaveName() const;
     QWidget* control(int id) const;
     HexView* hexView() const { return hexView_; }
     QString committedLog() const { return committed_; }
@@ -38,6 +43,13 @@ public:
 
     // The log's right-click menu as it would open now; the caller owns it.
     QMenu* BuildLogMenu();
+
+    // Ends the running job at its next block; a firmware update is seen
+    // through, and the log says why. Nothing happens when no job runs.
+    void Stop();
+    // How far the running job's bar has come, 0..100, or -1 when no job
+    // runs or the job has no bar.
+    int progressPercent() const;
 
     // Whether the program may end now. A running job would leave the chip
     // half done, so then the user decides; an answer of Yes holds until the end.
@@ -60,22 +72,26 @@ public:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
 
 private:
     void CreateControls();
     void CreateButtons();
     void ApplyColours();
+    void SetTabOrder();
     void ConnectControls();
     void ApplyLayout();
     void PushLog();
     void OnDataWidth();
     void OnLogMenu(const QPoint& pos);
     void Exit();
+    bool SaveEdits();
     void ConnectImages();
     void RefreshView();
     void OnViewEdited();
 
-    UserPrompts& prompts_;
+    // Before the engine, which asks through it.
+    std::unique_ptr<WindowPrompts> prompts_;
     std::unique_ptr<JobEngine> engine_;
     bool quitConfirmed_ = false;
     std::map<int, QWidget*> controls_;
@@ -83,6 +99,10 @@ private:
     HexView* hexView_ = nullptr;
     QTextEdit* log_ = nullptr;
     QProgressBar* progress_ = nullptr;
+    QAbstractButton* stop_ = nullptr;
+    int progressMaximum_ = 0;
+    int progressPosition_ = 0;
+    bool firmwareGoesOnSaid_ = false;
     QComboBox* chipList_ = nullptr;
     QCheckBox* autoChip_ = nullptr;
     QGroupBox* group_ = nullptr;

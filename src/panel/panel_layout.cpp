@@ -30,7 +30,7 @@ const std::map<int, QRect>& PanelLayout::TemplateRects() {
         {Erase, Units(343, 153, 50, 14)},   {Read, Units(343, 168, 50, 14)},
         {Program, Units(343, 183, 50, 14)}, {Verify, Units(343, 198, 50, 14)},
         {AutoProgram, Units(343, 213, 50, 14)}, {HexView, Units(1, 1, 304, 123)},
-        {Progress, Units(314, 1, 18, 122)}, {Log, Units(0, 126, 338, 102)},
+        {Progress, Units(314, 1, 18, 106)}, {Stop, Units(314, 110, 18, 13)}, {Log, Units(0, 126, 338, 102)},
     };
     return rects;
 }
@@ -82,5 +82,8 @@ std::map<int, QRect> PanelLayout::Arrange(QSize size) {
     progress.setRight(r[Group].x() - (t.at(Group).x() - Right(t.at(Progress))) - 1);
     progress.setBottom(r[Log].y() - (t.at(Log).y() - Bottom(t.at(Progress))) - 1);
     r[Progress] = progress;
+    // Stop sits under the bar, as wide as it, nearest the job buttons.
+    r[Stop].setLeft(progress.left());
+    r[Stop].setRight(progress.right());
     return r;
 }

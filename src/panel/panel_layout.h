@@ -16,6 +16,8 @@ public:
         Read = 1005, Erase = 1006, Save = 1007, Open = 1008, Detect = 1009, Exit = 1011,
         AutoChip = 1013, ChipList = 1014, Group = 1015, Progress = 1016,
         Radio8 = 1017, Radio16 = 1018, Radio32 = 1019,
+        // Not in the template: ends the running job at its next block.
+        Stop = 1030,
     };
 
     // The template at 2 pixels per dialog unit: 399 x 229 units.

@@ -27,8 +27,24 @@ bool QtUserPrompts::AskWarning(const QString& text, const QString& caption, Butt
     QMessageBox box(QMessageBox::Warning, caption, ForDisplay(text),
                     yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok | QMessageBox::Cancel,
                     nullptr, Qt::Dialog | Qt::WindowStaysOnTopHint);
+    if (yesNo) box.setDefaultButton(QMessageBox::No);
     const int answer = box.exec();
     return answer == (yesNo ? QMessageBox::Yes : QMessageBox::Ok);
+}
+
+UserPrompts::Keep QtUserPrompts::AskSaveDiscard(const QString& text, const QString& caption) {
+    QMessageBox box(QMessageBox::Warning, caption, ForDisplay(text),
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent_);
+    box.setDefaultButton(QMessageBox::Save);
+    box.setEscapeButton(QMessageBox::Cancel);
+    const int answer = box.exec();
+    return answer == QMessageBox::Save ? Keep::Save : answer == QMessageBox::Discard ? Keep::Discard : Keep::Cancel;
+}
+
+void QtUserPrompts::ShowInformation(const QString& caption, const QString& text) {
+    QMessageBox box(QMessageBox::Information, caption, ForDisplay(text), QMessageBox::Ok, parent_);
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
+    box.exec();
 }
 
 std::optional<UserPrompts::FileAnswer> QtUserPrompts::AskOpenFile(const FileQuestion& question) {
@@ -85,6 +101,8 @@ void QtUserPrompts::RememberFolder(const QString& path) {
 
 std::optional<ReadOptions> QtUserPrompts::AskReadOptions() {
     ReadOptionsDialog dialog(parent_);
+    if (lastReadOptions_) dialog.SetOptions(*lastReadOptions_);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-    return dialog.options();
+    lastReadOptions_ = dialog.options();
+    return lastReadOptions_;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 
 #include "engine/user_prompts.h"
 
@@ -21,7 +22,10 @@ public:
     void SetFolderStore(FolderStore store) { folders_ = std::move(store); }
 
     void ShowMessage(const QString& text) override;
+    // Yes/No questions default to No: each of them is about to risk something.
     bool AskWarning(const QString& text, const QString& caption, Buttons buttons) override;
+    Keep AskSaveDiscard(const QString& text, const QString& caption) override;
+    void ShowInformation(const QString& caption, const QString& text) override;
     std::optional<FileAnswer> AskOpenFile(const FileQuestion& question) override;
     std::optional<FileAnswer> AskSaveFile(const FileQuestion& question) override;
     std::optional<ReadOptions> AskReadOptions() override;
@@ -36,5 +40,7 @@ private:
     void RememberFolder(const QString& path);
 
     QWidget* parent_;
+    // The Read Options dialog offers the range last accepted in this run.
+    std::optional<ReadOptions> lastReadOptions_;
     FolderStore folders_;
 };

@@ -123,7 +123,7 @@ TEST(BufferPages, DifferencesAfterAReadAreMarkedAndWalked) {
     EXPECT_EQ(write->view()->caretOffset(), 0x251);
 
     // Another file has been compared with nothing: no marks, no count.
-    rig.prompts.warningAnswers = {true};  // over the edit
+    rig.prompts.keepAnswers = {UserPrompts::Keep::Discard};  // the edit
     rig.prompts.openAnswers.push_back(UserPrompts::FileAnswer{files.Write("other.bin", chip), 2});
     rig.engine().OpenFile();
     ASSERT_TRUE(RunUntil([&] { return !rig.engine().loadRunning(); }));

@@ -2,6 +2,7 @@
 #include <zlib.h>
 
 #include <QComboBox>
+#include <QFile>
 #include <QPushButton>
 #include <QTest>
 
@@ -65,15 +66,28 @@ TEST(FrameStatusBar, FileWithChecksumAndEditMark) {
     edited[10] ^= 0xFF;
     ASSERT_TRUE(rig.engine().EditProgram(edited.data(), edited.size()));
     EXPECT_EQ(bar.text(Bar::File), FileText(edited) + " (modified)");
-    // Opening over the edits asks first; No keeps them.
-    rig.prompts.warningAnswers = {false};
+    // Opening over the edits asks first; Cancel keeps them, and so does a
+    // Save whose dialog is cancelled.
+    const QString asked = "Warning: The write buffer has unsaved edits.\r\nSave them before loading another file?";
+    rig.prompts.keepAnswers = {UserPrompts::Keep::Cancel, UserPrompts::Keep::Save};
     rig.Trigger(CMainFrame::ID_FILE_OPEN_FILE);
-    EXPECT_EQ(rig.prompts.warnings, QStringList{"Warning: The write buffer has unsaved edits.\r\nLoad another file over them?"});
-    rig.prompts.warningAnswers = {false};
+    rig.Trigger(CMainFrame::ID_FILE_OPEN_FILE);
+    EXPECT_EQ(rig.prompts.keepQuestions, QStringList({asked, asked}));
+    EXPECT_EQ(rig.prompts.saveQuestions.size(), 1u);
+    rig.prompts.keepAnswers = {UserPrompts::Keep::Cancel};
     rig.engine().StartFirmwareUpdate();  // its image would take the buffer's place
-    EXPECT_EQ(rig.prompts.warnings.size(), 2);
+    EXPECT_EQ(rig.prompts.keepQuestions.size(), 3);
     EXPECT_EQ(bar.text(Bar::File), FileText(edited) + " (modified)");
     EXPECT_FALSE(rig.engine().loadRunning() || rig.engine().state().busy);
+    EXPECT_TRUE(rig.prompts.openQuestions.size() == 1u) << "only the first load asked for a file";
+    // Save that saves, then the file dialog; Discard goes straight to it.
+    rig.prompts.keepAnswers = {UserPrompts::Keep::Save};
+    rig.prompts.saveAnswers.push_back(UserPrompts::FileAnswer{files.Path("kept.hex"), 0});
+    rig.Trigger(CMainFrame::ID_FILE_OPEN_FILE);
+    ASSERT_TRUE(RunUntil([&] { return !rig.engine().loadRunning(); }));
+    EXPECT_TRUE(QFile::exists(files.Path("kept.hex")));
+    EXPECT_EQ(rig.prompts.openQuestions.size(), 2u);
+    EXPECT_EQ(bar.text(Bar::File), FileText(edited));
 }
 
 // A program waits for the answer to its fourth block, which never comes;
@@ -96,7 +110,8 @@ TEST(FrameStatusBar, AdapterAndRunningJobWithItsTimeAndRate) {
     now = 1500;
     ASSERT_TRUE(bar.jobClockRunning());
     bar.RefreshJob();  // what the job clock does a few times a second
-    EXPECT_EQ(bar.text(Bar::Job), "Program: 1.5 s, 0.5 KiB/s");
+    // A fifth of the blocks went in 1.5 s: the rest takes as long again four times.
+    EXPECT_EQ(bar.text(Bar::Job), "Program: 1.5 s, 0.5 KiB/s, 18%, 6.8 s left");
     rig.bus.UnplugAdapter();
     ASSERT_TRUE(RunUntil([&] { return !bar.jobClockRunning(); }));
     EXPECT_EQ(bar.text(Bar::Job), "");

@@ -5,6 +5,8 @@
 #include <QDropEvent>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPushButton>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
@@ -81,10 +83,10 @@ TEST(MainFrame, TitleSizeAndMenus) {
     EXPECT_EQ(rig.frame->windowTitle(), "Brellix(1.02)");
     EXPECT_EQ(rig.frame->frameGeometry().size(), QSize(840, 480));
     const QList<QAction*> popups = rig.frame->menuBar()->actions();
-    ASSERT_EQ(popups.size(), 4);
+    ASSERT_EQ(popups.size(), 6);
     EXPECT_EQ(popups[0]->text(), "&File");
     EXPECT_EQ(Items(popups[0]->menu()),
-              QStringList({"&Open File 32782", "Recent &Files RecentFiles"}));
+              QStringList({"&Open File 32782", "Recent &Files RecentFiles", "-", "&Quit 57665"}));
     EXPECT_EQ(popups[1]->text(), "&Edit");
     EXPECT_EQ(Items(popups[1]->menu()), QStringList({"&Clear Info 32772"}));
     EXPECT_EQ(popups[2]->text(), "&Configuration");
@@ -95,6 +97,16 @@ TEST(MainFrame, TitleSizeAndMenus) {
     EXPECT_EQ(popups[3]->text(), "&Option");
     EXPECT_EQ(Items(popups[3]->menu()),
               QStringList({"&Alway on Top 32783 (check)", "Update Firmware 32786"}));
+    EXPECT_EQ(popups[4]->text(), "&Job");
+    EXPECT_EQ(Items(popups[4]->menu()),
+              QStringList({"Detect 1009", "Erase 1006", "Program 1004", "Verify 1003", "Read 1005",
+                           "Auto Program 1000", "-", "&Stop 1030"}));
+    QStringList keys;
+    for (QAction* a : popups[4]->menu()->actions()) keys << a->shortcut().toString();
+    EXPECT_EQ(keys, QStringList({"F5", "F6", "F7", "F8", "Ctrl+R", "F9", "", "Esc"}));
+    EXPECT_EQ(rig.action(F::ID_FILE_QUIT)->shortcut().toString(), "Ctrl+Q");
+    EXPECT_EQ(popups[5]->text(), "&Help");
+    EXPECT_EQ(Items(popups[5]->menu()), QStringList({"&Keys 57670", "&About Brellix 57664"}));
 }
 
 TEST(MainFrame, StartsCentredWithTheTabStripAndThePanel) {
@@ -246,8 +258,10 @@ TEST(MainFrame, OpenFileAsksForAFileAsTheOpenButtonDoes) {
     rig.Trigger(F::ID_FILE_OPEN_FILE);
     ASSERT_TRUE(RunUntil([&] { return !rig.engine().loadRunning(); }));
     ASSERT_EQ(rig.prompts.openQuestions.size(), 1u);
+    // All image kinds at once first, everything last.
     EXPECT_EQ(rig.prompts.openQuestions[0].filter,
-              "Inter Hex(*.hex)|*.hex|Loader(*.ldr)|*.ldr| Binary(*.bin)|*.bin||");
+              "All images (*.hex *.ldr *.bin)|*.hex;*.ldr;*.bin|"
+              "Inter Hex(*.hex)|*.hex|Loader(*.ldr)|*.ldr| Binary(*.bin)|*.bin|All files|*||");
     EXPECT_FALSE(rig.engine().state().fileLoaded);
 }
 
@@ -360,16 +374,21 @@ TEST(MainFrame, ClosingDestroysTheTabStripThenThePanelWhichClosesTheLink) {
 }
 
 TEST(MainFrame, QuittingDuringAJobOrOverEditsAsksOnceAndNoKeepsItRunning) {
+    using Keep = UserPrompts::Keep;
     struct Case {
         bool byExit, running;
         std::deque<bool> answers;
         bool quits;
         bool edited = false;
+        std::deque<Keep> keeps = {};
     };
+    // Edits of the read buffer with nothing read cannot be saved: Save keeps the window.
     for (const Case& c : {Case{false, false, {}, true}, Case{false, true, {false}, false},
                           Case{false, true, {true}, true}, Case{true, false, {}, true},
                           Case{true, true, {false}, false}, Case{true, true, {true}, true},
-                          Case{false, false, {false}, false, true}, Case{true, false, {true}, true, true}}) {
+                          Case{false, false, {}, false, true, {Keep::Cancel}},
+                          Case{true, false, {}, true, true, {Keep::Discard}},
+                          Case{false, false, {}, false, true, {Keep::Save}}}) {
         SimConfig silent;  // Detect is never answered and the time-out outlasts the test
         silent.faults.silentCommand = CMD_DETECT;
         LinkTiming timing = FrameRig::ShortTiming();
@@ -379,15 +398,20 @@ TEST(MainFrame, QuittingDuringAJobOrOverEditsAsksOnceAndNoKeepsItRunning) {
         if (c.edited) rig.engine().EditReadBack(edit, sizeof edit);
         if (c.running) rig.engine().Detect();
         rig.prompts.warningAnswers = c.answers;
+        rig.prompts.keepAnswers = c.keeps;
         if (!c.byExit) rig.frame->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         EXPECT_EQ(c.byExit ? ExitEndsTheProgram(rig) : rig.frame.isNull(), c.quits);
         // Quitting closes the window as well, which does not ask again.
-        const QStringList asked = {c.running  ? "Warning: A job is running. Quit anyway?"
-                                   : c.edited ? "Warning: There are unsaved edits in the buffers. Quit anyway?"
-                                              : ""};
-        EXPECT_EQ(rig.prompts.warnings, asked.first().isEmpty() ? QStringList() : asked) << c.byExit << c.running;
+        EXPECT_EQ(rig.prompts.warnings,
+                  c.running ? QStringList({"Warning: A job is running. Quit anyway?"}) : QStringList());
+        EXPECT_EQ(rig.prompts.keepQuestions,
+                  c.edited ? QStringList({"Warning: There are unsaved edits in the buffers. Save them before quitting?"})
+                           : QStringList());
         EXPECT_EQ(!c.quits, rig.frame && rig.frame->isVisible() && (rig.engine().state().busy || c.edited));
+        if (!c.keeps.empty() && c.keeps.front() == Keep::Save) {
+            EXPECT_TRUE(rig.panel().shownLog().endsWith("Nothing has been read from the chip yet\r\n"));
+        }
     }
 }
 
@@ -493,4 +517,182 @@ TEST(MainFrame, ShortcutsPressTheirButtonsWhereverTheFocusIs) {
     QTest::mouseClick(rig.panel().hexView(), Qt::LeftButton, {}, QPoint(57 * 8 + 4, 4));
     QTest::keyClick(rig.panel().hexView(), Qt::Key_A, Qt::ControlModifier);
     EXPECT_EQ(rig.panel().hexView()->data()[0], 1) << "Ctrl+A types its control code";
+}
+
+// ---- stopping a job ----------------------------------------------------------------------
+
+namespace {
+
+QAbstractButton* Button(FrameRig& rig, int id) { return qobject_cast<QAbstractButton*>(rig.panel().control(id)); }
+
+bool AccessItemsEnabled(FrameRig& rig) {
+    return rig.action(F::ID_CONFIG_DIRECT_ACCESS)->isEnabled() && rig.action(F::ID_CONFIG_JTAG_ACCESS)->isEnabled();
+}
+
+}  // namespace
+
+// With "Always Read Whole chip" ticked, Ctrl+R reads the whole space without a
+// dialog; Esc (the focus in the hex view), the Stop button or Job > Stop end
+// the read at its next block, the access mode is offered again, and F5 then
+// detects the chip as ever.
+TEST(MainFrame, StopEndsTheJobAtItsNextBlockAndTheNextJobRuns) {
+    enum How { Esc, StopButton, JobMenu };
+    for (How how : {Esc, StopButton, JobMenu}) {
+        FrameRig rig;
+        rig.frame->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(rig.frame));
+        const std::uint8_t bytes[32] = {};
+        rig.panel().ShowData(bytes, sizeof bytes);
+        rig.panel().EnableHexView(true);
+        rig.panel().hexView()->setFocus();
+        rig.Trigger(F::ID_CONFIG_JTAG_ACCESS);
+        rig.Trigger(F::ID_CONFIG_READ_WHOLE_CHIP);
+        EXPECT_FALSE(Button(rig, PanelLayout::Stop)->isEnabled());
+        QTest::keySequence(rig.panel().hexView(), QKeySequence("Ctrl+R"));
+        ASSERT_TRUE(rig.engine().state().busy);
+        EXPECT_EQ(rig.prompts.readOptionQuestions, 0);
+        EXPECT_EQ(rig.engine().state().readStart, 0u);
+        EXPECT_EQ(rig.engine().state().readEnd, 0x3FFFFFu);
+        EXPECT_FALSE(AccessItemsEnabled(rig));
+        EXPECT_TRUE(Button(rig, PanelLayout::Stop)->isEnabled());
+        ASSERT_TRUE(RunUntil([&] { return rig.adapter.requestCount() >= 8; }));
+        const int sent = rig.adapter.requestCount();
+        if (how == Esc) QTest::keyClick(rig.panel().hexView(), Qt::Key_Escape);
+        if (how == StopButton) QTest::mouseClick(Button(rig, PanelLayout::Stop), Qt::LeftButton);
+        if (how == JobMenu) rig.frame->findChild<QAction*>(QString::number(PanelLayout::Stop))->trigger();
+        ASSERT_TRUE(RunUntil([&] { return !rig.engine().state().busy && AccessItemsEnabled(rig); })) << how;
+        EXPECT_EQ(rig.adapter.requestCount(), sent) << "the request under way was the last";
+        const QString log = rig.panel().committedLog();
+        EXPECT_TRUE(log.contains(QRegularExpression("Read cancelled\r\nDone in [0-9.]+ s"))) << log.toStdString();
+        EXPECT_FALSE(Button(rig, PanelLayout::Stop)->isEnabled());
+        QTest::keyClick(rig.panel().hexView(), Qt::Key_F5);
+        ASSERT_TRUE(RunUntil([&] { return rig.engine().lastJob() == JobKind::Detect; }));
+        EXPECT_TRUE(rig.engine().lastJobSucceeded());
+    }
+}
+
+// The adapter would be left without firmware: Stop says so and changes nothing.
+TEST(MainFrame, StopSeesAFirmwareUpdateThroughAndSaysWhy) {
+    FrameRig rig;
+    rig.prompts.warningAnswers = {true};
+    bool runningWhenStopped = false;
+    rig.prompts.whileOpenDialogUp = [&] {
+        rig.panel().Stop();
+        rig.panel().Stop();
+        runningWhenStopped = rig.engine().state().busy;
+    };
+    rig.Trigger(F::ID_OPTION_UPDATE_FIRMWARE);
+    ASSERT_TRUE(RunUntil([&] { return !rig.engine().state().busy; }));
+    EXPECT_TRUE(runningWhenStopped);
+    EXPECT_EQ(rig.panel().committedLog().count("The firmware update goes on to its end: stopped half way, "
+                                               "it would leave the adapter without firmware\r\n"),
+              1);
+    EXPECT_FALSE(rig.panel().committedLog().contains("cancelled"));
+}
+
+// ---- keyboard ------------------------------------------------------------------------------
+
+TEST(MainFrame, TabKeysSwitchPagesFromAnywhereAndTheStripIsNamed) {
+    FrameRig rig;
+    rig.frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(rig.frame));
+    const std::uint8_t bytes[32] = {};
+    rig.panel().ShowData(bytes, sizeof bytes);
+    rig.panel().EnableHexView(true);
+    rig.panel().hexView()->setFocus();
+    TabBar* bar = rig.frame->tabBar();
+    const std::pair<const char*, int> rows[] = {
+        {"Ctrl+2", 1},   {"Ctrl+3", 2},   {"Ctrl+1", 0},         {"Ctrl+Tab", 1},        {"Ctrl+Tab", 2},
+        {"Ctrl+Tab", 0}, {"Ctrl+Tab", 1}, {"Ctrl+Shift+Tab", 0}, {"Ctrl+Shift+Tab", 2}, {"Ctrl+1", 0}};
+    for (const auto& [keys, tab] : rows) {
+        QTest::keySequence(QApplication::focusWidget(), QKeySequence(keys));
+        EXPECT_EQ(bar->selected(), tab) << keys;
+        if (tab == 0) rig.panel().hexView()->setFocus();  // the view claims Tab, not Ctrl+Tab
+    }
+    EXPECT_EQ(bar->accessibleName(), "Tabs");
+    EXPECT_TRUE(bar->accessibleDescription().startsWith("Status shown; tabs: Status (Ctrl+1), ReadBuffer (Ctrl+2)"));
+    QStringList pages;
+    for (QWidget* page : {static_cast<QWidget*>(&rig.panel()), rig.frame->findChild<QWidget*>("ReadBuffer"),
+                          rig.frame->findChild<QWidget*>("WriteBuffer")})
+        pages << page->accessibleName();
+    EXPECT_EQ(pages, QStringList({"Status", "ReadBuffer", "WriteBuffer"}));
+}
+
+// Tab from Detect visits every control of the panel, the hex view last; on
+// a buffer page it visits the page's buttons.
+TEST(MainFrame, TabReachesEveryControl) {
+    FrameRig rig;
+    rig.frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(rig.frame));
+    const std::uint8_t bytes[32] = {};
+    rig.panel().ShowData(bytes, sizeof bytes);
+    rig.panel().EnableHexView(true);
+    rig.panel().SetAutoChip(false);
+    const auto visit = [](QWidget* from, int presses) {
+        std::set<QWidget*> seen;
+        from->setFocus(Qt::TabFocusReason);
+        for (int i = 0; i < presses; ++i) {
+            seen.insert(QApplication::focusWidget());
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        return seen;
+    };
+    const std::set<QWidget*> seen = visit(rig.panel().control(PanelLayout::Detect), 30);
+    for (int id : {PanelLayout::Detect, PanelLayout::Open, PanelLayout::Save, PanelLayout::Erase,
+                   PanelLayout::Read, PanelLayout::Program, PanelLayout::Verify, PanelLayout::AutoProgram,
+                   PanelLayout::Radio8, PanelLayout::AutoChip, PanelLayout::ChipList, PanelLayout::Log,
+                   PanelLayout::HexView})
+        EXPECT_TRUE(seen.count(rig.panel().control(id))) << id;
+    // Exit, above Detect, is one Shift+Tab away from the focus the window starts with.
+    rig.panel().control(PanelLayout::Detect)->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::focusWidget(), rig.panel().control(PanelLayout::Exit));
+    rig.frame->tabBar()->Select(1);
+    auto* page = rig.frame->findChild<QWidget*>("ReadBuffer");
+    const std::set<QWidget*> onPage = visit(page->findChildren<QPushButton*>().first(), 6);
+    for (QPushButton* button : page->findChildren<QPushButton*>()) EXPECT_TRUE(onPage.count(button)) << button->text().toStdString();
+}
+
+// ---- help --------------------------------------------------------------------------------
+
+TEST(MainFrame, HelpShowsTheKeysAndAboutTheProgram) {
+    FrameRig rig;
+    rig.Trigger(F::ID_HELP_KEYS);
+    rig.Trigger(F::ID_HELP_ABOUT);
+    ASSERT_EQ(rig.prompts.informations.size(), 2);
+    for (const char* row : {"F5\tDetect", "Esc\tStop the running job at its next block", "Ctrl+Q\tQuit",
+                            "Ctrl+1, Ctrl+2, Ctrl+3\tStatus, ReadBuffer, WriteBuffer"})
+        EXPECT_TRUE(rig.prompts.informations[0].contains(row)) << row;
+    EXPECT_TRUE(rig.prompts.informations[0].startsWith("Keys: Ctrl+O\t"));
+    const QString about = rig.prompts.informations[1];
+    EXPECT_TRUE(about.startsWith("About Brellix: Brellix 1.02\nQt " + QString(qVersion()) + "\nhidapi "));
+    EXPECT_TRUE(about.endsWith("/udev/rules.d/70-brellix.rules"));
+}
+
+// ---- questions ------------------------------------------------------------------------------
+
+// A save of what was read proposes the chip and the range; the write buffer's
+// save proposes the loaded file's name.
+TEST(MainFrame, SaveDialogsProposeAName) {
+    TempFiles files;
+    FrameRig rig;
+    rig.Trigger(F::ID_CONFIG_JTAG_ACCESS);
+    Button(rig, PanelLayout::Detect)->click();
+    ASSERT_TRUE(RunUntil([&] { return rig.engine().chipInUse() != JobEngine::kNoChipNamed; }));
+    ASSERT_TRUE(RunUntil([&] { return !rig.engine().state().busy; }));
+    ReadOptions range;
+    range.fromToStart = "100";
+    range.fromToEnd = "1FF";
+    rig.prompts.readOptionAnswers.push_back(range);
+    Button(rig, PanelLayout::Read)->click();
+    ASSERT_TRUE(RunUntil([&] { return rig.engine().lastJob() == JobKind::Read && !rig.engine().state().busy; }));
+    Button(rig, PanelLayout::Save)->click();
+    const QString path = files.Write("image.bin", QByteArray(64, 3));
+    rig.prompts.openAnswers.push_back(UserPrompts::FileAnswer{path, 0});
+    rig.Trigger(F::ID_FILE_OPEN_FILE);
+    ASSERT_TRUE(RunUntil([&] { return rig.engine().state().fileLoaded && !rig.engine().loadRunning(); }));
+    rig.frame->findChild<QWidget*>("WriteBuffer")->findChild<QPushButton*>()->click();
+    ASSERT_EQ(rig.prompts.saveQuestions.size(), 2u);
+    EXPECT_EQ(rig.prompts.saveQuestions[0].initialName, "PIC24FJ64GA004_000100-0001FF.hex");
+    EXPECT_EQ(rig.prompts.saveQuestions[1].initialName, "image.bin");
 }

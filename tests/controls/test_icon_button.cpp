@@ -142,13 +142,29 @@ TEST(IconButton, PressingSinksTheEdgeAndShiftsIconAndTextByOnePixel) {
     EXPECT_EQ(rig.Grab().copy(inside), hovered.copy(inside));
 }
 
-TEST(IconButton, FocusedButtonUsesTheFocusBackground) {
+// The focus shows as a dotted mark inside the edge, which hovering never draws.
+TEST(IconButton, FocusedButtonUsesTheFocusBackgroundAndADottedMark) {
     ButtonRig rig;
+    const auto markPixels = [&](const QImage& image) {
+        int marked = 0;
+        for (int x = 2; x < 98; ++x) marked += rig.At(image, x, IconButton::kFlatFocusInset) == kTextNormal;
+        return marked;
+    };
+    rig.Hover();
+    const QImage hovered = rig.Grab();
+    EXPECT_EQ(markPixels(hovered), 0);
+    rig.Leave();
     rig.button->setFocus();
     ASSERT_TRUE(rig.button->hasFocus());
     const QImage image = rig.Grab();
-    EXPECT_EQ(rig.At(image, 0, 0), kFocused);  // a flat button draws no focus frame
-    EXPECT_EQ(rig.At(image, 2, 2), kFocused);
+    EXPECT_EQ(rig.At(image, 0, 0), kFocused);
+    EXPECT_EQ(rig.At(image, 1, 1), kFocused);
+    EXPECT_GT(markPixels(image), 20);
+    EXPECT_NE(image, hovered);
+    rig.other->setFocus();
+    QTest::mouseClick(rig.button, Qt::LeftButton, {}, rig.centre());
+    ASSERT_TRUE(rig.button->hasFocus());
+    EXPECT_EQ(markPixels(rig.Grab()), 0) << "a click shows where the pointer is already";
 }
 
 TEST(IconButton, DisabledButtonGreysItsIconAndEmbossesItsText) {

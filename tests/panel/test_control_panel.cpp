@@ -183,7 +183,8 @@ TEST(ControlPanel, TemplateLayoutAtTwoPixelsPerUnit) {
     EXPECT_EQ(r.at(PanelLayout::Log), QRect(0, 252, 676, 204));
     EXPECT_EQ(r.at(PanelLayout::AutoProgram), QRect(686, 426, 100, 28));
     EXPECT_EQ(r.at(PanelLayout::Exit), QRect(686, 186, 100, 28));
-    EXPECT_EQ(r.at(PanelLayout::Progress), QRect(628, 2, 36, 244));
+    EXPECT_EQ(r.at(PanelLayout::Progress), QRect(628, 2, 36, 212));
+    EXPECT_EQ(r.at(PanelLayout::Stop), QRect(628, 220, 36, 26));
 }
 
 TEST(ControlPanel, EnterAndEscapeChangeNothing) {

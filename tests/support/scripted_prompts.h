@@ -16,8 +16,11 @@ public:
     std::vector<FileQuestion> openQuestions;
     std::vector<FileQuestion> saveQuestions;
     QStringList addressPrompts;
+    QStringList keepQuestions;
+    QStringList informations;
 
     std::deque<bool> warningAnswers;
+    std::deque<Keep> keepAnswers;
     std::deque<std::optional<FileAnswer>> openAnswers;
     std::deque<std::optional<FileAnswer>> saveAnswers;
     std::deque<std::optional<ReadOptions>> readOptionAnswers;
@@ -28,6 +31,13 @@ public:
     bool AskWarning(const QString& text, const QString& caption, Buttons) override {
         warnings << caption + ": " + text;
         return Next(warningAnswers, false);
+    }
+    Keep AskSaveDiscard(const QString& text, const QString& caption) override {
+        keepQuestions << caption + ": " + text;
+        return Next(keepAnswers, Keep::Cancel);
+    }
+    void ShowInformation(const QString& caption, const QString& text) override {
+        informations << caption + ": " + text;
     }
     // Runs while the open dialog is up, as the event loop of a real one would.
     std::function<void()> whileOpenDialogUp;

@@ -107,7 +107,8 @@ ReadOptions ReadOptionsDialog::options() const {
 }
 
 void ReadOptionsDialog::SetOptions(const ReadOptions& options) {
-    modes_[int(options.mode)]->setChecked(true);
+    // Only the dialog's own rows can be offered again.
+    if (options.mode != ReadRangeMode::Inclusive) modes_[int(options.mode)]->setChecked(true);
     fromToStart_->setText(options.fromToStart);
     fromToEnd_->setText(options.fromToEnd);
     fromBeginToEnd_->setText(options.fromBeginToEnd);
@@ -127,6 +128,7 @@ std::vector<ReadOptionsDialog::Field> ReadOptionsDialog::FieldsOf(ReadRangeMode 
         case ReadRangeMode::FromToEnd:
             return {{fromToEndStart_, "The start address of \"Read From ... To End\""}};
         case ReadRangeMode::WholeChip:
+        case ReadRangeMode::Inclusive:  // the command line's; no row of the dialog
             break;
     }
     return {};

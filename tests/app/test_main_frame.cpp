@@ -563,7 +563,8 @@ TEST(MainFrame, StopEndsTheJobAtItsNextBlockAndTheNextJobRuns) {
         ASSERT_TRUE(RunUntil([&] { return !rig.engine().state().busy && AccessItemsEnabled(rig); })) << how;
         EXPECT_EQ(rig.adapter.requestCount(), sent) << "the request under way was the last";
         const QString log = rig.panel().committedLog();
-        EXPECT_TRUE(log.contains(QRegularExpression("Read cancelled\r\nDone in [0-9.]+ s"))) << log.toStdString();
+        const QRegularExpression ending("Read cancelled\r\nread block at 0x[0-9A-F]{6}: cancelled\r\nDone in [0-9.]+ s");
+        EXPECT_TRUE(log.contains(ending)) << log.toStdString();
         EXPECT_FALSE(Button(rig, PanelLayout::Stop)->isEnabled());
         QTest::keyClick(rig.panel().hexView(), Qt::Key_F5);
         ASSERT_TRUE(RunUntil([&] { return rig.engine().lastJob() == JobKind::Detect; }));

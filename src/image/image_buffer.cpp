@@ -21,4 +21,13 @@ void ImageBuffer::ReplaceStaging() { staging_.reset(new std::uint8_t[kSize]); }
 void ImageBuffer::CommitLoad(std::uint32_t size) {
     std::swap(program_, staging_);
     imageSize_ = std::min(size, kSize);
+    // The shared block would be the next load's staging: it must not be.
+    if (programShared_) staging_.reset(new std::uint8_t[kSize]);
+    programShared_ = false;
+}
+
+void ImageBuffer::ShareProgram(std::shared_ptr<std::uint8_t[]> block, std::uint32_t size) {
+    program_ = std::move(block);
+    imageSize_ = std::min(size, kSize);
+    programShared_ = true;
 }

@@ -33,6 +33,10 @@ public:
     // Leaves the staging block to a worker that may still write it.
     void ReplaceStaging();
     void CommitLoad(std::uint32_t size);
+    // Makes a block of kSize bytes, loaded elsewhere and shared by every
+    // adapter's image, the program image: nobody writes it, and a later
+    // load or edit leaves it to the others and takes a block of its own.
+    void ShareProgram(std::shared_ptr<std::uint8_t[]> block, std::uint32_t size);
 
     QString loadedFilePath;
     QString fileTimeText;
@@ -42,4 +46,5 @@ private:
     std::shared_ptr<std::uint8_t[]> staging_;
     std::unique_ptr<std::uint8_t[]> readBack_;
     std::uint32_t imageSize_ = 0;
+    bool programShared_ = false;
 };

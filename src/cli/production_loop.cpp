@@ -91,6 +91,12 @@ AdapterRef ProductionLoop::Describe(const std::string& path) const {
 // A place is taken while its unit is being programmed; a finished unit's
 // place is free for the next arrival, even if its removal went unseen (a
 // unit pulled out mid-job ends its session only after the removal).
+int ProductionLoop::Running() const {
+    int running = 0;
+    for (const auto& [path, station] : stations_) running += station.session && station.session->running();
+    return running;
+}
+
 bool ProductionLoop::Busy(const std::string& path) const {
     const auto it = stations_.find(path);
     return it != stations_.end() && it->second.session && it->second.session->running();
@@ -114,6 +120,9 @@ void ProductionLoop::OnDeviceChange(const HotplugEvent& event) {
 void ProductionLoop::StartUnit(const AdapterRef& given) {
     // Enough units done or under way: a unit plugged in now waits.
     if (stopping_ || (options_.count > 0 && units_ >= options_.count)) return;
+    // A recipe's run ends after so many passes: a unit more is started only
+    // while those under way could still fail.
+    if (recipe_ && recipe_->recipe().stop.units > 0 && passed_ + Running() >= recipe_->recipe().stop.units) return;
     const AdapterRef adapter = Describe(given.path);
     Station& station = stations_[adapter.path];
     station.adapter = adapter;
@@ -191,6 +200,7 @@ void ProductionLoop::OnUnitFinished(Station& station) {
     LogUnit(station, result);
     PrintUnit(station, result);
     if (options_.count > 0 && passed_ + failed_ + cancelled_ >= options_.count) stopping_ = true;
+    if (recipe_ && recipe_->recipe().stop.units > 0 && passed_ >= recipe_->recipe().stop.units) stopping_ = true;
     if (stopping_) return FinishIfIdle();
     SwapUnitIfSimulated(station.adapter.path);
 }
@@ -225,6 +235,7 @@ void ProductionLoop::PrintUnit(const Station& station, const char* result) {
                       {"result", result},
                       {"duration", double(r.ms) / 1000.0}};
         if (image_) o["file"] = image_->path, o["crc32"] = Crc32Text(image_->crc);
+        if (recipe_) o["fields"] = QJsonDocument::fromJson(station.record.fieldsJson.toUtf8()).object();
         if (!passed) o["reason"] = r.reason, o["step"] = r.step, o["detail"] = r.detail;
         if (!r.mismatches.empty()) o["firstMismatch"] = QString::asprintf("%06X", r.mismatches[0].address);
         console_.Out(QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact)));

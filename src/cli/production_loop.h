@@ -57,6 +57,7 @@ private:
     bool Wanted(const AdapterRef& adapter) const;
     AdapterRef Describe(const std::string& path) const;
     bool Busy(const std::string& path) const;
+    int Running() const;
     void FinishIfIdle();
 
     const CliOptions& options_;

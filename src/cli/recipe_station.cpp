@@ -43,7 +43,6 @@ bool RecipeStation::Prepare(CliOptions& options, Recipe* recipe, QStringList* pr
     options.chip = recipe->chip >= 0 ? recipe->chip : recipe->expectedChip;
     options.access = recipe->access;
     options.verify = recipe->verify;
-    if (options.count == 0) options.count = recipe->stop.units;
     if (options.db.isEmpty()) options.db = DefaultDatabase(options.recipe);
     return true;
 }

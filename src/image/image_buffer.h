@@ -12,8 +12,8 @@
 // that succeeds swaps it in: a failed or cancelled load leaves the program
 // image, its size and the view exactly as they were. The staging block is
 // shared with the worker that fills it: a worker let go at exit keeps its
-// block alive and to itself, and the image allocates a fresh one, the only
-// block ever allocated after start-up.
+// block alive and to itself, and the next load allocates a fresh one. The
+// staging block is allocated at the first load, not before.
 class ImageBuffer {
 public:
     static constexpr std::uint32_t kSize = 0x400000;
@@ -27,6 +27,7 @@ public:
     std::uint32_t imageSize() const { return imageSize_; }
 
     // The load side: blank the staging image, fill it, then commit it.
+    // staging() and ShareStaging() hold a block only after ResetStaging().
     std::uint8_t* ResetStaging();
     std::uint8_t* staging() { return staging_.get(); }
     std::shared_ptr<std::uint8_t[]> ShareStaging() const { return staging_; }

@@ -16,6 +16,7 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include "support/scratch_postgres.h"
 #include "support/temp_files.h"
 
 namespace {
@@ -416,4 +417,37 @@ TEST(BrellixCli, RecipeRefusalsNameTheirCause) {
                                  Crc(ImageWithBlankBlock())))
         << run.err.toStdString();
     EXPECT_FALSE(QFile::exists(files.Path("line.sqlite")));
+}
+
+// A floor's record on PostgreSQL goes away mid-run: the units under way
+// finish into the spool, no new unit starts, and once the server is back the
+// station's next run sends them: every unit started has its one row.
+TEST(BrellixCli, RecordLostMidRunStartsNoUnitAndLosesNone) {
+    ScratchPostgres server;
+    QString error;
+    if (!server.Start(&error) || !server.CreateDatabase("floor", &error)) GTEST_SKIP() << error.toStdString();
+    TempFiles files;
+    ASSERT_EQ(NewRecipe(files, files.Write("fw.bin", ImageWithBlankBlock()), 1000).exitCode, 0);
+    const QStringList args = {"--simulate=2", "--sim-latency=3", "--all", "production", "--recipe",
+                              files.Path("line.json"), "--db", server.Url("floor"), "--station", "s1"};
+    QProcess process;
+    process.start(BRELLIX_CLI_PATH, args);
+    QString out;
+    while (!out.contains("passed 2") && process.waitForReadyRead(60000)) out += process.readAllStandardOutput();
+    server.Stop(true);
+    process.waitForFinished(120000);
+    out += process.readAllStandardOutput();
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    EXPECT_EQ(process.exitCode(), 1);
+    EXPECT_TRUE(err.contains("the record cannot be reached, no new unit starts")) << err.toStdString();
+    const QRegularExpressionMatch totals = QRegularExpression("(\\d+) units: (\\d+) passed").match(out);
+    ASSERT_TRUE(totals.hasMatch()) << out.toStdString();
+
+    ASSERT_TRUE(server.Restart(&error)) << error.toStdString();
+    EXPECT_EQ(RunCli(args + QStringList{"--sim-latency=0", "--count", "1"}).exitCode, 0);
+    const CliRun report = RunCli({"report", "--db", server.Url("floor"), "--json"});
+    ASSERT_EQ(report.exitCode, 0) << report.err.toStdString();
+    const QJsonObject all = report.json().at(0);
+    EXPECT_EQ(all["units"].toInt(), totals.captured(1).toInt() + 1);
+    EXPECT_EQ(all["valuesSpent"].toObject()["line/serial"].toInt(), totals.captured(2).toInt() + 1);
 }

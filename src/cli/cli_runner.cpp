@@ -83,9 +83,11 @@ void CliRunner::Start() {
     if (!bus_) return End(EXIT_USAGE);
     if (options_.command == "list") return End(List());
     if (!LoadFile()) return End(EXIT_USAGE);
-    if (!options_.recipe.isEmpty() && !OpenRecord()) return End(EXIT_USAGE);
+    if (!options_.recipe.isEmpty() && !MatchRecipeImage()) return End(EXIT_USAGE);
     std::vector<AdapterRef> chosen;
     if (const int refused = ChooseAdapters(chosen); refused != EXIT_OK) return End(refused);
+    // The run is recorded only once there is a bench to run it on.
+    if (!options_.recipe.isEmpty() && !OpenRecord()) return End(EXIT_USAGE);
     if (options_.command == "read" && !ChooseOutputs(chosen)) return End(EXIT_USAGE);
     hub_ = std::make_unique<HotplugHub>(bus_->hotplug());
     if (options_.command == "production") {
@@ -189,13 +191,15 @@ bool CliRunner::PrepareRecipe() {
 }
 
 // The image as loaded for the adapters is the one compared with the recipe:
-// what is checked is what is programmed. Without a record that can be
-// reached, the station does not start.
+// what is checked is what is programmed.
+bool CliRunner::MatchRecipeImage() {
+    const QString why = ImageMismatch(*recipeData_, {image_->size, image_->crc});
+    if (!why.isEmpty()) console_.Err("brellix-cli: " + why);
+    return why.isEmpty();
+}
+
+// Without a record that can be reached, the station does not start.
 bool CliRunner::OpenRecord() {
-    if (const QString why = ImageMismatch(*recipeData_, {image_->size, image_->crc}); !why.isEmpty()) {
-        console_.Err("brellix-cli: " + why);
-        return false;
-    }
     QString error;
     recipe_ = RecipeStation::Open(options_, *recipeData_, image_->crc, &error);
     if (!recipe_) console_.Err("brellix-cli: " + error);

@@ -41,6 +41,7 @@ private:
     int List();
     bool LoadFile();
     bool PrepareRecipe();
+    bool MatchRecipeImage();
     bool OpenRecord();
     int ChooseAdapters(std::vector<AdapterRef>& chosen);
     bool ChooseOutputs(std::vector<AdapterRef>& chosen);

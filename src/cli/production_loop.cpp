@@ -43,6 +43,8 @@ void ProductionLoop::Start(const std::vector<AdapterRef>& adapters) {
     if (!log_.Open(options_.unitLog, recipe_ ? recipe_->FieldNames() : QStringList())) {
         console_.Err("brellix-cli: cannot write " + options_.unitLog + ": " + log_.error());
         done_ = true;
+        QString why;
+        if (recipe_) recipe_->Finish(&why);
         emit Done(EXIT_USAGE);
         return;
     }

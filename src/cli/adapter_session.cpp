@@ -33,7 +33,7 @@ QString FailureText(const SessionResult& result) {
 }
 
 AdapterSession::AdapterSession(AdapterRef adapter, HidBackend& backend, std::unique_ptr<HotplugSource> hotplug,
-                               const CliOptions& options, const LoadedImage* image, Console& console,
+                               const CliOptions& options, const BenchImage* image, Console& console,
                                const LinkTiming& timing)
     : adapter_(std::move(adapter)),
       options_(options),
@@ -52,8 +52,7 @@ AdapterSession::AdapterSession(AdapterRef adapter, HidBackend& backend, std::uni
     host_.SetAutoChip(options_.chip < 0);
     if (options_.chip >= 0) host_.SelectChip(options_.chip);
     if (image_) {
-        engine_->UseImage(image_->bytes.data(), std::uint32_t(image_->bytes.size()), image_->path,
-                          image_->timeText);
+        engine_->UseSharedImage(image_->block, image_->size, image_->path, image_->timeText);
     }
     prompts_.SetConfirmed(options_.yes);
     prompts_.SetOpenFile(options_.file);
@@ -61,7 +60,8 @@ AdapterSession::AdapterSession(AdapterRef adapter, HidBackend& backend, std::uni
 
 AdapterSession::~AdapterSession() { engine_.reset(); }
 
-void AdapterSession::Run(std::vector<Step> plan) {
+void AdapterSession::Run(std::vector<Step> plan, ImagePatchList patches) {
+    engine_->SetPatches(std::move(patches));
     plan_ = std::move(plan);
     next_ = 0;
     running_ = true;
@@ -163,7 +163,7 @@ void AdapterSession::NoteMismatches() {
     const ImageBuffer& image = engine_->image();
     for (std::size_t i = 0; i < differing.size() && i < kMismatchesShown; ++i) {
         const std::uint32_t a = differing[i];
-        result_.mismatches.push_back({a, image.program()[a], image.readBack()[a]});
+        result_.mismatches.push_back({a, PatchedByte(image.program(), engine_->patches(), a), image.readBack()[a]});
     }
 }
 
@@ -187,7 +187,7 @@ std::uint64_t AdapterSession::StepBytes() const {
     switch (step_) {
         case Step::Program:
         case Step::Verify:
-        case Step::Auto: return image_ ? image_->bytes.size() : 0;
+        case Step::Auto: return image_ ? image_->size : 0;
         case Step::Read: return std::uint64_t(s.readEnd) + 1;
         case Step::Firmware: return engine_->image().imageSize();
         default: return 0;

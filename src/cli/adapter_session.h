@@ -14,8 +14,11 @@
 class Console;
 
 // An image file read once and handed to every adapter's engine.
-struct LoadedImage {
-    std::vector<std::uint8_t> bytes;
+struct BenchImage {
+    // ImageBuffer::kSize bytes, blank past the image: every adapter's engine
+    // programs from this one block.
+    std::shared_ptr<std::uint8_t[]> block;
+    std::uint32_t size = 0;
     QString path;
     QString timeText;
     std::uint32_t crc = 0;
@@ -63,10 +66,11 @@ public:
     enum class Step { CheckChip, Erase, Program, Verify, Read, Auto, Firmware };
 
     AdapterSession(AdapterRef adapter, HidBackend& backend, std::unique_ptr<HotplugSource> hotplug,
-                   const CliOptions& options, const LoadedImage* image, Console& console, const LinkTiming& timing);
+                   const CliOptions& options, const BenchImage* image, Console& console, const LinkTiming& timing);
     ~AdapterSession() override;
 
-    void Run(std::vector<Step> plan);
+    // patches: the unit's own bytes over the image, for this run's jobs.
+    void Run(std::vector<Step> plan, ImagePatchList patches = {});
     // Ends at the running job's next block; no further job starts.
     void Cancel();
     bool running() const { return running_; }
@@ -91,7 +95,7 @@ private:
 
     AdapterRef adapter_;
     const CliOptions& options_;
-    const LoadedImage* image_;
+    const BenchImage* image_;
     Console& console_;
     std::unique_ptr<HotplugSource> hotplug_;
     CliHost host_;

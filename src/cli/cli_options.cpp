@@ -7,11 +7,12 @@
 namespace {
 
 const QSet<QString> kCommands = {"list", "detect", "erase", "program", "verify", "read",
-                                 "auto", "firmware", "production"};
+                                 "auto", "firmware", "production", "recipe", "report"};
 const QSet<QString> kWithFile = {"program", "verify", "auto", "firmware", "production"};
 // Options that take a value, as --name VALUE or --name=VALUE.
 const QSet<QString> kValued = {"--adapter", "--sim-latency", "--sim-fault", "--access", "--chip", "--range",
-                               "-o", "--output", "--count", "--log"};
+                               "-o", "--output", "--count", "--log", "--recipe", "--db", "--operator",
+                               "--station", "--image", "--field", "--name", "--run", "--expect"};
 
 int ChipIndex(const QString& name) {
     if (name.compare("auto", Qt::CaseInsensitive) == 0) return -1;
@@ -35,15 +36,28 @@ bool Apply(const QString& name, const QString& value, CliOptions& o, QString& er
     else if (name == "--range") o.range = value;
     else if (name == "-o" || name == "--output") o.output = value;
     else if (name == "--log") o.unitLog = value;
+    else if (name == "--recipe") o.recipe = value;
+    else if (name == "--db") o.db = value;
+    else if (name == "--operator") o.operatorName = value;
+    else if (name == "--station") o.station = value;
+    else if (name == "--image") o.image = value;
+    else if (name == "--field") o.fields << value;
+    else if (name == "--name") o.recipeName = value;
+    else if (name == "--run" && (o.runId = value.toLongLong()) <= 0) error = "--run takes a run's number";
     else if (name == "--sim-latency" && !ToInt(value, o.simLatencyMs, 0)) error = "--sim-latency takes milliseconds";
     else if (name == "--count" && !ToInt(value, o.count, 1)) error = "--count takes a number of units";
     else if (name == "--access") {
+        o.accessGiven = true;
         if (value == "direct") o.access = 0;
         else if (value == "jtag") o.access = 1;
         else error = "--access takes direct or jtag";
     } else if (name == "--chip") {
+        o.chipGiven = true;
         o.chip = ChipIndex(value);
         if (o.chip == -2) error = "unknown chip " + value + " (see --help)";
+    } else if (name == "--expect") {
+        o.expectedChip = ChipIndex(value);
+        if (o.expectedChip < 0) error = "unknown chip " + value + " (see --help)";
     }
     return error.isEmpty();
 }
@@ -55,12 +69,36 @@ bool ApplyFlag(const QString& arg, CliOptions& o) {
     else if (arg == "--json") o.json = true;
     else if (arg == "--quiet") o.quiet = true;
     else if (arg == "--simulate") o.simulate = 1;
+    else if (arg == "--last") o.lastRun = true;
+    else if (arg == "--csv") o.csv = true;
     else return false;
     return true;
 }
 
+// The production floor's commands: a recipe to write, a recipe to run, a record to read.
+QString CheckFloorCommand(const CliOptions& o) {
+    if (o.command == "recipe") {
+        if (o.subcommand != "new") return "recipe takes new (recipe new FILE.json --image IMAGE ...)";
+        if (o.file.isEmpty()) return "recipe new needs a FILE.json to write";
+        if (o.image.isEmpty()) return "recipe new needs --image IMAGE";
+        if (!o.chipGiven) return "recipe new needs --chip NAME (or --chip auto --expect NAME)";
+        return {};
+    }
+    if (o.command == "report") {
+        if (o.db.isEmpty()) return "report needs --db FILE.sqlite or --db postgresql://...";
+        if (o.runId > 0 && o.lastRun) return "--run and --last exclude each other";
+        if (o.json && o.csv) return "--json and --csv exclude each other";
+        return {};
+    }
+    return "production --recipe takes no FILE: the recipe names its image";
+}
+
 QString CheckCombination(const CliOptions& o) {
     if (o.command.isEmpty()) return "no command given (see --help)";
+    if (o.command == "recipe" || o.command == "report") return CheckFloorCommand(o);
+    if (o.command == "production" && !o.recipe.isEmpty())
+        return o.file.isEmpty() ? QString() : CheckFloorCommand(o);
+    if (!o.recipe.isEmpty() || !o.db.isEmpty()) return "--recipe and --db belong to production";
     if (kWithFile.contains(o.command) && o.file.isEmpty()) return o.command + " needs a FILE";
     if (!kWithFile.contains(o.command) && !o.file.isEmpty()) return o.command + " takes no FILE";
     if (o.command == "read" && o.output.isEmpty()) return "read needs -o OUT.hex or -o OUT.bin";
@@ -132,6 +170,8 @@ CliParse ParseCliOptions(const QStringList& arguments, CliOptions& o, QString& e
         } else if (o.command.isEmpty()) {
             if (!kCommands.contains(arg)) error = "unknown command " + arg;
             o.command = arg;
+        } else if (o.command == "recipe" && o.subcommand.isEmpty()) {
+            o.subcommand = arg;
         } else if (o.file.isEmpty()) {
             o.file = arg;
         } else {
@@ -167,6 +207,18 @@ Commands:
   production FILE [--count N] [--log units.csv]
                              a bench loop: program each unit plugged in,
                              log it, and wait for the next one
+  production --recipe line.json [--db DB] [--operator NAME] [--station NAME]
+                             the same from a recipe: its image (refused if
+                             its size or CRC-32 changed), its chip, access
+                             and verify, and each unit's own serial values,
+                             reserved in the record and spent on a pass
+  recipe new line.json --image FILE --chip NAME|auto [--expect NAME]
+             [--access ..] [--verify] [--field JSON]... [--name NAME]
+                             write a recipe; the image's size and CRC-32
+                             are read from it
+  report --db DB [--run ID | --last] [--json | --csv]
+                             what the record holds: counts, yield, failures
+                             by step, values spent, per place and station
 
 Options:
   --adapter PATH|SERIAL      use this adapter only
@@ -200,12 +252,22 @@ Options of the commands:
   --count N                  production: the units to program (without it,
                              until Ctrl+C)
   --log FILE.csv             production: append a row per unit, written to
-                             the disk at once
+                             the disk at once; a recipe's serial fields are
+                             its last columns
+  --db FILE.sqlite|postgresql://USER@HOST/DBNAME
+                             production, report: the record (by default an
+                             SQLite file beside the recipe); a record that
+                             cannot be reached at start starts nothing
+  --operator NAME, --station NAME
+                             production: who runs it, and where (the host
+                             name by default)
 
 Exit codes:
   0    success on every adapter
-  1    a job failed on at least one adapter
-  2    usage or file error (an image that holds no data included)
+  1    a job failed on at least one adapter, or a unit was left
+       unprogrammed ("serial numbers exhausted", the record lost)
+  2    usage or file error (an image that holds no data, a recipe that is
+       wrong or whose image changed, a record that cannot be reached)
   3    no adapter
   4    an adapter is present but this user may not open it
   130  interrupted (Ctrl+C); the running jobs end at their next block and

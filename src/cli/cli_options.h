@@ -25,8 +25,24 @@ struct CliOptions {
     QStringList simFaults;    // N:KIND@REQUEST, a fault on simulated adapter N (from 1)
     std::uint8_t access = 1;  // 0 Direct, 1 JTAG
     int chip = -1;            // the chip list's index, or -1 for detection
+    int expectedChip = -1;    // recipe new: with --chip auto, the chip detection must find
     bool json = false;
     bool quiet = false;
+    // Which of the options above were given, for a recipe to refuse those it contradicts.
+    bool chipGiven = false;
+    bool accessGiven = false;
+
+    QString subcommand;       // recipe: new
+    QString recipe;           // production: the recipe to run
+    QString db;               // production, report: the record (an SQLite file or postgresql://...)
+    QString operatorName;     // production
+    QString station;          // production: the host name when not given
+    QString image;            // recipe new: the image file
+    QString recipeName;       // recipe new: the recipe's name (the file's base name when not given)
+    QStringList fields;       // recipe new: serial fields, each as JSON
+    qint64 runId = 0;         // report: one run
+    bool lastRun = false;     // report: the station's or the record's last run
+    bool csv = false;         // report
 };
 
 enum class CliParse { Run, Help, Version, Error };

@@ -9,11 +9,15 @@
 #include <QSaveFile>
 
 #include "cli/production_loop.h"
+#include "cli/recipe_command.h"
+#include "cli/recipe_station.h"
+#include "cli/report_command.h"
 #include "engine/job_meter.h"
 #include "image/checksum.h"
 #include "image/image_buffer.h"
 #include "image/image_file_reader.h"
 #include "link/adapter_listing.h"
+#include "production/recipe_builder.h"
 #include "sim/simulated_backend.h"
 
 namespace {
@@ -64,21 +68,31 @@ CliRunner::CliRunner(const CliOptions& options, const LinkTiming& timing) : opti
 
 CliRunner::~CliRunner() {
     production_.reset();
+    recipe_.reset();
     sessions_.clear();
     hub_.reset();
 }
 
 void CliRunner::Start() {
+    if (options_.command == "recipe") return End(RunRecipeNew(options_, console_));
+    if (options_.command == "report") return End(RunReport(options_, console_));
+    // A recipe that is wrong, or whose image is not the one it names,
+    // programs nothing: refused before any adapter is touched.
+    if (!options_.recipe.isEmpty() && !PrepareRecipe()) return End(EXIT_USAGE);
     bus_ = MakeBus();
     if (!bus_) return End(EXIT_USAGE);
     if (options_.command == "list") return End(List());
     if (!LoadFile()) return End(EXIT_USAGE);
+    if (!options_.recipe.isEmpty() && !MatchRecipeImage()) return End(EXIT_USAGE);
     std::vector<AdapterRef> chosen;
     if (const int refused = ChooseAdapters(chosen); refused != EXIT_OK) return End(refused);
+    // The run is recorded only once there is a bench to run it on.
+    if (!options_.recipe.isEmpty() && !OpenRecord()) return End(EXIT_USAGE);
     if (options_.command == "read" && !ChooseOutputs(chosen)) return End(EXIT_USAGE);
     hub_ = std::make_unique<HotplugHub>(bus_->hotplug());
     if (options_.command == "production") {
-        production_ = std::make_unique<ProductionLoop>(options_, *bus_, *hub_, image_.get(), console_, timing_);
+        production_ = std::make_unique<ProductionLoop>(options_, *bus_, *hub_, image_.get(), console_, timing_,
+                                                       recipe_.get());
         connect(production_.get(), &ProductionLoop::Finishing, this, &CliRunner::StopProgress);
         connect(production_.get(), &ProductionLoop::Done, this,
                 [this](int code) { End(interrupted_ ? ExitCode() : code); });
@@ -138,8 +152,9 @@ int CliRunner::List() {
 // adapter gets the same image.
 bool CliRunner::LoadFile() {
     if (options_.file.isEmpty()) return true;
-    std::vector<std::uint8_t> staging(ImageBuffer::kSize, ImageBuffer::kBlank);
-    const FileLoadOutcome outcome = loadImageFile(options_.file, staging.data(), {});
+    std::shared_ptr<std::uint8_t[]> block(new std::uint8_t[ImageBuffer::kSize]);
+    std::fill_n(block.get(), ImageBuffer::kSize, ImageBuffer::kBlank);
+    const FileLoadOutcome outcome = loadImageFile(options_.file, block.get(), {});
     if (!outcome.result.ok) {
         const QString reason = outcome.result.reason.isEmpty() ? "not loaded" : outcome.result.reason;
         console_.Err("brellix-cli: Cannot load the file " + options_.file + ": " + reason);
@@ -151,16 +166,48 @@ bool CliRunner::LoadFile() {
         console_.Err("brellix-cli: " + options_.file + " holds no data");
         return false;
     }
-    image_ = std::make_unique<LoadedImage>();
-    image_->bytes.assign(staging.begin(), staging.begin() + outcome.result.imageSize);
+    image_ = std::make_unique<BenchImage>();
+    image_->block = std::move(block);
+    image_->size = std::min<std::uint32_t>(outcome.result.imageSize, ImageBuffer::kSize);
     image_->path = options_.file;
     image_->timeText = outcome.timeText;
-    image_->crc = Crc32(image_->bytes.data(), image_->bytes.size());
+    image_->crc = Crc32(image_->block.get(), image_->size);
     if (!options_.json && !options_.quiet) {
         console_.Out(QString("file %1: %2 bytes, CRC-32 %3")
-                         .arg(options_.file, QString::number(image_->bytes.size()), Crc32Text(image_->crc)));
+                         .arg(options_.file, QString::number(image_->size), Crc32Text(image_->crc)));
     }
     return true;
+}
+
+bool CliRunner::PrepareRecipe() {
+    Recipe recipe;
+    QStringList problems;
+    if (RecipeStation::Prepare(options_, &recipe, &problems)) {
+        recipeData_ = std::make_unique<Recipe>(recipe);
+        return true;
+    }
+    for (const QString& problem : problems) console_.Err("brellix-cli: " + problem);
+    return false;
+}
+
+// The image as loaded for the adapters is the one compared with the recipe:
+// what is checked is what is programmed.
+bool CliRunner::MatchRecipeImage() {
+    const QString why = ImageMismatch(*recipeData_, {image_->size, image_->crc});
+    if (!why.isEmpty()) console_.Err("brellix-cli: " + why);
+    return why.isEmpty();
+}
+
+// Without a record that can be reached, the station does not start.
+bool CliRunner::OpenRecord() {
+    QString error;
+    recipe_ = RecipeStation::Open(options_, *recipeData_, image_->crc, &error);
+    if (!recipe_) console_.Err("brellix-cli: " + error);
+    else if (!options_.quiet && !options_.json)
+        console_.Out(QString("recipe %1 %2, record %3, run %4")
+                         .arg(recipeData_->name, recipeData_->version, recipe_->location())
+                         .arg(recipe_->runId()));
+    return recipe_ != nullptr;
 }
 
 // The first adapter, the one asked for, or every one; 0 or the exit code

@@ -12,6 +12,8 @@
 #include "link/hotplug_hub.h"
 
 class ProductionLoop;
+class RecipeStation;
+struct Recipe;
 
 // Exit codes of the command line.
 enum CliExit { EXIT_OK = 0, EXIT_JOB_FAILED = 1, EXIT_USAGE = 2, EXIT_NO_ADAPTER = 3, EXIT_NO_ACCESS = 4,
@@ -38,6 +40,9 @@ private:
     std::unique_ptr<AdapterBus> MakeBus();
     int List();
     bool LoadFile();
+    bool PrepareRecipe();
+    bool MatchRecipeImage();
+    bool OpenRecord();
     int ChooseAdapters(std::vector<AdapterRef>& chosen);
     bool ChooseOutputs(std::vector<AdapterRef>& chosen);
     std::vector<AdapterSession::Step> Plan() const;
@@ -55,8 +60,10 @@ private:
     Console console_;
     std::unique_ptr<AdapterBus> bus_;
     std::unique_ptr<HotplugHub> hub_;
-    std::unique_ptr<LoadedImage> image_;
+    std::unique_ptr<BenchImage> image_;
     std::vector<std::unique_ptr<AdapterSession>> sessions_;
+    std::unique_ptr<Recipe> recipeData_;
+    std::unique_ptr<RecipeStation> recipe_;
     std::unique_ptr<ProductionLoop> production_;
     QTimer progressTimer_;
     bool interrupted_ = false;

@@ -21,9 +21,16 @@ constexpr int kSimulatedSwapMs = 20;
 
 }  // namespace
 
-ProductionLoop::ProductionLoop(const CliOptions& options, AdapterBus& bus, HotplugHub& hub, const LoadedImage* image,
-                               Console& console, const LinkTiming& timing)
-    : options_(options), bus_(bus), hub_(hub), image_(image), console_(console), timing_(timing), tap_(hub.Tap()) {
+ProductionLoop::ProductionLoop(const CliOptions& options, AdapterBus& bus, HotplugHub& hub, const BenchImage* image,
+                               Console& console, const LinkTiming& timing, RecipeStation* recipe)
+    : options_(options),
+      bus_(bus),
+      hub_(hub),
+      image_(image),
+      console_(console),
+      timing_(timing),
+      recipe_(recipe),
+      tap_(hub.Tap()) {
     tap_->SetListener([this](const HotplugEvent& event) { OnDeviceChange(event); });
 }
 
@@ -33,9 +40,11 @@ ProductionLoop::~ProductionLoop() {
 }
 
 void ProductionLoop::Start(const std::vector<AdapterRef>& adapters) {
-    if (!log_.Open(options_.unitLog)) {
+    if (!log_.Open(options_.unitLog, recipe_ ? recipe_->FieldNames() : QStringList())) {
         console_.Err("brellix-cli: cannot write " + options_.unitLog + ": " + log_.error());
         done_ = true;
+        QString why;
+        if (recipe_) recipe_->Finish(&why);
         emit Done(EXIT_USAGE);
         return;
     }
@@ -84,6 +93,12 @@ AdapterRef ProductionLoop::Describe(const std::string& path) const {
 // A place is taken while its unit is being programmed; a finished unit's
 // place is free for the next arrival, even if its removal went unseen (a
 // unit pulled out mid-job ends its session only after the removal).
+int ProductionLoop::Running() const {
+    int running = 0;
+    for (const auto& [path, station] : stations_) running += station.session && station.session->running();
+    return running;
+}
+
 bool ProductionLoop::Busy(const std::string& path) const {
     const auto it = stations_.find(path);
     return it != stations_.end() && it->second.session && it->second.session->running();
@@ -106,16 +121,72 @@ void ProductionLoop::OnDeviceChange(const HotplugEvent& event) {
 
 void ProductionLoop::StartUnit(const AdapterRef& given) {
     // Enough units done or under way: a unit plugged in now waits.
-    if (options_.count > 0 && units_ >= options_.count) return;
+    if (stopping_ || (options_.count > 0 && units_ >= options_.count)) return;
+    // A recipe's run ends after so many passes: a unit more is started only
+    // while those under way could still fail.
+    if (recipe_ && recipe_->recipe().stop.units > 0 && passed_ + Running() >= recipe_->recipe().stop.units) return;
     const AdapterRef adapter = Describe(given.path);
     Station& station = stations_[adapter.path];
     station.adapter = adapter;
-    station.unit = ++units_;
+    if (!BeginRecord(station)) {
+        stations_.erase(adapter.path);
+        return FinishIfIdle();
+    }
+    ++units_;
+    if (!recipe_) station.unit = units_;
     station.session = std::make_unique<AdapterSession>(adapter, bus_.backend(), hub_.Tap(), options_, image_,
                                                        console_, timing_);
     connect(station.session.get(), &AdapterSession::Finished, this,
             [this, path = adapter.path] { OnUnitFinished(stations_.at(path)); });
-    station.session->Run({AdapterSession::Step::Auto});
+    using S = AdapterSession::Step;
+    const std::vector<S> plan = options_.verify || !recipe_ ? std::vector<S>{S::Auto}
+                                                            : std::vector<S>{S::CheckChip, S::Erase, S::Program};
+    station.session->Run(plan, station.record.patches);
+}
+
+// With a recipe, a unit starts only once the record holds its values: when
+// they have run out or the record cannot be reached, no unit starts any more
+// and the units under way finish.
+bool ProductionLoop::BeginRecord(Station& station) {
+    if (!recipe_) return true;
+    QString why;
+    switch (recipe_->BeginUnit(&station.record, &why)) {
+        case RecipeStation::Begin::Started:
+            station.unit = station.record.start.unitNumber;
+            return true;
+        case RecipeStation::Begin::Exhausted: StopStarting("serial numbers exhausted (" + why + ")"); break;
+        case RecipeStation::Begin::Unreachable:
+            StopStarting("the record cannot be reached, no new unit starts: " + why);
+            break;
+        case RecipeStation::Begin::Failed: StopStarting("cannot reserve the unit's values: " + why); break;
+    }
+    return false;
+}
+
+void ProductionLoop::StopStarting(const QString& line) {
+    console_.Err("brellix-cli: " + line);
+    unitLeft_ = true;
+    stopping_ = true;
+}
+
+void ProductionLoop::CloseRecord(Station& station) {
+    if (!recipe_) return;
+    const SessionResult& r = station.session->result();
+    UnitRecord record;
+    record.place = QString::fromStdString(station.adapter.path);
+    record.adapterSerial = station.adapter.serial;
+    record.chip = r.chip;
+    record.result = r.outcome == SessionResult::Outcome::Ok       ? UnitResult::Pass
+                    : r.outcome == SessionResult::Outcome::Failed ? UnitResult::Fail
+                                                                  : UnitResult::Cancelled;
+    record.step = r.outcome == SessionResult::Outcome::Ok ? QString() : r.step;
+    record.detail = r.outcome == SessionResult::Outcome::Ok ? QString() : r.detail;
+    record.jobMs = r.ms;
+    // What the chip gave back, as the compare saw it: the unit's own image.
+    if (r.outcome == SessionResult::Outcome::Ok && options_.verify && image_)
+        record.readBackCrc = Crc32Text(Crc32(station.session->engine().image().readBack(), image_->size));
+    if (!recipe_->CloseUnit(station.record, record))
+        StopStarting("unit " + QString::number(station.unit) + " reached neither the record nor the spool");
 }
 
 // Every unit started ends in exactly one count and one row: a unit cut short
@@ -127,9 +198,11 @@ void ProductionLoop::OnUnitFinished(Station& station) {
         case SessionResult::Outcome::Failed: ++failed_, result = "fail"; break;
         case SessionResult::Outcome::Cancelled: ++cancelled_, result = "cancelled"; break;
     }
+    CloseRecord(station);
     LogUnit(station, result);
     PrintUnit(station, result);
     if (options_.count > 0 && passed_ + failed_ + cancelled_ >= options_.count) stopping_ = true;
+    if (recipe_ && recipe_->recipe().stop.units > 0 && passed_ >= recipe_->recipe().stop.units) stopping_ = true;
     if (stopping_) return FinishIfIdle();
     SwapUnitIfSimulated(station.adapter.path);
 }
@@ -137,11 +210,12 @@ void ProductionLoop::OnUnitFinished(Station& station) {
 void ProductionLoop::LogUnit(const Station& station, const char* result) {
     const SessionResult& r = station.session->result();
     const QString mismatch = r.mismatches.empty() ? QString() : QString::asprintf("%06X", r.mismatches[0].address);
-    const bool logged = log_.Append({QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs),
+    const bool logged = log_.Append(QStringList{QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs),
                                      QString::fromStdString(station.adapter.path), station.adapter.serial, r.chip,
                                      image_ ? image_->path : QString(), image_ ? Crc32Text(image_->crc) : QString(),
                                      result, QString::asprintf("%.1f", double(r.ms) / 1000), mismatch,
-                                     QString::number(station.unit), r.step, r.detail});
+                                     QString::number(station.unit), r.step, r.detail} +
+                                    station.record.values);
     if (!logged) console_.Err("brellix-cli: cannot write " + options_.unitLog + ": " + log_.error());
 }
 
@@ -163,6 +237,7 @@ void ProductionLoop::PrintUnit(const Station& station, const char* result) {
                       {"result", result},
                       {"duration", double(r.ms) / 1000.0}};
         if (image_) o["file"] = image_->path, o["crc32"] = Crc32Text(image_->crc);
+        if (recipe_) o["fields"] = QJsonDocument::fromJson(station.record.fieldsJson.toUtf8()).object();
         if (!passed) o["reason"] = r.reason, o["step"] = r.step, o["detail"] = r.detail;
         if (!r.mismatches.empty()) o["firstMismatch"] = QString::asprintf("%06X", r.mismatches[0].address);
         console_.Out(QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact)));
@@ -198,6 +273,8 @@ void ProductionLoop::FinishIfIdle() {
     for (auto& [path, station] : stations_)
         if (station.session && station.session->running()) return;
     done_ = true;
+    QString why;
+    if (recipe_ && !recipe_->Finish(&why)) console_.Err("brellix-cli: the run's end is not recorded: " + why);
     emit Finishing();
     const int units = passed_ + failed_ + cancelled_;
     if (options_.json) {
@@ -212,5 +289,5 @@ void ProductionLoop::FinishIfIdle() {
                          .arg(failed_)
                          .arg(cancelled_));
     }
-    emit Done(interrupted_ ? EXIT_INTERRUPTED : failed_ > 0 ? EXIT_JOB_FAILED : EXIT_OK);
+    emit Done(interrupted_ ? EXIT_INTERRUPTED : failed_ > 0 || unitLeft_ ? EXIT_JOB_FAILED : EXIT_OK);
 }

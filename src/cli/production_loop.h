@@ -6,6 +6,7 @@
 #include <string>
 
 #include "cli/adapter_session.h"
+#include "cli/recipe_station.h"
 #include "cli/unit_log.h"
 
 class AdapterBus;
@@ -14,12 +15,15 @@ class HotplugHub;
 // The bench loop: each adapter plugged in has its unit auto programmed with
 // the read-back compare, the unit is logged, and the loop waits for it to be
 // pulled out and the next one plugged in; until enough units are done or the
-// operator presses Ctrl+C.
+// operator presses Ctrl+C. Run from a recipe, each unit carries its own
+// serial values, reserved in the record before its first request and closed
+// there after its last.
 class ProductionLoop : public QObject {
     Q_OBJECT
 public:
-    ProductionLoop(const CliOptions& options, AdapterBus& bus, HotplugHub& hub, const LoadedImage* image,
-                   Console& console, const LinkTiming& timing);
+    // recipe: the recipe's run, or nullptr for a plain image.
+    ProductionLoop(const CliOptions& options, AdapterBus& bus, HotplugHub& hub, const BenchImage* image,
+                   Console& console, const LinkTiming& timing, RecipeStation* recipe = nullptr);
     ~ProductionLoop() override;
 
     // adapters: those on the bench now, to start with.
@@ -38,25 +42,31 @@ private:
         AdapterRef adapter;
         std::unique_ptr<AdapterSession> session;
         int unit = 0;  // its number in this run
+        RecipeUnit record;  // with a recipe: its values and reservation
     };
 
     void OnDeviceChange(const HotplugEvent& event);
     void StartUnit(const AdapterRef& adapter);
     void OnUnitFinished(Station& station);
+    bool BeginRecord(Station& station);
+    void CloseRecord(Station& station);
+    void StopStarting(const QString& line);
     void LogUnit(const Station& station, const char* result);
     void PrintUnit(const Station& station, const char* result);
     void SwapUnitIfSimulated(const std::string& path);
     bool Wanted(const AdapterRef& adapter) const;
     AdapterRef Describe(const std::string& path) const;
     bool Busy(const std::string& path) const;
+    int Running() const;
     void FinishIfIdle();
 
     const CliOptions& options_;
     AdapterBus& bus_;
     HotplugHub& hub_;
-    const LoadedImage* image_;
+    const BenchImage* image_;
     Console& console_;
     LinkTiming timing_;
+    RecipeStation* recipe_;
     std::unique_ptr<HotplugSource> tap_;
     std::map<std::string, Station> stations_;
     UnitLog log_;
@@ -67,6 +77,7 @@ private:
     int failed_ = 0;
     int cancelled_ = 0;
     bool stopping_ = false;
+    bool unitLeft_ = false;  // a unit arrived and was not programmed, or its row was lost
     bool interrupted_ = false;
     bool done_ = false;
 };

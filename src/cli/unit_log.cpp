@@ -16,11 +16,11 @@ QStringList UnitLog::Header() {
             "duration_s", "first_mismatch", "unit",   "step", "detail"};
 }
 
-bool UnitLog::Open(const QString& path) {
+bool UnitLog::Open(const QString& path, const QStringList& fieldColumns) {
     if (path.isEmpty()) return true;
     file_.setFileName(path);
     if (!file_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text)) return false;
-    return file_.size() > 0 || Append(Header());
+    return file_.size() > 0 || Append(Header() + fieldColumns);
 }
 
 bool UnitLog::Append(const QStringList& fields) {

@@ -10,8 +10,9 @@
 // come after the first ones, so that a reader of those keeps working.
 class UnitLog {
 public:
-    // Empty path: no log. Opens for appending; a new file gets the header.
-    bool Open(const QString& path);
+    // Empty path: no log. Opens for appending; a new file gets the header,
+    // with the recipe's serial fields as the last columns.
+    bool Open(const QString& path, const QStringList& fieldColumns = {});
     QString error() const { return file_.errorString(); }
     bool Append(const QStringList& fields);
 

@@ -216,7 +216,7 @@ void DataJobs::StartCompare(ReadPurpose purpose) {
 
 void DataJobs::FinishCompare() {
     const std::uint32_t size = ctx_.image.imageSize();
-    DifferingAddresses(ctx_.image.program(), ctx_.image.readBack(), 0, size, ctx_.differences);
+    DifferingAddresses(ctx_.image.program(), ctx_.patches, ctx_.image.readBack(), 0, size, ctx_.differences);
     ctx_.compared = true;
     ctx_.ImageReplaced(JobContext::Image::ReadBack);
     ctx_.host.SetProgress(100, 0);
@@ -328,7 +328,8 @@ void DataJobs::NoteReadDifferences() {
     ctx_.compared = s.fileLoaded;
     if (!s.fileLoaded || s.readStart >= size) return;
     const std::uint32_t end = std::min(size, s.readEnd + 1);
-    DifferingAddresses(ctx_.image.program(), ctx_.image.readBack(), s.readStart, end, ctx_.differences);
+    DifferingAddresses(ctx_.image.program(), ctx_.patches, ctx_.image.readBack(), s.readStart, end,
+                       ctx_.differences);
     if (ctx_.differences.empty()) return;
     ctx_.host.AppendLog(QString::asprintf("%d bytes differ from the loaded file, the first at %06X\r\n",
                                           int(ctx_.differences.size()), ctx_.differences.front()));

@@ -72,7 +72,7 @@ void ImageKeeper::CompareAgain() {
     if (ctx_.differences.empty() && !ctx_.compared) return;
     const std::uint32_t to = std::min(ctx_.image.imageSize(), readBackLength_);
     const std::uint32_t from = std::min(ReadFrom(), to);
-    DifferingAddresses(ctx_.image.program(), ctx_.image.readBack(), from, to, ctx_.differences);
+    DifferingAddresses(ctx_.image.program(), ctx_.patches, ctx_.image.readBack(), from, to, ctx_.differences);
 }
 
 bool ImageKeeper::SaveProgram(const QString& path, QString* error) const {

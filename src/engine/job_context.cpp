@@ -16,7 +16,13 @@ void JobContext::WriteBlock(std::uint64_t offset, std::uint32_t address) {
     std::array<std::uint8_t, DATA_BLOCK_SIZE> block;
     block.fill(0xFF);
     std::copy_n(image.program() + offset, length, block.begin());
-    const bool blank = std::all_of(block.begin(), block.end(), [](std::uint8_t b) { return b == 0xFF; });
+    // A firmware image is the adapter's own, never a unit's.
+    const bool patched = !state.firmwareUpdate && PatchesTouch(patches, std::uint32_t(offset),
+                                                               std::uint32_t(offset + length));
+    if (patched) ApplyPatches(patches, std::uint32_t(offset), std::uint32_t(offset + length), block.data());
+    // A block holding a unit's field goes out even when the field's bytes
+    // are all 0xFF: the chip must be seen to take them.
+    const bool blank = !patched && std::all_of(block.begin(), block.end(), [](std::uint8_t b) { return b == 0xFF; });
     if (blank && ChipCatalogue::skipsBlankBlocks(request.chipIndex())) {
         // The made-up reply repeats the block sent last, as if the adapter had
         // read it back, and accepts the skipped block: its status byte must

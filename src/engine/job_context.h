@@ -11,6 +11,7 @@
 #include "engine/request_block.h"
 #include "engine/user_prompts.h"
 #include "image/image_buffer.h"
+#include "image/image_patch.h"
 #include "link/adapter_link.h"
 #include "link/window_messages.h"
 
@@ -29,6 +30,10 @@ struct JobContext {
     RequestBlock request;
     Payload reply{};
     ImageBuffer image;
+    // The unit's own bytes over the program image: laid over every block a
+    // program sends and over what its read-back is compared with. The image
+    // itself is never written with them.
+    ImagePatchList patches;
     // A request went out and its one outcome has not arrived yet.
     bool awaitingReply = false;
     // The code the outcome awaited must carry: no reply of another kind may

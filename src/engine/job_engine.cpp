@@ -134,6 +134,22 @@ void JobEngine::UseImage(const std::uint8_t* bytes, std::uint32_t size, const QS
     ctx_.ImageReplaced(JobContext::Image::Program);
 }
 
+void JobEngine::UseSharedImage(std::shared_ptr<std::uint8_t[]> block, std::uint32_t size, const QString& path,
+                               const QString& timeText) {
+    ctx_.image.ShareProgram(std::move(block), size);
+    ctx_.image.loadedFilePath = path;
+    ctx_.image.fileTimeText = timeText;
+    ctx_.state.fileLoaded = true;
+    ctx_.ImageReplaced(JobContext::Image::Program);
+}
+
+// New patches under a running job would change what it sends half way.
+bool JobEngine::SetPatches(ImagePatchList patches) {
+    if (ctx_.state.busy) return false;
+    ctx_.patches = std::move(patches);
+    return true;
+}
+
 // An edit while a job runs would change what the job is sending or storing.
 bool JobEngine::EditProgram(const std::uint8_t* bytes, std::size_t length) {
     if (ctx_.state.busy || files_.running()) return false;

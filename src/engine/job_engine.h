@@ -81,6 +81,14 @@ public:
     // Takes an image loaded elsewhere as the program image, as a load of
     // that file would (the command line reads a file once for every adapter).
     void UseImage(const std::uint8_t* bytes, std::uint32_t size, const QString& path, const QString& timeText);
+    // The same without a copy: block (ImageBuffer::kSize bytes) is shared
+    // with the other adapters' engines, and none of them writes it.
+    void UseSharedImage(std::shared_ptr<std::uint8_t[]> block, std::uint32_t size, const QString& path,
+                        const QString& timeText);
+    // The unit's own bytes over the program image, for the jobs to come:
+    // programmed with it and compared with it. Refused while a job runs.
+    bool SetPatches(ImagePatchList patches);
+    const ImagePatchList& patches() const { return ctx_.patches; }
 
     // The images as the views show them: checksums, edit marks, and edits
     // made in a view, which become the image (none while a job runs).

@@ -12,8 +12,8 @@
 // that succeeds swaps it in: a failed or cancelled load leaves the program
 // image, its size and the view exactly as they were. The staging block is
 // shared with the worker that fills it: a worker let go at exit keeps its
-// block alive and to itself, and the image allocates a fresh one, the only
-// block ever allocated after start-up.
+// block alive and to itself, and the next load allocates a fresh one. The
+// staging block is allocated at the first load, not before.
 class ImageBuffer {
 public:
     static constexpr std::uint32_t kSize = 0x400000;
@@ -27,12 +27,17 @@ public:
     std::uint32_t imageSize() const { return imageSize_; }
 
     // The load side: blank the staging image, fill it, then commit it.
+    // staging() and ShareStaging() hold a block only after ResetStaging().
     std::uint8_t* ResetStaging();
     std::uint8_t* staging() { return staging_.get(); }
     std::shared_ptr<std::uint8_t[]> ShareStaging() const { return staging_; }
     // Leaves the staging block to a worker that may still write it.
     void ReplaceStaging();
     void CommitLoad(std::uint32_t size);
+    // Makes a block of kSize bytes, loaded elsewhere and shared by every
+    // adapter's image, the program image: nobody writes it, and a later
+    // load or edit leaves it to the others and takes a block of its own.
+    void ShareProgram(std::shared_ptr<std::uint8_t[]> block, std::uint32_t size);
 
     QString loadedFilePath;
     QString fileTimeText;
@@ -42,4 +47,5 @@ private:
     std::shared_ptr<std::uint8_t[]> staging_;
     std::unique_ptr<std::uint8_t[]> readBack_;
     std::uint32_t imageSize_ = 0;
+    bool programShared_ = false;
 };

@@ -1,15 +1,7 @@
 #pragma once
 
-#include <QByteArray>
-#include <cstdint>
-#include <vector>
+#include "image/image_patch.h"
 
-// One unit's own data over the shared image: bytes that replace the image's
-// at an address. The image itself stays read-only and shared between every
-// adapter; only these few bytes differ from one unit to the next.
-struct Patch {
-    std::uint32_t address = 0;
-    QByteArray bytes;
-};
-
-using PatchList = std::vector<Patch>;
+// A unit's serial fields as the engine takes them: bytes over the shared image.
+using Patch = ImagePatch;
+using PatchList = ImagePatchList;

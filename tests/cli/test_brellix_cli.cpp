@@ -2,10 +2,13 @@
 // prints, and the files it leaves, against a bench of simulated adapters.
 #include <gtest/gtest.h>
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <fcntl.h>
 #include <functional>
 #include <pty.h>
@@ -13,6 +16,7 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include "support/scratch_postgres.h"
 #include "support/temp_files.h"
 
 namespace {
@@ -53,6 +57,40 @@ QByteArray Image() {
 
 QString Crc(const QByteArray& bytes) {
     return QString::asprintf("%08lX", crc32(0, reinterpret_cast<const Bytef*>(bytes.data()), uInt(bytes.size())));
+}
+
+// A recipe for image with one counter, SN00001 up to SN0000<last>, at 0x100: in a blank block
+// of the image written by ImageWithBlankBlock().
+CliRun NewRecipe(TempFiles& files, const QString& image, int last) {
+    const QString field = QString(R"({"name": "serial", "kind": "counter", "address": "0x100", "start": 1,)"
+                                  R"( "last": %1, "encoding": {"format": "ascii-dec", "width": 5, "prefix": "SN"}})")
+                              .arg(last);
+    return RunCli({"recipe", "new", files.Path("line.json"), "--image", image, "--chip", "MX25L3208", "--verify",
+                   "--field", field});
+}
+
+QString UnitLogHeader() {
+    return "time,adapter,serial,chip,file,file_crc32,result,duration_s,first_mismatch,unit,step,detail";
+}
+
+QByteArray ImageWithBlankBlock() {
+    QByteArray bytes = Image().left(4096);
+    bytes.replace(0x100, 0x100, QByteArray(0x100, char(0xFF)));
+    return bytes;
+}
+
+// The units' rows as the record keeps them: fields, result, read-back CRC-32.
+QList<QStringList> UnitRows(const QString& file) {
+    QList<QStringList> rows;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "units");
+        db.setDatabaseName(file);
+        EXPECT_TRUE(db.open());
+        QSqlQuery q("SELECT fields, result, readback_crc FROM units ORDER BY unit_number", db);
+        while (q.next()) rows << QStringList{q.value(0).toString(), q.value(1).toString(), q.value(2).toString()};
+    }
+    QSqlDatabase::removeDatabase("units");
+    return rows;
 }
 
 }  // namespace
@@ -291,4 +329,125 @@ TEST(BrellixCli, LiveLinesOnATerminalAndOff) {
         EXPECT_LE(line.size(), 39) << line.toStdString();
     }
     EXPECT_GE(live, 4);
+}
+
+// Two places run one recipe: each unit carries its own serial into the chip
+// (its read-back CRC is the image's with that serial) and into the record.
+TEST(BrellixCli, RecipeWritesEachUnitsSerialIntoTheChipAndTheRecord) {
+    TempFiles files;
+    const QByteArray bytes = ImageWithBlankBlock();
+    const QString image = files.Write("fw.bin", bytes);
+    ASSERT_EQ(NewRecipe(files, image, 4).exitCode, 0);
+    const CliRun run = RunCli({"--simulate=2", "--sim-latency=0", "--all", "production", "--recipe",
+                               files.Path("line.json"), "--count", "3", "--log", files.Path("units.csv"),
+                               "--station", "bench1"});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QList<QStringList> rows = UnitRows(files.Path("line.sqlite"));
+    ASSERT_EQ(rows.size(), 3);
+    for (int i = 0; i < 3; ++i) {
+        const QString serial = QString("SN%1").arg(i + 1, 5, 10, QChar('0'));
+        EXPECT_EQ(rows[i][0], R"({"serial":")" + serial + R"("})");
+        EXPECT_EQ(rows[i][1], "pass");
+        QByteArray unit = bytes;
+        unit.replace(0x100, 7, serial.toLatin1());
+        EXPECT_EQ(rows[i][2], Crc(unit)) << serial.toStdString();
+    }
+    const QString log = QString::fromUtf8(TempFiles::Read(files.Path("units.csv")));
+    EXPECT_TRUE(log.startsWith(UnitLogHeader() + ",serial\n")) << log.toStdString();
+    EXPECT_TRUE(log.contains(",SN00003\n"));
+
+    // One value is left: one unit takes it, the next finds none.
+    const CliRun rest = RunCli({"--simulate", "--sim-latency=0", "--quiet", "production", "--recipe",
+                                files.Path("line.json")});
+    EXPECT_EQ(rest.exitCode, 1);
+    EXPECT_TRUE(rest.err.contains("serial numbers exhausted")) << rest.err.toStdString();
+    EXPECT_EQ(UnitRows(files.Path("line.sqlite")).size(), 4);
+
+    const CliRun json = RunCli({"report", "--db", files.Path("line.sqlite"), "--json"});
+    ASSERT_EQ(json.exitCode, 0) << json.err.toStdString();
+    const QJsonObject report = json.json().at(0);
+    EXPECT_EQ(report["units"].toInt(), 4);
+    EXPECT_EQ(report["passed"].toInt(), 4);
+    EXPECT_EQ(report["valuesSpent"].toObject()["line/serial"].toInt(), 4);
+    EXPECT_EQ(report["places"].toArray().size(), 2);
+    EXPECT_EQ(report["stations"].toArray().size(), 2);
+    const CliRun last = RunCli({"report", "--db", files.Path("line.sqlite"), "--last", "--csv"});
+    EXPECT_TRUE(last.out.startsWith("group,name,units,passed,failed,cancelled,interrupted,yield_percent,count\n"
+                                    "total,2,1,1,0,0,0,100.0,1\n")) << last.out.toStdString();
+    EXPECT_EQ(RunCli({"report", "--db", files.Path("line.sqlite"), "--run", "9"}).exitCode, 2);
+}
+
+// A recipe that cannot be trusted programs nothing and opens no record.
+TEST(BrellixCli, RecipeRefusalsNameTheirCause) {
+    TempFiles files;
+    const QString image = files.Write("fw.bin", ImageWithBlankBlock());
+    ASSERT_EQ(NewRecipe(files, image, 4).exitCode, 0);
+    const QString recipe = files.Path("line.json");
+    const QString bad = files.Write(
+        "bad.json", QByteArray(R"({"name": "x", "version": "1", "image": {"path": "fw.bin", "size": 4096,)"
+                               R"( "crc32": "00000000"}, "chip": {"name": "MX25L3208"}, "colour": 1, "fields":)"
+                               R"( [{"name": "s", "kind": "counter", "address": "0x2000", "start": 1, "last": 3,)"
+                               R"( "encoding": {"format": "le", "width": 4}}]})"));
+    struct Case {
+        const char* name;
+        QStringList args;
+        QStringList err;
+    };
+    const Case cases[] = {
+        {"bad recipe", {"--recipe", bad}, {"bad.json: colour: unknown key", "bad.json: fields[0]"}},
+        {"contradicting option", {"--recipe", recipe, "--access", "direct"},
+         {"--access direct contradicts the recipe's access jtag"}},
+        {"unreachable record", {"--recipe", recipe, "--db", "postgresql://nobody@/none?host=" + files.Path("no")},
+         {"cannot open the record"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const CliRun run = RunCli(QStringList{"--simulate", "--sim-latency=0", "production"} + c.args);
+        EXPECT_EQ(run.exitCode, 2);
+        for (const QString& line : c.err) EXPECT_TRUE(run.err.contains(line)) << run.err.toStdString();
+        EXPECT_FALSE(run.err.contains("Program Finished"));
+    }
+    // The image changed after the recipe was written.
+    QByteArray changed = ImageWithBlankBlock();
+    changed[5] = char(changed[5] ^ 1);
+    files.Write("fw.bin", changed);
+    const CliRun run = RunCli({"--simulate", "production", "--recipe", recipe});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_TRUE(run.err.contains("fw.bin: CRC-32 " + Crc(changed) + ", the recipe expects " +
+                                 Crc(ImageWithBlankBlock())))
+        << run.err.toStdString();
+    EXPECT_FALSE(QFile::exists(files.Path("line.sqlite")));
+}
+
+// A floor's record on PostgreSQL goes away mid-run: the units under way
+// finish into the spool, no new unit starts, and once the server is back the
+// station's next run sends them: every unit started has its one row.
+TEST(BrellixCli, RecordLostMidRunStartsNoUnitAndLosesNone) {
+    ScratchPostgres server;
+    QString error;
+    if (!server.Start(&error) || !server.CreateDatabase("floor", &error)) GTEST_SKIP() << error.toStdString();
+    TempFiles files;
+    ASSERT_EQ(NewRecipe(files, files.Write("fw.bin", ImageWithBlankBlock()), 1000).exitCode, 0);
+    const QStringList args = {"--simulate=2", "--sim-latency=3", "--all", "production", "--recipe",
+                              files.Path("line.json"), "--db", server.Url("floor"), "--station", "s1"};
+    QProcess process;
+    process.start(BRELLIX_CLI_PATH, args);
+    QString out;
+    while (!out.contains("passed 2") && process.waitForReadyRead(60000)) out += process.readAllStandardOutput();
+    server.Stop(true);
+    process.waitForFinished(120000);
+    out += process.readAllStandardOutput();
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    EXPECT_EQ(process.exitCode(), 1);
+    EXPECT_TRUE(err.contains("the record cannot be reached, no new unit starts")) << err.toStdString();
+    const QRegularExpressionMatch totals = QRegularExpression("(\\d+) units: (\\d+) passed").match(out);
+    ASSERT_TRUE(totals.hasMatch()) << out.toStdString();
+
+    ASSERT_TRUE(server.Restart(&error)) << error.toStdString();
+    EXPECT_EQ(RunCli(args + QStringList{"--sim-latency=0", "--count", "1"}).exitCode, 0);
+    const CliRun report = RunCli({"report", "--db", server.Url("floor"), "--json"});
+    ASSERT_EQ(report.exitCode, 0) << report.err.toStdString();
+    const QJsonObject all = report.json().at(0);
+    EXPECT_EQ(all["units"].toInt(), totals.captured(1).toInt() + 1);
+    EXPECT_EQ(all["valuesSpent"].toObject()["line/serial"].toInt(), totals.captured(2).toInt() + 1);
 }

@@ -501,3 +501,46 @@ TEST(Read, RefusedBlockIsNoData) {
         EXPECT_EQ(rig.commands().back(), CMD_READ_BLOCK);     // and nothing asked after it
     }
 }
+
+// A unit's fields ride over the shared image: written even into a blank
+// block, compared on the read-back, and never written into the image.
+TEST(UnitPatches, AreProgrammedAndComparedOverTheSharedImage) {
+    EngineRig rig(Chip(5));
+    rig.engine->SetAccessMode(ACCESS_JTAG);
+    const auto image = Blocks({-1, 0xFF, -1, 0xFF});
+    std::shared_ptr<std::uint8_t[]> shared(new std::uint8_t[ImageBuffer::kSize]);
+    std::fill_n(shared.get(), ImageBuffer::kSize, 0xFF);
+    std::copy(image.begin(), image.end(), shared.get());
+    rig.engine->UseSharedImage(shared, std::uint32_t(image.size()), "fw.bin", {});
+    // One field in a blank block, one of 0xFF bytes alone in another.
+    ASSERT_TRUE(rig.engine->SetPatches({{0x110, "SN01"}, {0x3FE, QByteArray(2, char(0xFF))}}));
+    rig.engine->AutoProgram();
+    ASSERT_TRUE(rig.Settle());
+    EXPECT_TRUE(rig.engine->lastJobSucceeded()) << rig.host.committed.toStdString();
+    EXPECT_EQ(AddressesOf(rig.requests(), CMD_WRITE_BLOCK), (std::vector<std::uint32_t>{0, 0x100, 0x200, 0x300}));
+    auto expected = image;
+    std::copy_n("SN01", 4, expected.begin() + 0x110);
+    EXPECT_EQ(rig.adapter->flash(0, expected.size()), expected);
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), shared.get()));
+    EXPECT_EQ(rig.engine->image().program(), shared.get());
+
+    // The next unit's value is not on the chip: its verify says where.
+    ASSERT_TRUE(rig.engine->SetPatches({{0x110, "SN02"}}));
+    rig.engine->Verify();
+    ASSERT_TRUE(rig.Settle());
+    EXPECT_FALSE(rig.engine->lastJobSucceeded());
+    EXPECT_EQ(rig.engine->differences(), (std::vector<std::uint32_t>{0x113}));
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), shared.get()));
+}
+
+// A load after a shared image takes a block of its own, leaving the shared one whole.
+TEST(UnitPatches, ALoadLeavesTheSharedImageAlone) {
+    EngineRig rig(Chip(1));
+    std::shared_ptr<std::uint8_t[]> shared(new std::uint8_t[ImageBuffer::kSize]);
+    std::fill_n(shared.get(), ImageBuffer::kSize, 0x5A);
+    rig.engine->UseSharedImage(shared, 0x100, "a.bin", {});
+    LoadImage(rig, Blocks({0x11}));
+    LoadImage(rig, Blocks({0x22}));
+    EXPECT_EQ(rig.engine->image().program()[0], 0x22);
+    EXPECT_TRUE(std::all_of(shared.get(), shared.get() + ImageBuffer::kSize, [](std::uint8_t b) { return b == 0x5A; }));
+}

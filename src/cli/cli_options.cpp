@@ -12,7 +12,8 @@ const QSet<QString> kWithFile = {"program", "verify", "auto", "firmware", "produ
 // Options that take a value, as --name VALUE or --name=VALUE.
 const QSet<QString> kValued = {"--adapter", "--sim-latency", "--sim-fault", "--access", "--chip", "--range",
                                "-o", "--output", "--count", "--log", "--recipe", "--db", "--operator",
-                               "--station", "--image", "--field", "--name", "--run", "--expect"};
+                               "--station", "--image", "--field", "--name", "--run", "--expect",
+                               "--stop-after-failures", "--next"};
 
 int ChipIndex(const QString& name) {
     if (name.compare("auto", Qt::CaseInsensitive) == 0) return -1;
@@ -46,6 +47,13 @@ bool Apply(const QString& name, const QString& value, CliOptions& o, QString& er
     else if (name == "--run" && (o.runId = value.toLongLong()) <= 0) error = "--run takes a run's number";
     else if (name == "--sim-latency" && !ToInt(value, o.simLatencyMs, 0)) error = "--sim-latency takes milliseconds";
     else if (name == "--count" && !ToInt(value, o.count, 1)) error = "--count takes a number of units";
+    else if (name == "--stop-after-failures") {
+        o.stopAfterFailuresGiven = true;
+        if (!ToInt(value, o.stopAfterFailures, 1)) error = "--stop-after-failures takes a number of failures";
+    } else if (name == "--next") {
+        o.nextOnKey = value == "key";
+        if (value != "key" && value != "replug") error = "--next takes key or replug";
+    }
     else if (name == "--access") {
         o.accessGiven = true;
         if (value == "direct") o.access = 0;
@@ -99,6 +107,8 @@ QString CheckCombination(const CliOptions& o) {
     if (o.command == "production" && !o.recipe.isEmpty())
         return o.file.isEmpty() ? QString() : CheckFloorCommand(o);
     if (!o.recipe.isEmpty() || !o.db.isEmpty()) return "--recipe and --db belong to production";
+    if (o.command != "production" && (o.stopAfterFailuresGiven || o.nextOnKey))
+        return "--stop-after-failures and --next belong to production";
     if (kWithFile.contains(o.command) && o.file.isEmpty()) return o.command + " needs a FILE";
     if (!kWithFile.contains(o.command) && !o.file.isEmpty()) return o.command + " takes no FILE";
     if (o.command == "read" && o.output.isEmpty()) return "read needs -o OUT.hex or -o OUT.bin";
@@ -204,9 +214,12 @@ Commands:
                              each writes OUT-SERIAL.hex|.bin
   auto FILE                  detect, erase, program and verify, in one go
   firmware FILE --yes        update the adapter's own firmware
-  production FILE [--count N] [--log units.csv]
+  production FILE [--count N] [--log units.csv] [--next key|replug]
+             [--stop-after-failures N]
                              a bench loop: program each unit plugged in,
-                             log it, and wait for the next one
+                             log it, and wait for the next one; on a
+                             terminal a live line counts passed, failed,
+                             yield, units per hour and values left
   production --recipe line.json [--db DB] [--operator NAME] [--station NAME]
                              the same from a recipe: its image (refused if
                              its size or CRC-32 changed), its chip, access
@@ -229,6 +242,7 @@ Options:
   --sim-fault N:KIND@REQ     simulated adapter N goes wrong at request REQ;
                              KIND is silent, nak, wrong-echo, short-write,
                              fail-write, unplug, late or corrupt
+                             (corrupt@every: every read-back is damaged)
   --access direct|jtag       how the adapter reaches the chip (jtag); reading
                              and verifying need jtag
   --chip NAME|auto           the chip (NEC78K0S, PIC24FJ64GA004,
@@ -261,6 +275,16 @@ Options of the commands:
   --operator NAME, --station NAME
                              production: who runs it, and where (the host
                              name by default)
+  --next replug|key          production: the next unit starts when its
+                             adapter is plugged in again (replug, the
+                             default), or for sockets where the adapter
+                             stays plugged, when Enter is pressed (key;
+                             a foot switch sends the same): each place
+                             whose unit has ended then starts its next
+  --stop-after-failures N    production: N failures in a row on one place
+                             take that place out of the run (a recipe's
+                             stop.after_failures says the same); the run
+                             ends when no place is left
 
 Exit codes:
   0    success on every adapter

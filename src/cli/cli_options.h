@@ -31,12 +31,15 @@ struct CliOptions {
     // Which of the options above were given, for a recipe to refuse those it contradicts.
     bool chipGiven = false;
     bool accessGiven = false;
+    bool stopAfterFailuresGiven = false;
 
     QString subcommand;       // recipe: new
     QString recipe;           // production: the recipe to run
     QString db;               // production, report: the record (an SQLite file or postgresql://...)
     QString operatorName;     // production
     QString station;          // production: the host name when not given
+    int stopAfterFailures = 0;  // production: failures in a row that take a place out; 0 never
+    bool nextOnKey = false;     // production: the next unit on Enter, not on the adapter's re-plug
     QString image;            // recipe new: the image file
     QString recipeName;       // recipe new: the recipe's name (the file's base name when not given)
     QStringList fields;       // recipe new: serial fields, each as JSON

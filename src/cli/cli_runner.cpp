@@ -30,7 +30,9 @@ bool ApplySimFault(const QString& text, std::vector<SimConfig>& configs) {
     const int adapter = text.section(':', 0, 0).toInt() - 1;
     const QString kind = text.section(':', 1).section('@', 0, 0);
     bool ok = false;
-    const int request = text.section('@', 1).toInt(&ok);
+    // A damaged read-back on every request fails each unit the adapter takes.
+    const QString when = text.section('@', 1);
+    const int request = when == "every" && kind == "corrupt" ? (ok = true, SimConfig::kEveryRequest) : when.toInt(&ok);
     if (adapter < 0 || adapter >= int(configs.size()) || !ok) return false;
     SimConfig::Faults& f = configs[std::size_t(adapter)].faults;
     if (kind == "silent") f.silentRequest = request;

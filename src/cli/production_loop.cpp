@@ -4,10 +4,12 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTimer>
+#include <unistd.h>
 
 #include "bus/adapter_bus.h"
 #include "cli/cli_runner.h"
 #include "cli/console.h"
+#include "cli/enter_keys.h"
 #include "image/checksum.h"
 #include "link/adapter_link.h"
 #include "link/hotplug_hub.h"
@@ -18,6 +20,12 @@ namespace {
 // How long a simulated operator takes to pull a finished unit and plug in
 // the next one.
 constexpr int kSimulatedSwapMs = 20;
+
+// A place is known by its adapter's serial, which stays when it comes back
+// under another path.
+QString PlaceKey(const AdapterRef& adapter) {
+    return adapter.serial.isEmpty() ? QString::fromStdString(adapter.path) : adapter.serial;
+}
 
 }  // namespace
 
@@ -48,7 +56,16 @@ void ProductionLoop::Start(const std::vector<AdapterRef>& adapters) {
         emit Done(EXIT_USAGE);
         return;
     }
-    if (!options_.quiet && !options_.json) console_.Out("waiting for units; Ctrl+C ends the run");
+    runClock_.start();
+    if (recipe_ && !options_.quiet && !options_.json) valuesLeft_ = recipe_->ValuesLeft();
+    if (options_.nextOnKey) {
+        keys_ = new EnterKeys(STDIN_FILENO, this);
+        connect(keys_, &EnterKeys::Pressed, this, &ProductionLoop::OnNextKey);
+        connect(keys_, &EnterKeys::Closed, this, &ProductionLoop::OnKeysClosed);
+    }
+    if (!options_.quiet && !options_.json)
+        console_.Out(options_.nextOnKey ? "waiting for units; Enter starts the next, Ctrl+C ends the run"
+                                        : "waiting for units; Ctrl+C ends the run");
     if (!options_.all && !adapters.empty()) {
         place_ = adapters.front().path;
         placeSerial_ = adapters.front().serial;
@@ -65,7 +82,7 @@ void ProductionLoop::Interrupt() {
 }
 
 QStringList ProductionLoop::ProgressLines() const {
-    QStringList lines;
+    QStringList lines{CountersLine()};
     for (const auto& [path, station] : stations_)
         if (station.session) lines << station.session->ProgressLine();
     return lines;
@@ -126,6 +143,8 @@ void ProductionLoop::StartUnit(const AdapterRef& given) {
     // while those under way could still fail.
     if (recipe_ && recipe_->recipe().stop.units > 0 && passed_ + Running() >= recipe_->recipe().stop.units) return;
     const AdapterRef adapter = Describe(given.path);
+    if (out_.count(PlaceKey(adapter))) return;
+    places_.insert(PlaceKey(adapter));
     Station& station = stations_[adapter.path];
     station.adapter = adapter;
     if (!BeginRecord(station)) {
@@ -201,10 +220,68 @@ void ProductionLoop::OnUnitFinished(Station& station) {
     CloseRecord(station);
     LogUnit(station, result);
     PrintUnit(station, result);
+    NoteUnitEnd();
+    const bool takenOut = TakeOutIfFailing(station);
     if (options_.count > 0 && passed_ + failed_ + cancelled_ >= options_.count) stopping_ = true;
     if (recipe_ && recipe_->recipe().stop.units > 0 && passed_ >= recipe_->recipe().stop.units) stopping_ = true;
     if (stopping_) return FinishIfIdle();
-    SwapUnitIfSimulated(station.adapter.path);
+    // With --next key the board is swapped in the socket, and Enter starts the next unit.
+    if (!takenOut && !options_.nextOnKey) SwapUnitIfSimulated(station.adapter.path);
+}
+
+// A place failing unit after unit has a fault of its own (a worn socket, a
+// bad adapter): it is taken out rather than spending the line's boards. A
+// cancelled unit says nothing about the place and leaves its count alone.
+bool ProductionLoop::TakeOutIfFailing(const Station& station) {
+    const SessionResult::Outcome outcome = station.session->result().outcome;
+    const QString place = PlaceKey(station.adapter);
+    if (outcome == SessionResult::Outcome::Ok) failuresInARow_[place] = 0;
+    if (outcome != SessionResult::Outcome::Failed || options_.stopAfterFailures <= 0) return false;
+    if (++failuresInARow_[place] < options_.stopAfterFailures) return false;
+    out_.insert(place);
+    console_.Err(QString("brellix-cli: %1: %2 failures in a row, the place is out of the run")
+                     .arg(station.adapter.label)
+                     .arg(options_.stopAfterFailures));
+    if (out_.size() < places_.size()) return true;
+    console_.Err("brellix-cli: no place is left, the run ends");
+    stopping_ = true;
+    return true;
+}
+
+// Enter: every place whose unit has ended takes its next one.
+void ProductionLoop::OnNextKey() {
+    if (stopping_) return;
+    std::vector<AdapterRef> waiting;
+    for (const auto& [path, station] : stations_)
+        if (station.session && !station.session->running()) waiting.push_back(station.adapter);
+    for (const AdapterRef& adapter : waiting) StartUnit(adapter);
+}
+
+// Without an input no Enter can come: the units under way end the run.
+void ProductionLoop::OnKeysClosed() {
+    if (stopping_) return;
+    console_.Err("brellix-cli: standard input closed, no next unit starts");
+    stopping_ = true;
+    FinishIfIdle();
+}
+
+void ProductionLoop::NoteUnitEnd() {
+    lastEndMs_ = runClock_.elapsed();
+    if (recipe_ && !options_.quiet && !options_.json) valuesLeft_ = recipe_->ValuesLeft();
+}
+
+// The rate is taken when a unit ends, so off a terminal the line changes (and
+// is printed again) only then.
+QString ProductionLoop::CountersLine() const {
+    const int ended = passed_ + failed_;
+    QString line = QString("passed %1  failed %2  yield %3  %4 units/h")
+                       .arg(passed_)
+                       .arg(failed_)
+                       .arg(ended > 0 ? QString::asprintf("%.1f%%", 100.0 * passed_ / ended) : QString("-"))
+                       .arg(ended > 0 && lastEndMs_ > 0 ? QString::number(qint64(ended * 3600000.0 / lastEndMs_))
+                                                         : QString("-"));
+    if (valuesLeft_ >= 0) line += QString("  values left %1").arg(valuesLeft_);
+    return line;
 }
 
 void ProductionLoop::LogUnit(const Station& station, const char* result) {

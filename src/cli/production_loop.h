@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "cli/adapter_session.h"
@@ -10,12 +12,14 @@
 #include "cli/unit_log.h"
 
 class AdapterBus;
+class EnterKeys;
 class HotplugHub;
 
 // The bench loop: each adapter plugged in has its unit auto programmed with
 // the read-back compare, the unit is logged, and the loop waits for it to be
-// pulled out and the next one plugged in; until enough units are done or the
-// operator presses Ctrl+C. Run from a recipe, each unit carries its own
+// pulled out and the next one plugged in (or, with --next key, for Enter);
+// until enough units are done, every place has been taken out for failing
+// too often, or the operator presses Ctrl+C. Run from a recipe, each unit carries its own
 // serial values, reserved in the record before its first request and closed
 // there after its last.
 class ProductionLoop : public QObject {
@@ -29,7 +33,8 @@ public:
     // adapters: those on the bench now, to start with.
     void Start(const std::vector<AdapterRef>& adapters);
     void Interrupt();
-    // A live line per place, as the other commands show per adapter.
+    // The run's counters, then a live line per place, as the other commands
+    // show per adapter.
     QStringList ProgressLines() const;
 
 signals:
@@ -54,6 +59,11 @@ private:
     void LogUnit(const Station& station, const char* result);
     void PrintUnit(const Station& station, const char* result);
     void SwapUnitIfSimulated(const std::string& path);
+    bool TakeOutIfFailing(const Station& station);
+    void OnNextKey();
+    void OnKeysClosed();
+    void NoteUnitEnd();
+    QString CountersLine() const;
     bool Wanted(const AdapterRef& adapter) const;
     AdapterRef Describe(const std::string& path) const;
     bool Busy(const std::string& path) const;
@@ -69,6 +79,15 @@ private:
     RecipeStation* recipe_;
     std::unique_ptr<HotplugSource> tap_;
     std::map<std::string, Station> stations_;
+    EnterKeys* keys_ = nullptr;  // with --next key
+    // Places by serial (or path, without one): those that took a unit, and
+    // those out of the run; a place keeps its failures in a row over re-plugs.
+    std::set<QString> places_;
+    std::set<QString> out_;
+    std::map<QString, int> failuresInARow_;
+    QElapsedTimer runClock_;
+    qint64 lastEndMs_ = 0;        // when the last unit ended, on runClock_
+    std::int64_t valuesLeft_ = -1;
     UnitLog log_;
     std::string place_;     // without --all: the one adapter used
     QString placeSerial_;   // the same adapter under another path after a replug

@@ -1,6 +1,7 @@
 #include "cli/recipe_station.h"
 
 #include <QDir>
+#include <algorithm>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -30,6 +31,22 @@ void Contradictions(const CliOptions& o, const Recipe& r, QStringList* problems)
         *problems << "--access " + AccessName(o.access) + " contradicts the recipe's access " +
                          AccessName(r.access);
     if (o.verify && !r.verify) *problems << "--verify contradicts the recipe, which does not verify";
+    // A run asked for more units than a field has values for would stop part way.
+    const int units = o.count > 0 ? o.count : r.stop.units;
+    for (qsizetype i = 0; i < r.fields.size(); ++i) {
+        const SerialField& field = r.fields[i];
+        if (units <= 0 || field.valueCount() >= std::uint64_t(units)) continue;
+        *problems << QString("fields[%1]: %2 has %3 %4, fewer than the %5 units asked for")
+                         .arg(i)
+                         .arg(field.kind == FieldKind::Csv ? field.csvFile : field.name)
+                         .arg(field.valueCount())
+                         .arg(field.kind == FieldKind::Csv ? "rows" : "values")
+                         .arg(units);
+    }
+    if (o.stopAfterFailuresGiven && r.stop.afterFailures > 0 && o.stopAfterFailures != r.stop.afterFailures)
+        *problems << QString("--stop-after-failures %1 contradicts the recipe's stop.after_failures %2")
+                         .arg(o.stopAfterFailures)
+                         .arg(r.stop.afterFailures);
 }
 
 }  // namespace
@@ -43,6 +60,7 @@ bool RecipeStation::Prepare(CliOptions& options, Recipe* recipe, QStringList* pr
     options.chip = recipe->chip >= 0 ? recipe->chip : recipe->expectedChip;
     options.access = recipe->access;
     options.verify = recipe->verify;
+    if (!options.stopAfterFailuresGiven) options.stopAfterFailures = recipe->stop.afterFailures;
     if (options.db.isEmpty()) options.db = DefaultDatabase(options.recipe);
     return true;
 }
@@ -120,6 +138,16 @@ bool RecipeStation::CloseUnit(const RecipeUnit& unit, UnitRecord record) {
     record.durationMs = unit.clock.isValid() ? unit.clock.elapsed() : 0;
     record.utc = QDateTime::currentDateTimeUtc();
     return store_->CloseUnit(record, unit.start.reservations) != RecordStore::CloseStatus::Failed;
+}
+
+std::int64_t RecipeStation::ValuesLeft() {
+    std::int64_t left = -1;
+    for (const QString& counter : counters_) {
+        const std::int64_t n = store_->ValuesLeft(counter);
+        if (n < 0) return -1;
+        left = left < 0 ? n : std::min(left, n);
+    }
+    return left;
 }
 
 bool RecipeStation::Finish(QString* error) {

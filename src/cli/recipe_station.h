@@ -40,6 +40,9 @@ class RecipeStation {
     // The unit's row; false when it reached neither the record nor the spool.
     bool CloseUnit(const RecipeUnit& unit, UnitRecord record);
     bool Finish(QString* error);
+    // The units the values left would serve: the fewest left of any field's
+    // counter; -1 without fields, or when the record cannot say.
+    std::int64_t ValuesLeft();
 
     const Recipe& recipe() const { return recipe_; }
     QStringList FieldNames() const;

@@ -229,3 +229,13 @@ bool RecordStore::FinishRun(QString* error) {
         },
         error);
 }
+
+std::int64_t RecordStore::ValuesLeft(const QString& counter) {
+    if (!available_ || !session_.database().isOpen()) return -1;
+    QVariant left;
+    const QString sql =
+        "SELECT c.limit_value - c.next_value + (SELECT COUNT(*) FROM free_values f WHERE f.counter_name = c.name)"
+        " FROM counters c WHERE c.name = ?";
+    if (!session_.Value(sql, {counter}, &left) || !left.isValid()) return -1;
+    return left.toLongLong();
+}

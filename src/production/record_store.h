@@ -56,6 +56,9 @@ class RecordStore {
 
     // Sends the units waiting in the spool; returns how many still wait.
     int FlushSpool();
+    // The counter's values neither spent nor held: those never handed out and
+    // those given back; -1 when the record cannot be asked.
+    std::int64_t ValuesLeft(const QString& counter);
     int spooled() const;
     // Whether the last attempt reached the database.
     bool available() const { return available_; }

@@ -36,7 +36,8 @@ void Contradictions(const CliOptions& o, const Recipe& r, QStringList* problems)
     for (qsizetype i = 0; i < r.fields.size(); ++i) {
         const SerialField& field = r.fields[i];
         if (units <= 0 || field.valueCount() >= std::uint64_t(units)) continue;
-        *problems << QString("fields[%1]: %2 has %3 %4, fewer than the %5 units asked for")
+        *problems << QString("%1: fields[%2]: %3 has %4 %5, fewer than the %6 units asked for")
+                         .arg(QFileInfo(o.recipe).fileName())
                          .arg(i)
                          .arg(field.kind == FieldKind::Csv ? field.csvFile : field.name)
                          .arg(field.valueCount())

@@ -2,6 +2,7 @@
 // prints, and the files it leaves, against a bench of simulated adapters.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -11,6 +12,7 @@
 #include <QSqlQuery>
 #include <fcntl.h>
 #include <functional>
+#include <iostream>
 #include <pty.h>
 #include <signal.h>
 #include <unistd.h>
@@ -135,6 +137,10 @@ TEST(BrellixCli, CommandsExitCodesAndOutput) {
         {"quiet failure", {"--simulate", fast, "--quiet", "--sim-fault", "1:nak@3", "program", image}, 1, "",
          "brellix-cli: SIM0001: failed: "},
         {"firmware unconfirmed", {"--simulate", "firmware", image}, 2, "", "--yes"},
+        {"a place failing in a row is out", {"--simulate", fast, "--stop-after-failures", "2", "--sim-fault",
+         "1:corrupt@every", "production", image}, 1, "2 units: 0 passed, 2 failed",
+         "SIM0001: 2 failures in a row, the place is out of the run\nbrellix-cli: no place is left, the run ends"},
+        {"next unit on what", {"--simulate", "--next", "foot", "production", image}, 2, "", "--next takes key or replug"},
         {"no adapter", {"list"}, 3, "", "no adapter found"},
         {"list a bench", {"--simulate=2", "list"}, 0, "serial SIM0002  ok", ""},
         {"program and verify", {"--simulate", fast, "program", image, "--verify"}, 0,
@@ -154,7 +160,8 @@ TEST(BrellixCli, CommandsExitCodesAndOutput) {
         EXPECT_TRUE(run.err.contains(c.err)) << run.err.toStdString();
     }
     const QString help = RunCli({"--help"}).out;
-    for (const char* option : {"--range START-END", "-o, --output", "--verify", "--yes", "--count N", "--log", "143"})
+    for (const char* option : {"--range START-END", "-o, --output", "--verify", "--yes", "--count N", "--log", "143", "--next replug|key",
+                               "--stop-after-failures N"})
         EXPECT_TRUE(help.contains(option)) << option;
 }
 
@@ -227,6 +234,33 @@ TEST(BrellixCli, ProductionLogsEveryUnitAndStopsAtTheCount) {
     units.sort();
     EXPECT_EQ(units, QStringList({"1", "2", "3"}));
     EXPECT_TRUE(run.out.contains("3 units: 3 passed, 0 failed"));
+    // Off a terminal the run's counters are printed when they change.
+    EXPECT_EQ(run.out.count("passed 3  failed 0  yield 100.0%  "), 1) << run.out.toStdString();
+
+    // A place failing twice in a row is out; the other goes on to the count.
+    const CliRun out = RunCli({"--simulate=2", "--sim-latency=0", "--all", "--stop-after-failures", "2",
+                               "--sim-fault", "2:corrupt@every", "production", image, "--count", "6"});
+    EXPECT_EQ(out.out.count("SIM0002: fail"), 2) << out.out.toStdString();
+    EXPECT_TRUE(out.out.contains("6 units: 4 passed, 2 failed"));
+    EXPECT_TRUE(out.err.contains("SIM0002: 2 failures in a row, the place is out of the run"));
+    EXPECT_FALSE(out.err.contains("no place is left"));
+
+    // --next key: the adapter stays plugged and Enter starts the next unit;
+    // once the input ends, none starts.
+    QString seen;
+    const CliRun keyed = RunCli({"--simulate", "--sim-latency=0", "--next", "key", "production", image, "--count", "3"},
+                                [&seen](QProcess& p) {
+                                    while (!seen.contains("unit 1 ") && p.waitForReadyRead(20000))
+                                        seen += p.readAllStandardOutput();
+                                    p.write("\n");
+                                    while (!seen.contains("unit 2 ") && p.waitForReadyRead(20000))
+                                        seen += p.readAllStandardOutput();
+                                    p.closeWriteChannel();
+                                });
+    EXPECT_EQ(keyed.exitCode, 0) << keyed.err.toStdString();
+    EXPECT_EQ((seen + keyed.out).count("SIM0001: pass"), 2) << (seen + keyed.out).toStdString();
+    EXPECT_TRUE(keyed.out.contains("2 units: 2 passed")) << keyed.out.toStdString();
+    EXPECT_TRUE(keyed.err.contains("standard input closed, no next unit starts"));
 
     // Without --all the bench has one place, whatever else is attached.
     const CliRun one = RunCli({"--simulate=2", "--sim-latency=0", "production", image, "--count", "3"});
@@ -342,6 +376,8 @@ TEST(BrellixCli, RecipeWritesEachUnitsSerialIntoTheChipAndTheRecord) {
                                files.Path("line.json"), "--count", "3", "--log", files.Path("units.csv"),
                                "--station", "bench1"});
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains("passed 3  failed 0  yield 100.0%")) << run.out.toStdString();
+    EXPECT_TRUE(run.out.contains("values left 1\n"));
     const QList<QStringList> rows = UnitRows(files.Path("line.sqlite"));
     ASSERT_EQ(rows.size(), 3);
     for (int i = 0; i < 3; ++i) {
@@ -383,6 +419,17 @@ TEST(BrellixCli, RecipeRefusalsNameTheirCause) {
     const QString image = files.Write("fw.bin", ImageWithBlankBlock());
     ASSERT_EQ(NewRecipe(files, image, 4).exitCode, 0);
     const QString recipe = files.Path("line.json");
+    files.Write("keys.csv", "key\n11\n12\n");
+    ASSERT_EQ(RunCli({"recipe", "new", files.Path("csv.json"), "--image", image, "--chip", "MX25L3208", "--field",
+                      R"({"name": "key", "kind": "csv", "file": "keys.csv", "columns": [{"column": "key",)"
+                      R"( "address": "0x100", "encoding": {"format": "ascii-dec", "width": 2}}]})"})
+                  .exitCode,
+              0);
+    // A server of the test's own refuses a role it does not know.
+    ScratchPostgres server;
+    QString error;
+    const bool postgres = server.Start(&error) && server.CreateDatabase("floor", &error);
+    const QString ghost = QString(server.Url("floor")).replace("brellix@", "ghost:secret@");
     const QString bad = files.Write(
         "bad.json", QByteArray(R"({"name": "x", "version": "1", "image": {"path": "fw.bin", "size": 4096,)"
                                R"( "crc32": "00000000"}, "chip": {"name": "MX25L3208"}, "colour": 1, "fields":)"
@@ -399,13 +446,20 @@ TEST(BrellixCli, RecipeRefusalsNameTheirCause) {
          {"--access direct contradicts the recipe's access jtag"}},
         {"unreachable record", {"--recipe", recipe, "--db", "postgresql://nobody@/none?host=" + files.Path("no")},
          {"cannot open the record"}},
+        {"not JSON", {"--recipe", files.Write("half.json", "{\"name\": ")}, {"half.json: not JSON: "}},
+        {"CSV rows fewer than units", {"--recipe", files.Path("csv.json"), "--count", "3"},
+         {"csv.json: fields[0]: keys.csv has 2 rows, fewer than the 3 units asked for"}},
+        {"role refused", {"--recipe", recipe, "--db", ghost}, {"cannot open the record", "ghost"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        if (!postgres && QString(c.name) == "role refused") continue;
         const CliRun run = RunCli(QStringList{"--simulate", "--sim-latency=0", "production"} + c.args);
         EXPECT_EQ(run.exitCode, 2);
         for (const QString& line : c.err) EXPECT_TRUE(run.err.contains(line)) << run.err.toStdString();
         EXPECT_FALSE(run.err.contains("Program Finished"));
+        EXPECT_EQ(run.err.count('\n'), QString(c.name) == "bad recipe" ? run.err.count("bad.json") : 1)
+            << run.err.toStdString();
     }
     // The image changed after the recipe was written.
     QByteArray changed = ImageWithBlankBlock();
@@ -451,3 +505,70 @@ TEST(BrellixCli, RecordLostMidRunStartsNoUnitAndLosesNone) {
     EXPECT_EQ(all["units"].toInt(), totals.captured(1).toInt() + 1);
     EXPECT_EQ(all["valuesSpent"].toObject()["line/serial"].toInt(), totals.captured(2).toInt() + 1);
 }
+
+// A floor of four stations, each with four places, shares one record: each
+// station runs 50 units and one of its places fails its first unit. Every
+// value is spent exactly once, the values of the failed units are handed out
+// again (the passes take the first values without a gap), and every unit
+// started has its one row.
+class ProductionFloor : public testing::TestWithParam<QString> {};
+
+TEST_P(ProductionFloor, FourStationsSpendEveryValueOnce) {
+    ScratchPostgres server;
+    TempFiles files;
+    const bool postgres = GetParam() == "postgresql";
+    QString db = files.Path("floor.sqlite"), error;
+    if (postgres && (!server.Start(&error) || !server.CreateDatabase("floor", &error)))
+        GTEST_SKIP() << error.toStdString();
+    if (postgres) db = server.Url("floor");
+    ASSERT_EQ(NewRecipe(files, files.Write("fw.bin", ImageWithBlankBlock()), 1000).exitCode, 0);
+    std::vector<std::unique_ptr<QProcess>> stations;
+    for (int s = 1; s <= 4; ++s) {
+        // Each station keeps its own spool beside its own copy of the recipe.
+        QDir(files.Path({})).mkdir(QString("s%1").arg(s));
+        const QString recipe = files.Path(QString("s%1/line.json").arg(s));
+        QFile::copy(files.Path("line.json"), recipe);
+        QFile::copy(files.Path("fw.bin"), files.Path(QString("s%1/fw.bin").arg(s)));
+        stations.push_back(std::make_unique<QProcess>());
+        stations.back()->start(BRELLIX_CLI_PATH, {"--simulate=4", "--sim-latency=0", "--all", "--quiet",
+                                                  "--sim-fault", QString("%1:nak@5").arg(s), "production",
+                                                  "--recipe", recipe, "--db", db, "--station",
+                                                  QString("s%1").arg(s), "--count", "50"});
+    }
+    for (auto& station : stations) {
+        ASSERT_TRUE(station->waitForFinished(120000));
+        EXPECT_EQ(station->exitCode(), 1) << station->readAllStandardError().toStdString();
+    }
+
+    QStringList passed, failed;
+    int held = -1;
+    {
+        QSqlDatabase record = QSqlDatabase::addDatabase(postgres ? "QPSQL" : "QSQLITE", "floor");
+        if (postgres) {
+            record.setHostName(server.socketFolder());
+            record.setPort(ScratchPostgres::port());
+            record.setUserName("brellix");
+        }
+        record.setDatabaseName(postgres ? "floor" : db);
+        ASSERT_TRUE(record.open());
+        QSqlQuery units("SELECT fields, result FROM units", record);
+        while (units.next()) (units.value(1).toString() == "pass" ? passed : failed) << units.value(0).toString();
+        QSqlQuery reserved("SELECT COUNT(*) FROM reservations WHERE state = 'reserved'", record);
+        if (reserved.next()) held = reserved.value(0).toInt();
+    }
+    QSqlDatabase::removeDatabase("floor");
+    EXPECT_EQ(passed.size() + failed.size(), 200);
+    EXPECT_EQ(failed.size(), 4);
+    EXPECT_EQ(held, 0);
+    passed.sort();
+    QStringList expected;
+    for (int i = 1; i <= passed.size(); ++i)
+        expected << QString(R"({"serial":"SN%1"})").arg(i, 5, 10, QChar('0'));
+    EXPECT_EQ(passed, expected);
+    for (const QString& value : failed) EXPECT_TRUE(passed.contains(value)) << value.toStdString();
+    std::cout << "floor on " << GetParam().toStdString() << ": " << passed.size() + failed.size() << " units, "
+              << passed.size() << " passed, " << failed.size() << " failed\n";
+}
+
+INSTANTIATE_TEST_SUITE_P(Databases, ProductionFloor, testing::Values("postgresql", "sqlite"),
+                         [](const testing::TestParamInfo<QString>& info) { return info.param.toStdString(); });

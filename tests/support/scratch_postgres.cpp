@@ -112,6 +112,8 @@ bool ScratchPostgres::CreateDatabase(const QString& name, QString* error) {
                error);
 }
 
+int ScratchPostgres::port() { return kPort; }
+
 QString ScratchPostgres::Url(const QString& name) const {
     return QString("postgresql://brellix@/%1?host=%2&port=%3").arg(name, dir_.path()).arg(kPort);
 }

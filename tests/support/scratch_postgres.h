@@ -23,6 +23,7 @@ class ScratchPostgres {
     // postgresql://brellix@/name?host=<the scratch folder>
     QString Url(const QString& name) const;
     QString socketFolder() const { return dir_.path(); }
+    static int port();
 
   private:
     bool Run(const QString& tool, const QStringList& arguments, QString* error);

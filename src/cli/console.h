@@ -18,6 +18,9 @@ public:
     // The progress block: redrawn in place on a terminal, each line cut to its
     // width; else each line printed when it differs from the last time.
     void Live(const QStringList& lines);
+    // A line the terminal itself wrote below the block (its echo of Enter):
+    // cleared with the block at the next redraw, so the block stays in place.
+    void Echoed() { drawn_ += drawn_ > 0 ? 1 : 0; }
     // Leaves the progress block where it stands; the next block starts afresh.
     void EndLive();
 

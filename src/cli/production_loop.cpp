@@ -250,6 +250,7 @@ bool ProductionLoop::TakeOutIfFailing(const Station& station) {
 
 // Enter: every place whose unit has ended takes its next one.
 void ProductionLoop::OnNextKey() {
+    if (console_.terminal() && ::isatty(STDIN_FILENO) == 1) console_.Echoed();
     if (stopping_) return;
     std::vector<AdapterRef> waiting;
     for (const auto& [path, station] : stations_)

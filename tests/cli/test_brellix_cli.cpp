@@ -458,6 +458,7 @@ TEST(BrellixCli, RecipeRefusalsNameTheirCause) {
         EXPECT_EQ(run.exitCode, 2);
         for (const QString& line : c.err) EXPECT_TRUE(run.err.contains(line)) << run.err.toStdString();
         EXPECT_FALSE(run.err.contains("Program Finished"));
+        EXPECT_FALSE(run.err.contains("secret"));  // a password is never printed
         EXPECT_EQ(run.err.count('\n'), QString(c.name) == "bad recipe" ? run.err.count("bad.json") : 1)
             << run.err.toStdString();
     }

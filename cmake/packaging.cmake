@@ -20,8 +20,10 @@ read, and update the adapter's own firmware. brellix-cli runs the same jobs
 from a terminal, on one adapter or on every attached adapter at once.")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt finds no window system without its platform plugins, which the Qt
-# libraries only recommend.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# libraries only recommend; the production record opens SQLite through Qt's
+# SQLite driver, a plugin too, and a shared record through the PostgreSQL one.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6sql6-sqlite")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "libqt6sql6-psql")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "udev")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_SOURCE_DIR}/cmake/deb/postinst ${CMAKE_SOURCE_DIR}/cmake/deb/postrm)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

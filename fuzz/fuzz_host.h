@@ -8,8 +8,8 @@
 #include "engine/job_meter.h"
 
 // A main panel that keeps only what the fuzzer checks: how often it was
-// called, the last log line (the job's duration line, which follows a job's
-// own last line, set aside), and the chip list and Auto Chip box. Data handed
+// called, the last two log lines (the job's duration line, which follows a
+// job's own last line, set aside), and the chip list and Auto Chip box. Data handed
 // to the view is touched at both ends, so a length that overruns its block
 // shows up under AddressSanitizer without copying megabytes. With
 // BRELLIX_FUZZ_TRACE set it prints the log, to follow a reproducer.
@@ -18,19 +18,24 @@ class FuzzHost : public JobHost {
     const bool trace = std::getenv("BRELLIX_FUZZ_TRACE") != nullptr;
     int calls = 0;
     QString lastLine;
+    QString previousLine;  // the one before lastLine
     int selectedChip = 1;
     bool autoChip = true;
 
     void Reset(int selected, bool autoChipOn) {
         calls = 0;
         lastLine.clear();
+        previousLine.clear();
         selectedChip = selected;
         autoChip = autoChipOn;
     }
 
     void AppendLog(const QString& text) override {
         ++calls;
-        if (!JobMeter::IsDurationLine(text)) lastLine = text;
+        if (!JobMeter::IsDurationLine(text)) {
+            previousLine = lastLine;
+            lastLine = text;
+        }
         if (trace) std::fprintf(stderr, "log: %s\n", qPrintable(text));
     }
     void ShowTransientLine(const QString& line) override {

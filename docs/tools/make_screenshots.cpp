@@ -33,7 +33,7 @@ std::vector<std::uint8_t> Firmware() {
 }
 
 // The station window after a recipe's run on four simulated adapters, the
-// third of which damages every read-back.
+// third of which fails every unit.
 bool DrawStation(const QString& folder, const QString& path) {
     const QString image = QDir(folder).filePath("blink.bin");
     RecipeOptions options;

@@ -290,7 +290,9 @@ void ProductionLoop::NoteUnitResult(const Station& station) {
     view.ended = true;
     view.outcome = r.outcome;
     view.step = r.step;
-    view.detail = r.outcome == SessionResult::Outcome::Failed ? FailureText(r) : QString();
+    // The step and what happened there say it all; the job's last line is for a failure without them.
+    if (r.outcome != SessionResult::Outcome::Failed) view.detail.clear();
+    else view.detail = r.step.isEmpty() || r.detail.isEmpty() ? FailureText(r) : r.step + ": " + r.detail;
     view.passed += r.outcome == SessionResult::Outcome::Ok;
     view.failed += r.outcome == SessionResult::Outcome::Failed;
     view.out = out_.count(place) > 0;

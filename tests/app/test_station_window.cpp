@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QMenuBar>
+
 #include "app/station_tile.h"
 #include "app/station_window.h"
+#include "app/frame_rig.h"
 #include "production/recipe_builder.h"
 #include "production/recipe_file.h"
 #include "production/serial_field_json.h"
@@ -62,4 +66,23 @@ TEST(StationWindow, RecipeOnTwoSimulatedAdaptersShowsPassTilesWithTheirSerialsAn
     }
     serials.sort();
     EXPECT_EQ(serials, QStringList({"SN00001", "SN00002"}));
+}
+
+// File > Production... asks for the recipe and runs it in a station of its
+// own on the frame's simulated bench, one place taking both units in turn.
+TEST(StationWindow, FileProductionAsksForTheRecipeAndOpensItsStation) {
+    TempFiles files;
+    FrameRig rig;
+    rig.prompts.openAnswers.push_back(UserPrompts::FileAnswer{TwoUnitRecipe(files), 0});
+    rig.frame->findChild<QAction*>("Production")->trigger();
+    ASSERT_EQ(rig.prompts.openQuestions.size(), 1u);
+    EXPECT_EQ(rig.prompts.openQuestions[0].defaultExtension, "json");
+    StationWindow* station = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets()) station = station ? station : qobject_cast<StationWindow*>(w);
+    ASSERT_NE(station, nullptr);
+    ASSERT_TRUE(RunUntil([&] { return station->totalsText().startsWith("passed 2 "); }, 30000));
+    ASSERT_EQ(station->tiles().size(), 1);
+    EXPECT_TRUE(station->tiles()[0]->countsText().endsWith("passed 2   failed 0"));
+    ASSERT_TRUE(RunUntil([&] { return station->messageText().contains("exhausted"); }, 30000));
+    delete station;
 }

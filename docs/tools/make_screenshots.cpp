@@ -10,9 +10,13 @@
 
 #include "app/app_settings.h"
 #include "app/main_frame.h"
+#include "app/station_window.h"
 #include "controls/tab_bar.h"
 #include "engine/protocol.h"
 #include "panel/control_panel.h"
+#include "production/recipe_builder.h"
+#include "production/recipe_file.h"
+#include "production/serial_field_json.h"
 #include "sim/adapter_simulator.h"
 #include "sim/simulated_backend.h"
 #include "support/event_loop.h"
@@ -26,6 +30,43 @@ std::vector<std::uint8_t> Firmware() {
     for (std::size_t i = 0; i < bytes.size(); ++i)
         bytes[i] = i % 64 < 40 ? std::uint8_t(text[i % (sizeof text - 1)]) : std::uint8_t(i * 7 + 3);
     return bytes;
+}
+
+// The station window after a recipe's run on four simulated adapters, the
+// third of which fails every unit.
+bool DrawStation(const QString& folder, const QString& path) {
+    const QString image = QDir(folder).filePath("blink.bin");
+    RecipeOptions options;
+    options.name = "blink-board";
+    options.version = "3";
+    options.imageFile = image;
+    options.chip = RecipeChipIndex("MX25L3208");
+    SerialField field;
+    QStringList problems;
+    ParseSerialField(R"({"name": "serial", "kind": "counter", "address": "0x7F0", "start": 1041, "last": 1048,)"
+                     R"( "encoding": {"format": "ascii-dec", "width": 6, "prefix": "BX"}})",
+                     &field, &problems);
+    options.fields = {field};
+    Recipe recipe;
+    const QString recipePath = QDir(folder).filePath("blink-board.json");
+    QString error;
+    if (!NewRecipe(recipePath, options, &recipe, &problems) || !WriteRecipe(recipePath, recipe, &error)) {
+        std::fprintf(stderr, "cannot write the recipe: %s%s\n", qPrintable(problems.join(' ')), qPrintable(error));
+        return false;
+    }
+    CliOptions run = StationWindow::OptionsFor(recipePath, 4);
+    run.operatorName = "ana";
+    run.station = "line-2";
+    run.simFaults = {"3:corrupt@every"};
+    StationWindow station(run);
+    bool ended = false;
+    QObject::connect(&station, &StationWindow::Ended, [&ended] { ended = true; });
+    station.resize(1000, 330);
+    station.show();
+    station.Start();
+    RunUntil([&] { return ended; }, 60000);
+    RunFor(100);
+    return station.grab().save(path);
 }
 
 }  // namespace
@@ -80,5 +121,11 @@ int main(int argc, char** argv) {
         }
         std::printf("%s\n", qPrintable(path));
     }
+    const QString station = QDir(out).filePath("screenshot_station.png");
+    if (!DrawStation(dir.path(), station)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(station));
+        return 1;
+    }
+    std::printf("%s\n", qPrintable(station));
     return 0;
 }

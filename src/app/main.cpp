@@ -4,6 +4,7 @@
 #include "app/app_settings.h"
 #include "app/loader_app.h"
 #include "app/main_frame.h"
+#include "app/station_window.h"
 #include "brellix_version.h"
 #include "bus/adapter_bus.h"
 #include "panel/control_panel.h"
@@ -11,11 +12,18 @@
 
 namespace {
 
+const QCommandLineOption& ProductionOption() {
+    static const QCommandLineOption production(
+        "production", "Open a production station running the recipe file.", "recipe");
+    return production;
+}
+
 void Describe(QCommandLineParser& parser, const QCommandLineOption& simulate) {
     parser.setApplicationDescription("Brellix: front end for the QZProgrammer device programmer");
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOption(simulate);
+    parser.addOption(ProductionOption());
     parser.addPositionalArgument("file", "An image file (.hex, .ldr or .bin) to load at start.", "[file]");
 }
 
@@ -56,6 +64,14 @@ int main(int argc, char** argv) {
     QCommandLineParser parser;
     Describe(parser, simulate);
     parser.process(app);
+    // A station alone: the recipe's run on every adapter, without the main window.
+    if (parser.isSet(ProductionOption())) {
+        StationWindow station(StationWindow::OptionsFor(parser.value(ProductionOption()),
+                                                        parser.isSet(simulate) ? 1 : 0));
+        station.show();
+        station.Start();
+        return app.exec();
+    }
     std::unique_ptr<AdapterBus> bus =
         parser.isSet(simulate) ? AdapterBus::Simulated() : AdapterBus::Real();
     QtUserPrompts prompts;

@@ -1,5 +1,8 @@
 #include "app/main_frame.h"
 
+#include "app/station_window.h"
+#include "sim/simulated_backend.h"
+
 #include <hidapi.h>
 
 #include <QAbstractButton>
@@ -86,6 +89,8 @@ CMainFrame::CMainFrame(HidBackend& backend, HotplugSource* hotplug, UserPrompts&
     setAttribute(Qt::WA_DeleteOnClose);
     CreateMenus();
     CreateTabBar(backend, hotplug, prompts, timing);
+    if (const auto* simulated = dynamic_cast<const SimulatedBackend*>(&backend))
+        simulatedAdapters_ = simulated->adapterCount();
     CreateStatusPane();
     CentreOnScreen();
     ReadSettings();
@@ -182,6 +187,10 @@ void CMainFrame::AddDesktopHabits() {
     connect(&engine, &JobEngine::FileLoaded, this,
             [this](const QString& path) { recent_->Add(path); });
     new ImageFileDrop(this, open);
+    file->addSeparator();
+    QAction* production = file->addAction("&Production...");
+    production->setObjectName("Production");
+    connect(production, &QAction::triggered, this, &CMainFrame::OpenProduction);
     file->addSeparator();
     QAction* quit = file->addAction("&Quit");
     quit->setObjectName(QString::number(ID_FILE_QUIT));
@@ -330,6 +339,16 @@ void CMainFrame::OnCommand(int id) {
 }
 
 // The panel's Open button, from the menu.
+void CMainFrame::OpenProduction() {
+    const std::optional<UserPrompts::FileAnswer> answer =
+        prompts_.AskOpenFile({"Recipes (*.json)|*.json|All Files (*.*)|*.*||", "json", {}});
+    if (!answer) return;
+    auto* station = new StationWindow(StationWindow::OptionsFor(answer->path, simulatedAdapters_));
+    station->setAttribute(Qt::WA_DeleteOnClose);
+    station->show();
+    station->Start();
+}
+
 void CMainFrame::OpenFile() {
     panel_->engine().OpenFile();
 }

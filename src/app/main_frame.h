@@ -89,12 +89,15 @@ class CMainFrame : public QMainWindow {
     void AddTabKeys();
 
     void OpenFile();
+    // File > Production...: a recipe chosen, its station in a window of its own.
+    void OpenProduction();
     void SetAccessMode(std::uint8_t mode);
     void SetReloadLastFile(bool on);
     void SetAlwaysOnTop(bool on);
     void UpdateFirmware();
 
     UserPrompts& prompts_;
+    int simulatedAdapters_ = 0;  // the bench a station window runs on when simulated
     AppSettings& settings_;
     TabBar* tabBar_ = nullptr;
     QPointer<ControlPanel> panel_;

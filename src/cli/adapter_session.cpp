@@ -213,3 +213,5 @@ QString AdapterSession::ProgressLine() const {
     if (f > 0.01 && f < 1) line += "  " + JobMeter::Seconds(qint64(double(ms) * (1 - f) / f)) + " left";
     return line;
 }
+
+QString AdapterSession::stepName() const { return StepName(step_); }

@@ -77,6 +77,9 @@ public:
     const AdapterRef& adapter() const { return adapter_; }
     const SessionResult& result() const { return result_; }
     JobEngine& engine() { return *engine_; }
+    // How far the running step stands, 0..1, and its name.
+    double fraction() const { return host_.fraction(); }
+    QString stepName() const;
     // One line of progress for the live display.
     QString ProgressLine() const;
 

@@ -33,6 +33,14 @@ public:
     // next block, and the run exits with 128 + signal.
     void Interrupt(int signal);
 
+    // For a view of a production run, once Start has begun it; nullptr before
+    // that, and when the run was refused.
+    ProductionLoop* production() const { return production_.get(); }
+    const Recipe* recipe() const { return recipeData_.get(); }
+    std::uint32_t imageCrc() const { return image_ ? image_->crc : 0; }
+    const CliOptions& options() const { return options_; }
+    Console& console() { return console_; }
+
 signals:
     void Done(int exitCode);
 

@@ -35,6 +35,7 @@ void Console::Err(const QString& line) {
     std::fputs(qPrintable(line + '\n'), stderr);
     std::fflush(stderr);
     DrawLive();
+    if (errorTap_) errorTap_(line);
 }
 
 // Off a terminal a line is printed when it has changed: a running job's line

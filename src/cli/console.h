@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 // Where the command line writes: results on standard output, log lines on
 // standard error, and on a terminal a block of live progress lines that is
@@ -21,6 +22,8 @@ public:
     // A line the terminal itself wrote below the block (its echo of Enter):
     // cleared with the block at the next redraw, so the block stays in place.
     void Echoed() { drawn_ += drawn_ > 0 ? 1 : 0; }
+    // Each complaint is also handed here: a window showing a run says why it stopped.
+    void TapErrors(std::function<void(const QString&)> tap) { errorTap_ = std::move(tap); }
     // Leaves the progress block where it stands; the next block starts afresh.
     void EndLive();
 
@@ -28,6 +31,7 @@ private:
     void ClearLive();
     void DrawLive();
 
+    std::function<void(const QString&)> errorTap_;
     bool terminal_ = false;
     QStringList live_;
     int drawn_ = 0;

@@ -160,6 +160,7 @@ void ProductionLoop::StartUnit(const AdapterRef& given) {
     using S = AdapterSession::Step;
     const std::vector<S> plan = options_.verify || !recipe_ ? std::vector<S>{S::Auto}
                                                             : std::vector<S>{S::CheckChip, S::Erase, S::Program};
+    NoteUnitStart(station);
     station.session->Run(plan, station.record.patches);
 }
 
@@ -222,6 +223,7 @@ void ProductionLoop::OnUnitFinished(Station& station) {
     PrintUnit(station, result);
     NoteUnitEnd();
     const bool takenOut = TakeOutIfFailing(station);
+    NoteUnitResult(station);
     if (options_.count > 0 && passed_ + failed_ + cancelled_ >= options_.count) stopping_ = true;
     if (recipe_ && recipe_->recipe().stop.units > 0 && passed_ >= recipe_->recipe().stop.units) stopping_ = true;
     if (stopping_) return FinishIfIdle();
@@ -269,6 +271,46 @@ void ProductionLoop::OnKeysClosed() {
 void ProductionLoop::NoteUnitEnd() {
     lastEndMs_ = runClock_.elapsed();
     if (recipe_ && !options_.quiet && !options_.json) valuesLeft_ = recipe_->ValuesLeft();
+}
+
+void ProductionLoop::NoteUnitStart(const Station& station) {
+    PlaceView& view = views_[PlaceKey(station.adapter)];
+    view.label = station.adapter.label;
+    view.values = station.record.values;
+    view.unit = station.unit;
+    view.ended = false;
+    view.detail.clear();
+    emit PlacesChanged();
+}
+
+void ProductionLoop::NoteUnitResult(const Station& station) {
+    const QString place = PlaceKey(station.adapter);
+    PlaceView& view = views_[place];
+    const SessionResult& r = station.session->result();
+    view.ended = true;
+    view.outcome = r.outcome;
+    view.step = r.step;
+    // The step and what happened there say it all; the job's last line is for a failure without them.
+    if (r.outcome != SessionResult::Outcome::Failed) view.detail.clear();
+    else view.detail = r.step.isEmpty() || r.detail.isEmpty() ? FailureText(r) : r.step + ": " + r.detail;
+    view.passed += r.outcome == SessionResult::Outcome::Ok;
+    view.failed += r.outcome == SessionResult::Outcome::Failed;
+    view.out = out_.count(place) > 0;
+    emit PlacesChanged();
+}
+
+std::vector<ProductionLoop::PlaceView> ProductionLoop::Places() const {
+    std::vector<PlaceView> places;
+    for (const auto& [place, view] : views_) {
+        places.push_back(view);
+        for (const auto& [path, station] : stations_) {
+            if (PlaceKey(station.adapter) != place || !station.session || !station.session->running()) continue;
+            places.back().running = true;
+            places.back().fraction = station.session->fraction();
+            places.back().step = station.session->stepName();
+        }
+    }
+    return places;
 }
 
 // The rate is taken when a unit ends, so off a terminal the line changes (and

@@ -37,7 +37,35 @@ public:
     // show per adapter.
     QStringList ProgressLines() const;
 
+    // What a place shows: its last unit, or the one under way, and its counts.
+    struct PlaceView {
+        QString label;
+        QStringList values;  // the unit's serial values
+        int unit = 0;
+        bool running = false;
+        double fraction = 0;  // of the running unit's step, 0..1
+        QString step;         // the step running, or where the last unit stopped
+        bool ended = false;   // a unit has ended here, and outcome says how
+        SessionResult::Outcome outcome = SessionResult::Outcome::Ok;
+        QString detail;  // why the last unit failed
+        int passed = 0;
+        int failed = 0;
+        bool out = false;  // taken out of the run for failing too often
+    };
+    // Every place that has taken a unit, in the order of their adapters' serials.
+    std::vector<PlaceView> Places() const;
+    struct Totals {
+        int units = 0;
+        int passed = 0;
+        int failed = 0;
+        int cancelled = 0;
+    };
+    Totals totals() const { return {units_, passed_, failed_, cancelled_}; }
+    bool done() const { return done_; }
+
 signals:
+    // A unit has started or ended on some place.
+    void PlacesChanged();
     // The last unit has ended; the totals follow, then Done.
     void Finishing();
     void Done(int exitCode);
@@ -63,6 +91,8 @@ private:
     void OnNextKey();
     void OnKeysClosed();
     void NoteUnitEnd();
+    void NoteUnitStart(const Station& station);
+    void NoteUnitResult(const Station& station);
     QString CountersLine() const;
     bool Wanted(const AdapterRef& adapter) const;
     AdapterRef Describe(const std::string& path) const;
@@ -83,6 +113,7 @@ private:
     // Places by serial (or path, without one): those that took a unit, and
     // those out of the run; a place keeps its failures in a row over re-plugs.
     std::set<QString> places_;
+    std::map<QString, PlaceView> views_;  // by place, what Places() shows
     std::set<QString> out_;
     std::map<QString, int> failuresInARow_;
     QElapsedTimer runClock_;

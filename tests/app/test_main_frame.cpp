@@ -86,7 +86,8 @@ TEST(MainFrame, TitleSizeAndMenus) {
     ASSERT_EQ(popups.size(), 6);
     EXPECT_EQ(popups[0]->text(), "&File");
     EXPECT_EQ(Items(popups[0]->menu()),
-              QStringList({"&Open File 32782", "Recent &Files RecentFiles", "-", "&Quit 57665"}));
+              QStringList({"&Open File 32782", "Recent &Files RecentFiles", "-", "&Production... Production", "-",
+                           "&Quit 57665"}));
     EXPECT_EQ(popups[1]->text(), "&Edit");
     EXPECT_EQ(Items(popups[1]->menu()), QStringList({"&Clear Info 32772"}));
     EXPECT_EQ(popups[2]->text(), "&Configuration");

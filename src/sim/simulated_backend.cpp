@@ -65,13 +65,16 @@ public:
             *errorCode = answer.errorCode;
             return -1;
         }
-        if (answer.reply) {
-            std::lock_guard lock(node_->mutex);
+        std::lock_guard lock(node_->mutex);
+        if (answer.earlierReply)
+            node_->replies.push_back({Clock::now(), backend->virtualNowMs_, *answer.earlierReply, -1, -1});
+        if (answer.reply)
             node_->replies.push_back({Clock::now() + std::chrono::milliseconds(answer.latencyMs),
                                       backend->virtualNowMs_ + answer.latencyMs, answer.payload,
                                       answer.leaveAfterMs, answer.returnAfterMs});
-            node_->replyReady.notify_all();
-        }
+        else if (answer.leaveAfterMs >= 0)
+            backend->ScheduleLeave(node_->adapter, answer.leaveAfterMs, answer.returnAfterMs);
+        node_->replyReady.notify_all();
         return answer.written;
     }
 

@@ -254,7 +254,10 @@ void AdapterSimulator::ApplyReplyFaults(int number, const Payload& request, Devi
 void AdapterSimulator::ApplyQuirks(int number, const Payload& request, DeviceAnswer& answer) const {
     const SimConfig::Quirks& quirks = config_.quirks;
     if (number == quirks.slowRequest) answer.latencyMs = quirks.slowReplyMs;
-    if (number == quirks.staleReplyRequest) answer.earlierReply = EarlierReply(request);
+    // Early, the reply before the request repeats; there is none before the first.
+    const bool early = quirks.staleReplyEarly && quirks.staleReplyRequest > 0;
+    if (early && number == quirks.staleReplyRequest - 1) answer.repeatReply = true;
+    if (!early && number == quirks.staleReplyRequest) answer.earlierReply = EarlierReply(request);
     if (number == quirks.restartRequest) {
         answer.reply = false;
         answer.leaveAfterMs = 0;

@@ -67,8 +67,8 @@ void SeedQuirk(SimConfig& config, SimQuirk quirk, int request, std::uint32_t see
     switch (quirk) {
         case SimQuirk::Restart:
             q.restartRequest = request;
-            // After a firmware update the host waits for its return no more
-            // than for a reply; it comes back before a user would look.
+            // No host waits for it (after a firmware update, nothing is
+            // left to do); it is back soon enough for the next job.
             q.restartReturnAfterMs = Below(draw, host.reconnectDeadlineMs / 10 + 1);
             break;
         case SimQuirk::SlowReply:
@@ -78,6 +78,7 @@ void SeedQuirk(SimConfig& config, SimQuirk quirk, int request, std::uint32_t see
             break;
         case SimQuirk::StaleReply:
             q.staleReplyRequest = request;
+            q.staleReplyEarly = draw() % 2 == 0;
             break;
         case SimQuirk::BootRestart: {
             // The host's deadline runs from the reply, and it reopens a

@@ -62,9 +62,12 @@ struct SimConfig {
         int restartReturnAfterMs = 100;
         int slowRequest = kNever;  // this reply comes slowReplyMs after its request...
         int slowReplyMs = 5940;    // ...just inside a host's 6000 ms
-        // A reply to an earlier request reaches the host just as this request
-        // goes out, ahead of this request's own reply.
+        // A reply to an earlier request is in the host's way: it arrives just
+        // as this request goes out, ahead of this request's own reply; or,
+        // early, the reply before it comes twice, so that the copy is already
+        // waiting when this request goes out.
         int staleReplyRequest = kNever;
+        bool staleReplyEarly = false;
 
         bool operator==(const Quirks&) const = default;
     };

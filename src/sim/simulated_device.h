@@ -16,6 +16,7 @@ struct DeviceAnswer {
     int latencyMs = 0;    // the reply becomes readable this long after the write
     // An answer to an earlier request that reaches the host just now, ahead of this one's reply.
     std::optional<Payload> earlierReply;
+    bool repeatReply = false;  // the reply comes twice
     // >= 0: the device drops off the bus this long after its reply is read
     // (after the request, when it sends none).
     int leaveAfterMs = -1;

@@ -441,13 +441,14 @@ TEST(FaultCampaign, EveryJobSurvivesOneFaultAtAnyRequest) {
     const int replay = EnvInt("BRELLIX_CAMPAIGN_SEED", -1);
     const int count = replay >= 0 ? 1 : EnvInt("BRELLIX_CAMPAIGN_SCENARIOS", 2000);
     const int first = replay >= 0 ? replay : EnvInt("BRELLIX_CAMPAIGN_FIRST", 0);
-    int failed = 0;
+    int failed = 0, lawful = 0;
     for (int n = 0; n < count && failed < 5; ++n) {
         const std::uint32_t seed = std::uint32_t(first + n);
         const Scenario s = Draw(seed, spans);
         SCOPED_TRACE(Describe(s) + " (replay: BRELLIX_CAMPAIGN_SEED=" + std::to_string(seed) + ")");
         const int before = ::testing::UnitTest::GetInstance()->current_test_info()->result()->total_part_count();
         const bool cleanSucceeds = !IsFile(s.job) && CleanSucceeds(s);
+        lawful += s.lawful ? 1 : 0;
         ScenarioRun run(s, spans[std::size_t(s.job)]);
         EXPECT_TRUE(run.Perform()) << "the job never ended";
         run.CheckInvariants(cleanSucceeds);
@@ -456,5 +457,6 @@ TEST(FaultCampaign, EveryJobSurvivesOneFaultAtAnyRequest) {
             std::fprintf(stderr, "FAILED %s\n", Describe(s).c_str());
         }
     }
-    std::printf("fault campaign: seeds %d to %d, %d failed\n", first, first + count - 1, failed);
+    std::printf("fault campaign: seeds %d to %d (%d with a lawful adapter), %d failed\n", first, first + count - 1,
+                lawful, failed);
 }

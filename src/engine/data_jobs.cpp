@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/chip_catalogue.h"
+#include "engine/failure_reasons.h"
 #include "engine/protocol.h"
 #include "engine/reply_view.h"
 #include "image/image_compare.h"
@@ -44,6 +45,10 @@ void DataJobs::Program() {
         ctx_.host.AppendLog(kNoFileLine);
         return;
     }
+    if (ctx_.image.imageSize() == 0) {
+        ctx_.host.AppendLog(ctx_.EmptyImageLine());
+        return;
+    }
     ctx_.BeginJob(JobKind::Program);
     StartWriting();
 }
@@ -58,7 +63,13 @@ void DataJobs::Verify() {
         ctx_.host.AppendLog(kNoFileLine);
         return;
     }
+    // An empty socket must not pass: the chip is checked first, as an auto
+    // program checks it.
     ctx_.BeginJob(JobKind::Verify);
+    ctx_.StartChipCheck();
+}
+
+void DataJobs::SendVerify() {
     ctx_.request.SetCommand(CMD_VERIFY);
     ctx_.Send();
 }
@@ -95,18 +106,22 @@ void DataJobs::StartWriting() {
     shownPercent_ = -1;
     ctx_.state.programAddress = 0;
     ctx_.request.ClearBlockLength();
-    ctx_.WriteBlock(ctx_.image.program(), 0);
+    ctx_.WriteBlock(ctx_.image.program(), 0, ctx_.ImageBytesAt(0));
     ctx_.state.programAddress += DATA_BLOCK_SIZE;
 }
 
 void DataJobs::OnWriteBlockReply() {
     JobState& s = ctx_.state;
     const std::uint32_t size = ctx_.image.imageSize();
+    const std::uint32_t block = s.programAddress - DATA_BLOCK_SIZE;
     if (ChipCatalogue::comparesWriteReply(ctx_.request.chipIndex())) {
         const auto sent = ctx_.request.data();
-        if (!std::equal(sent.begin(), sent.end(), ctx_.reply.begin() + OFFSET_DATA)) {
+        const auto differs = std::mismatch(sent.begin(), sent.end(), ctx_.reply.begin() + OFFSET_DATA);
+        if (differs.first != sent.end()) {
             ctx_.host.AppendLog("Verify Error!\r\n");
-            ctx_.EndJob();
+            ctx_.FailJob(FailureReason::ProgramBlock(block),
+                         QString::asprintf("write reply data differs from the block sent at 0x%06X",
+                                           block + unsigned(differs.first - sent.begin())));
             return;
         }
     }
@@ -121,13 +136,13 @@ void DataJobs::OnWriteBlockReply() {
         if (accepted) {
             WriteNextBlock();
         } else {
-            ctx_.EndJob();
+            ctx_.FailJob(FailureReason::ProgramBlock(block), FailureReason::WrongStatus(ctx_.reply[OFFSET_STATUS]));
             ctx_.host.AppendLog(kProgrammingError);
         }
         return;
     }
     if (!accepted) {
-        ctx_.EndJob();
+        ctx_.FailJob(FailureReason::ProgramBlock(block), FailureReason::WrongStatus(ctx_.reply[OFFSET_STATUS]));
         ctx_.host.AppendLog(kProgrammingError);
     } else if (!s.autoProgram) {
         FinishProgram();
@@ -151,7 +166,7 @@ void DataJobs::FinishProgram() {
 void DataJobs::WriteNextBlock() {
     JobState& s = ctx_.state;
     ctx_.request.SetLastBlockFlag(s.programAddress + DATA_BLOCK_SIZE >= ctx_.image.imageSize());
-    ctx_.WriteBlock(ctx_.image.program() + s.programAddress, s.programAddress);
+    ctx_.WriteBlock(ctx_.image.program() + s.programAddress, s.programAddress, ctx_.ImageBytesAt(s.programAddress));
     s.programAddress += DATA_BLOCK_SIZE;
 }
 
@@ -163,7 +178,7 @@ void DataJobs::OnEraseReply() {
     const std::uint8_t status = ctx_.reply[OFFSET_STATUS];
     const bool erased = ctx_.state.autoProgram ? status == STATUS_ACK : status != STATUS_NAK;
     if (!erased) {
-        ctx_.EndJob();
+        ctx_.FailJob("erase", FailureReason::WrongStatus(status));
         ctx_.host.AppendLog(kEraseFailure);
         return;
     }
@@ -184,7 +199,7 @@ void DataJobs::OnProgramVerifyReply() {
 void DataJobs::StartCompare(ReadPurpose purpose) {
     if (ctx_.state.accessMode == ACCESS_DIRECT) {
         ctx_.host.AppendLog(kNothingCompared);
-        ctx_.EndJob();
+        ctx_.FailJob(CompareStep(purpose), "Direct access cannot read the chip back");
         return;
     }
     const std::uint32_t size = ctx_.image.imageSize();
@@ -212,7 +227,8 @@ void DataJobs::FinishCompare() {
     }
     ctx_.host.AppendLog(QString::asprintf("Verify Error at %06X: %d bytes differ\r\n",
                                           ctx_.differences.front(), int(ctx_.differences.size())));
-    ctx_.EndJob();
+    ctx_.FailJob(CompareStep(readPurpose_),
+                 FailureReason::ReadBackDiffers(ctx_.differences.front(), ctx_.differences.size()));
 }
 
 // ---- read ----------------------------------------------------------------------
@@ -239,11 +255,19 @@ void DataJobs::ReadBlockStart(std::uint32_t address) {
 void DataJobs::OnReadBlockReply() {
     JobState& s = ctx_.state;
     const std::uint32_t address = ReplyView(ctx_.reply).blockAddress();
+    const std::uint32_t asked = ctx_.request.blockAddress();
+    // A refusal carries no chip data, whatever its data bytes hold. Other
+    // adapters may leave the status unset: only an explicit NAK refuses.
+    if (ctx_.reply[OFFSET_STATUS] == STATUS_NAK) {
+        ctx_.host.AppendLog(QString::asprintf("Read refused by the adapter at %06X\r\n", asked));
+        ctx_.FailJob(ReadStep(asked), FailureReason::kRefused);
+        return;
+    }
     // The adapter names where its data belongs; a place outside the read-back
     // image is not stored, and the read cannot go on from it.
     if (address > ImageBuffer::kSize - DATA_BLOCK_SIZE) {
         ctx_.host.AppendLog(QString::asprintf("Read address %06X out of range!\r\n", address));
-        ctx_.EndJob();
+        ctx_.FailJob(ReadStep(asked), QString::asprintf("the reply names address 0x%06X, past the image", address));
         return;
     }
     std::copy_n(ctx_.reply.begin() + OFFSET_DATA, DATA_BLOCK_SIZE, ctx_.image.readBack() + address);
@@ -261,6 +285,19 @@ void DataJobs::OnReadBlockReply() {
     } else {
         ctx_.Post(WM_JOB_PROGRESS, PROGRESS_READ_FINISHED, 0);
     }
+}
+
+QString DataJobs::ReadStep(std::uint32_t address) const {
+    switch (readPurpose_) {
+        case ReadPurpose::Read: return QString::asprintf("read block at 0x%06X", address);
+        case ReadPurpose::Verify: return QString::asprintf("verify read-back at 0x%06X", address);
+        case ReadPurpose::ClosingVerify: return QString::asprintf("closing verify read-back at 0x%06X", address);
+    }
+    return {};
+}
+
+QString DataJobs::CompareStep(ReadPurpose purpose) {
+    return purpose == ReadPurpose::ClosingVerify ? "closing verify read-back" : "verify read-back";
 }
 
 // Comes after the last percentage the read posted.

@@ -20,6 +20,10 @@ public:
 
     // Sends the first write block of a program job or an auto program.
     void StartWriting();
+    // Sends the adapter's own verify, once the chip check has found the chip.
+    void SendVerify();
+    // The step a read block at this address belongs to, by what the read is for.
+    QString ReadStep(std::uint32_t address) const;
 
     // Reply handlers.
     void OnEraseReply();
@@ -40,6 +44,7 @@ private:
     void StartCompare(ReadPurpose purpose);
     void FinishCompare();
     void NoteReadDifferences();
+    static QString CompareStep(ReadPurpose purpose);
 
     JobContext& ctx_;
     ReadPurpose readPurpose_ = ReadPurpose::Read;

@@ -74,6 +74,11 @@ void FileLoadJob::Failed(const FileLoadOutcome& outcome) {
         ctx_.host.AppendLog(
             QString("Cannot load the file %1: %2\r\n").arg(outcome.path, result.reason));
     if (!result.message.isEmpty()) ctx_.prompts.ShowMessage(result.message);
+    // Told only when a job waited for the file.
+    QString detail = "no file chosen";
+    if (!result.reason.isEmpty()) detail = QString("cannot load %1: %2").arg(outcome.path, result.reason);
+    else if (!result.message.isEmpty()) detail = result.message;
+    ctx_.NoteFailure("load file", detail);
     ctx_.EndJob();
     Done();
 }

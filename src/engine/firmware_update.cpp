@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "engine/failure_reasons.h"
 #include "engine/protocol.h"
 #include "engine/reply_view.h"
 
@@ -17,7 +18,9 @@ void FirmwareUpdate::OnImageLoaded() {
     // Without a block past the boot loader's area there is nothing to write,
     // and the adapter's firmware must not be erased for nothing.
     if (!HasProgramArea(ctx_.image.imageSize())) {
-        Fail("Firmware file too small, Update Terminated!\r\n");
+        Fail("Firmware file too small, Update Terminated!\r\n", "load file",
+             QString::asprintf("%u bytes end before the program area at 0x%X", ctx_.image.imageSize(),
+                               kProgramOffset));
         return;
     }
     ctx_.request.SetCommand(CMD_ENTER_BOOT);
@@ -36,7 +39,7 @@ void FirmwareUpdate::OnReopened() {
 void FirmwareUpdate::OnEnterBootReply() {
     const std::uint8_t status = ctx_.reply[OFFSET_STATUS];
     if (status != BOOT_READY && status != BOOT_RESTARTING) {
-        Fail(TimeoutLine(CMD_ENTER_BOOT));
+        Fail(TimeoutLine(CMD_ENTER_BOOT), "enter boot", FailureReason::WrongStatus(status));
         return;
     }
     if (status == BOOT_READY) {
@@ -50,6 +53,7 @@ void FirmwareUpdate::OnEnterBootReply() {
 
 void FirmwareUpdate::OnReconnectTimeout() {
     reconnect_.stop();
+    ctx_.NoteFailure("reconnect", QString("the adapter was not back within %1 ms").arg(reconnect_.interval()));
     Finish(false);
     ctx_.host.AppendLog("Reconnect Time out!");
 }
@@ -66,29 +70,30 @@ void FirmwareUpdate::OnReadIdReply() {
 // A boot loader that refuses says so; any other status goes on as before.
 void FirmwareUpdate::OnEraseReply() {
     if (ctx_.reply[OFFSET_STATUS] == STATUS_NAK) {
-        Fail("Erase failure\r\n");
+        Fail("Erase failure\r\n", "firmware erase", FailureReason::WrongStatus(STATUS_NAK));
         return;
     }
     ctx_.host.AppendLog("Erase Finished\r\n");
     ctx_.state.programAddress = kFirstWord;
     ctx_.request.ClearBlockLength();
-    ctx_.WriteBlock(ctx_.image.program() + kProgramOffset, kFirstWord);
+    ctx_.WriteBlock(ctx_.image.program() + kProgramOffset, kFirstWord, ctx_.ImageBytesAt(kProgramOffset));
     ctx_.state.programAddress += DATA_BLOCK_SIZE / 2;
 }
 
 void FirmwareUpdate::OnWriteBlockReply() {
+    std::uint32_t& word = ctx_.state.programAddress;
     if (ctx_.reply[OFFSET_STATUS] == STATUS_NAK) {
-        Fail("Programming Error!\r\n");
+        Fail("Programming Error!\r\n", FailureReason::FirmwareBlock(word - DATA_BLOCK_SIZE / 2),
+             FailureReason::WrongStatus(STATUS_NAK));
         return;
     }
-    std::uint32_t& word = ctx_.state.programAddress;
     const std::uint32_t span = std::max<std::uint32_t>(LastWord() - std::min(LastWord(), kFirstWord), 1);
     const std::uint32_t done = std::min(word - kFirstWord, span);
     ctx_.host.SetProgress(int(span / 256), int(done / 256));
     const QString line = QString::asprintf("Programming... %d%%\r\n", int(std::uint64_t(done) * 100 / span));
     ctx_.host.ShowTransientLine(line);
     if (word < LastWord()) {
-        ctx_.WriteBlock(ctx_.image.program() + 2 * std::size_t(word), word);
+        ctx_.WriteBlock(ctx_.image.program() + 2 * std::size_t(word), word, ctx_.ImageBytesAt(2 * std::uint64_t(word)));
         word += DATA_BLOCK_SIZE / 2;
         return;
     }
@@ -110,9 +115,15 @@ void FirmwareUpdate::OnDoneReply() {
     ctx_.host.AppendLog("Firmware Updated succeed!\r\n");
 }
 
+void FirmwareUpdate::OnDoneUnanswered() {
+    Finish(true);
+    ctx_.host.AppendLog(TimeoutLine(CMD_FIRMWARE_DONE));
+}
+
 void FirmwareUpdate::Abort() { Finish(false); }
 
-void FirmwareUpdate::Fail(const char* line) {
+void FirmwareUpdate::Fail(const char* line, const QString& step, const QString& detail) {
+    ctx_.NoteFailure(step, detail);
     Finish(false);
     ctx_.host.AppendLog(line);
 }

@@ -3,6 +3,7 @@
 #include <QTimer>
 
 #include "engine/job_context.h"
+#include "engine/protocol.h"
 
 // Rewrites the adapter's own firmware from an image file: enter the boot
 // loader (which may restart the adapter as a new device), read its id, erase,
@@ -37,23 +38,31 @@ public:
     void OnWriteBlockReply();
     void OnProgramVerifyReply();
     void OnDoneReply();
+    // The adapter restarts into its new firmware once it has CMD_FIRMWARE_DONE,
+    // often before it answers: silence or its leaving the bus after that
+    // request is the restart, and the update has succeeded.
+    bool DoneSent() const { return ctx_.state.firmwareUpdate && ctx_.expectedReply == CMD_FIRMWARE_DONE; }
+    void OnDoneUnanswered();
 
-    // The update ended early (a time-out, a link error).
+    // The update ended early (a time-out, a link error); the caller has
+    // noted why.
     void Abort();
     bool waitingForReconnect() const { return reconnect_.isActive(); }
 
     // Whether an image of this many bytes has anything past the boot
     // loader's area to write.
-    static bool HasProgramArea(std::uint32_t imageSize) { return imageSize / 2 > kFirstWord; }
+    static bool HasProgramArea(std::uint32_t imageSize) { return imageSize > kProgramOffset; }
 
     static constexpr std::uint32_t kProgramOffset = 0x2800;  // bytes; the boot loader's area lies below
     static constexpr std::uint32_t kFirstWord = kProgramOffset / 2;
 
 private:
     void OnReconnectTimeout();
-    void Fail(const char* line);
+    void Fail(const char* line, const QString& step, const QString& detail);
     void Finish(bool succeeded);
-    std::uint32_t LastWord() const { return ctx_.image.imageSize() / 2; }
+    // The end of the program area in words: an odd last byte fills a word
+    // of its own, its other half blank, or it would never be written.
+    std::uint32_t LastWord() const { return (ctx_.image.imageSize() + 1) / 2; }
 
     JobContext& ctx_;
     QTimer reconnect_;  // timer 500: how long the adapter may take to come back

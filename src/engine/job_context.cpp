@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <algorithm>
+#include <array>
 #include <span>
 
 #include "engine/chip_catalogue.h"
@@ -9,8 +10,10 @@
 #include "engine/protocol.h"
 #include "link/window_messages.h"
 
-void JobContext::WriteBlock(const std::uint8_t* source, std::uint32_t address) {
-    const std::span<const std::uint8_t> block(source, DATA_BLOCK_SIZE);
+void JobContext::WriteBlock(const std::uint8_t* source, std::uint32_t address, std::size_t length) {
+    std::array<std::uint8_t, DATA_BLOCK_SIZE> block;
+    block.fill(0xFF);
+    std::copy_n(source, std::min(length, DATA_BLOCK_SIZE), block.begin());
     const bool blank = std::all_of(block.begin(), block.end(), [](std::uint8_t b) { return b == 0xFF; });
     if (blank && ChipCatalogue::skipsBlankBlocks(request.chipIndex())) {
         // The made-up reply repeats the block sent last, as if the adapter had
@@ -36,6 +39,11 @@ void JobContext::WriteBlock(const std::uint8_t* source, std::uint32_t address) {
     Send();
 }
 
+std::size_t JobContext::ImageBytesAt(std::uint64_t offset) const {
+    const std::uint64_t size = image.imageSize();
+    return offset >= size ? 0 : std::size_t(std::min<std::uint64_t>(size - offset, DATA_BLOCK_SIZE));
+}
+
 void JobContext::EndJob(bool succeeded) {
     if (state.job != JobKind::None) {
         lastJob = state.job;
@@ -45,7 +53,7 @@ void JobContext::EndJob(bool succeeded) {
         // Measured now: the notice is handled once the ending handler is done.
         QCoreApplication::postEvent(
             engine, new JobEndedMessage(int(state.job), succeeded, meter.ElapsedMs(),
-                                        succeeded ? BytesMoved() : 0));
+                                        succeeded ? BytesMoved() : 0, lastJobStep, lastJobDetail));
     }
     state.busy = false;
     cancelRequested = false;
@@ -125,6 +133,17 @@ const char* JobName(JobKind kind) {
         case JobKind::None: break;
     }
     return "Job";
+}
+
+void JobContext::StartChipCheck() {
+    if (host.AutoChipChecked()) {
+        request.SetCommand(CMD_DETECT);
+    } else {
+        request.SetChipIndex(std::uint8_t(host.SelectedChip()));
+        request.SetCommand(CMD_READ_ID);
+    }
+    host.AppendLog(kCheckingLine);
+    Send();
 }
 
 void JobContext::Post(QEvent::Type type, int wParam, std::int64_t lParam) {

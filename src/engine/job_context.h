@@ -55,6 +55,11 @@ struct JobContext {
         failStep = step;
         failDetail = detail;
     }
+    // Ends the running job as failed, saying where and why.
+    void FailJob(const QString& step, const QString& detail) {
+        NoteFailure(step, detail);
+        EndJob(false);
+    }
     QString lastJobStep, lastJobDetail;
     // Told when the program image (a load) or the read-back image (a read,
     // the read-back of a compare) has been replaced.
@@ -76,7 +81,22 @@ struct JobContext {
 
     // Sends one block of 256 bytes for writing at address, or, for a blank
     // block on a chip that may skip it, answers it here without the adapter.
-    void WriteBlock(const std::uint8_t* source, std::uint32_t address);
+    // The image may end inside the block: only length bytes come from
+    // source, the rest go out blank (0xFF), as erased memory reads.
+    void WriteBlock(const std::uint8_t* source, std::uint32_t address, std::size_t length);
+    // How many of the 256 bytes of a block starting at this image offset the
+    // image holds.
+    std::size_t ImageBytesAt(std::uint64_t offset) const;
+
+    // Said before every question about the chip; its answer continues the line.
+    static constexpr char kCheckingLine[] = "QZProgrammer attached! Checking device...";
+    // Asks the adapter for the chip: detection with Auto Chip ticked, the
+    // selected chip's id otherwise. Leaves `busy` as it is.
+    void StartChipCheck();
+
+    // An image with no data programs nothing: Program and Auto Program
+    // refuse it with this line.
+    QString EmptyImageLine() const { return image.loadedFilePath + " holds no data\r\n"; }
 
     // Posts one of the engine's own messages to itself.
     void Post(QEvent::Type type, int wParam, std::int64_t lParam);

@@ -4,15 +4,16 @@
 #include <algorithm>
 
 #include "engine/chip_catalogue.h"
+#include "engine/failure_reasons.h"
 #include "engine/protocol.h"
 #include "engine/reply_view.h"
 #include "link/window_messages.h"
 
 namespace {
 
-constexpr char kCheckingLine[] = "QZProgrammer attached! Checking device...";
 constexpr char kNoChipLine[] = "no chip detected\r\n";
 constexpr char kBusyLine[] = "Program is busy\r\n";
+constexpr char kUndefinedLine[] = "undefined commands feed back!";
 
 }  // namespace
 
@@ -24,7 +25,8 @@ JobEngine::JobEngine(HidBackend& backend, HotplugSource* hotplug, JobHost& host,
       files_(ctx_, this, timing.loadStopMs),
       data_(ctx_),
       save_(ctx_),
-      firmware_(ctx_, timing.reconnectDeadlineMs) {
+      firmware_(ctx_, timing.reconnectDeadlineMs),
+      replyTimeoutMs_(timing.replyTimeoutMs) {
     // A request lost with the adapter gets no outcome from the link; without
     // this the job would wait for ever with every button refusing as busy.
     link_.SetDropHook([this] { OnLinkLost(); });
@@ -32,7 +34,7 @@ JobEngine::JobEngine(HidBackend& backend, HotplugSource* hotplug, JobHost& host,
     link_.SetReopenHook([this] { firmware_.OnReopened(); });
     // A reply that came too late for its own request is not taken as the
     // answer to the next one.
-    link_.SetReplyMatcher(&AnswersRequest);
+    link_.SetReplyMatcher(&AnswersRequest, &IsKnownReplyCode);
     link_.SetAccessProblemHook([this](const std::string& line) { ctx_.host.AppendLog(QString::fromStdString(line)); });
     ctx_.imageReplaced = [this](JobContext::Image which) {
         if (which == JobContext::Image::Program) {
@@ -61,7 +63,7 @@ bool JobEngine::event(QEvent* e) {
         // (a deadline, a cancel) is no answer to the request of the job now
         // running; that request's own outcome is still to come.
         if (m->serial != 0 && m->serial != ctx_.awaitedSerial) return true;
-        OnAdapterReply(m->wParam, m->lParam, m->reply);
+        OnAdapterReply(*m);
         return true;
     }
     if (e->type() == WM_LOAD_FINISHED) {
@@ -82,11 +84,17 @@ bool JobEngine::event(QEvent* e) {
 
 // Every job, however it ended, says how long it took, after its own last
 // line; the notice comes once the handler that ended it has logged that.
+// A failed job says where it stopped and why on a line of its own, after
+// the job's own last line.
 void JobEngine::OnJobEnded(const JobEndedMessage& message) {
-    const QString line = JobMeter::DurationLine(message.elapsedMs, message.bytes);
-    ctx_.host.AppendLog(host_.lineOpen() ? "\r\n" + line : line);
     const auto job = JobKind(message.wParam);
     const bool succeeded = message.lParam == 1;
+    if (!succeeded && !message.failStep.isEmpty()) {
+        const QString reason = message.failStep + ": " + message.failDetail + "\r\n";
+        ctx_.host.AppendLog(host_.lineOpen() ? "\r\n" + reason : reason);
+    }
+    const QString line = JobMeter::DurationLine(message.elapsedMs, message.bytes);
+    ctx_.host.AppendLog(host_.lineOpen() ? "\r\n" + line : line);
     if (jobEnded_) jobEnded_(job, succeeded);
     emit JobEnded(job, succeeded);
 }
@@ -98,7 +106,7 @@ void JobEngine::Cancel() {
 bool JobEngine::CancelAtThisReply() {
     if (!ctx_.cancelRequested) return false;
     const JobKind job = ctx_.state.job;
-    EndJobEarly();
+    FailEarly(StepInFlight(), FailureReason::kCancelled);
     ctx_.host.AppendLog(QString::asprintf("%s cancelled\r\n", JobName(job)));
     return true;
 }
@@ -160,30 +168,57 @@ void JobEngine::SetAccessMode(std::uint8_t mode) {
 
 // ---- replies -------------------------------------------------------------
 
-void JobEngine::OnAdapterReply(int outcome, std::int64_t detail, const Payload& reply) {
+void JobEngine::OnAdapterReply(const AdapterReplyMessage& m) {
+    // A reply no protocol code names is told while the request waits on.
+    if (m.wParam == REPLY_UNDEFINED_CODE) {
+        if (ctx_.state.busy && ctx_.awaitingReply) ctx_.host.AppendLog(kUndefinedLine);
+        return;
+    }
     ctx_.awaitingReply = false;
     if (!ctx_.state.busy) return;
-    switch (outcome) {
+    switch (m.wParam) {
         case REPLY_READY:
-            ctx_.reply = reply;
+            ctx_.reply = m.reply;
             if (CancelAtThisReply()) break;
-            if (reply[0] == ctx_.expectedReply) DispatchReply();
+            if (m.reply[0] == ctx_.expectedReply) DispatchReply();
             else OnUndefinedReply();
             break;
         case REPLY_TIMEOUT:
-            OnTimeout();
+            OnTimeout(m);
             break;
         case REPLY_NO_HANDLE:
-            ctx_.host.AppendLog(detail == 0 ? "write handle error!" : "read handle error!\r\n");
-            EndJobEarly();
+            FailEarly(StepInFlight(), m.lParam == 0 ? "no write handle" : "no read handle");
+            ctx_.host.AppendLog(m.lParam == 0 ? "write handle error!" : "read handle error!\r\n");
             break;
         case REPLY_WRITE_FAILED:
+            FailEarly(StepInFlight(), FailureReason::WriteFailed(m.bytesWritten, m.lParam));
             ctx_.host.AppendLog(QString::asprintf("Usb Error,Error Code:%d. Processing Terminated!\r\n",
-                                              int(detail)));
-            EndJobEarly();
+                                                  int(m.lParam)));
             break;
         default:
             break;
+    }
+}
+
+// Where the running job is: the step whose reply it awaits (or whose reply
+// has just come).
+QString JobEngine::StepInFlight() const {
+    const bool firmware = ctx_.state.firmwareUpdate;
+    switch (ctx_.expectedReply) {
+        case CMD_DETECT: return "detect";
+        case CMD_READ_ID: return "read id";
+        case CMD_ERASE: return firmware ? "firmware erase" : "erase";
+        case CMD_VERIFY: return "verify";
+        case CMD_PROGRAM_VERIFY: return firmware ? "firmware verify" : "closing verify";
+        case CMD_ENTER_BOOT: return "enter boot";
+        case CMD_FIRMWARE_DONE: return "firmware done";
+        case CMD_READ_BLOCK: return data_.ReadStep(ctx_.request.blockAddress());
+        case CMD_WRITE_BLOCK:
+            // The block in flight is the one before the next; a skipped
+            // block never reached the request block's address field.
+            if (firmware) return FailureReason::FirmwareBlock(ctx_.state.programAddress - DATA_BLOCK_SIZE / 2);
+            return FailureReason::ProgramBlock(ctx_.state.programAddress - DATA_BLOCK_SIZE);
+        default: return QString(JobName(ctx_.state.job)).toLower();
     }
 }
 
@@ -221,21 +256,27 @@ void JobEngine::OnProgramVerifyReply() {
 }
 
 // A job cut short by the link: nothing of it may go on later.
-void JobEngine::EndJobEarly() {
+void JobEngine::FailEarly(const QString& step, const QString& detail) {
+    ctx_.NoteFailure(step, detail);
     if (ctx_.state.firmwareUpdate) firmware_.Abort();
     ctx_.EndJob();
 }
 
-void JobEngine::OnTimeout() {
-    EndJobEarly();
+void JobEngine::OnTimeout(const AdapterReplyMessage& m) {
+    if (firmware_.DoneSent()) {
+        firmware_.OnDoneUnanswered();
+        return;
+    }
+    FailEarly(StepInFlight(), FailureReason::NoReply(replyTimeoutMs_, m.droppedReplies, m.firstDroppedCode));
     ctx_.host.AppendLog(TimeoutLine(ctx_.request.command()));
 }
 
 // A reply of a kind the running job did not ask for: nothing would ever send
 // the next request, so the job ends here.
 void JobEngine::OnUndefinedReply() {
-    ctx_.host.AppendLog("undefined commands feed back!");
-    EndJobEarly();
+    ctx_.host.AppendLog(kUndefinedLine);
+    FailEarly(StepInFlight(), QString::asprintf("reply of code 0x%02X to a request of code 0x%02X",
+                                                ctx_.reply[0], ctx_.expectedReply));
 }
 
 // The request went with the adapter, or was a skipped block whose made-up
@@ -244,8 +285,12 @@ void JobEngine::OnUndefinedReply() {
 void JobEngine::OnLinkLost() {
     if (!ctx_.awaitingReply || !ctx_.state.busy) return;
     ctx_.awaitingReply = false;
+    if (firmware_.DoneSent()) {
+        firmware_.OnDoneUnanswered();
+        return;
+    }
     const JobKind job = ctx_.state.job;
-    EndJobEarly();
+    FailEarly(StepInFlight(), FailureReason::kRemoved);
     ctx_.host.AppendLog(QString::asprintf("Adapter removed, %s terminated!\r\n", JobName(job)));
 }
 
@@ -257,7 +302,7 @@ void JobEngine::Detect() {
     if (ctx_.state.busy) {
         ctx_.host.AppendLog(kBusyLine);
     } else if (link_.attached()) {
-        ctx_.host.AppendLog(kCheckingLine);
+        ctx_.host.AppendLog(JobContext::kCheckingLine);
         ctx_.BeginJob(JobKind::Detect);
         ctx_.request.SetCommand(CMD_DETECT);
         ctx_.Send();
@@ -278,16 +323,7 @@ void JobEngine::CheckChip() {
     }
 }
 
-void JobEngine::StartChipCheck() {
-    if (ctx_.host.AutoChipChecked()) {
-        ctx_.request.SetCommand(CMD_DETECT);
-    } else {
-        ctx_.request.SetChipIndex(std::uint8_t(ctx_.host.SelectedChip()));
-        ctx_.request.SetCommand(CMD_READ_ID);
-    }
-    ctx_.host.AppendLog(kCheckingLine);
-    ctx_.Send();
-}
+void JobEngine::StartChipCheck() { ctx_.StartChipCheck(); }
 
 void JobEngine::OnDetectReply() {
     const ReplyView view(ctx_.reply);
@@ -297,31 +333,25 @@ void JobEngine::OnDetectReply() {
         ctx_.host.AppendLog(QString::fromStdString(ChipCatalogue::detectionLines(type, view)));
     }
     const std::uint8_t chip = ctx_.reply[3];
-
-    if (count == 1 && ChipCatalogue::isSelectable(chip)) {
-        ctx_.host.SelectChip(chip);
-        if (ctx_.state.autoProgram) {
-            ctx_.request.SetChipIndex(chip);
-            ctx_.request.SetCommand(CMD_ERASE);
-            ctx_.Send();
-        }
-    }
     if (count >= 2) {
         ctx_.host.SetAutoChip(false);
         ctx_.host.SelectChip(0);
-        ctx_.EndJob();
+        ctx_.FailJob("detect", QString("%1 chips detected, one must be chosen").arg(count));
         ctx_.prompts.ShowMessage("more than one chip detected, please select the chip manual!");
-    } else if (count == 1) {
-        ctx_.host.SetAutoChip(true);
-        ctx_.request.SetChipIndex(chip);
+        return;
+    }
+    if (count == 0) ctx_.host.AppendLog(kNoChipLine);
+    const bool selectable = count == 1 && ChipCatalogue::isSelectable(chip);
+    if (selectable) ctx_.host.SelectChip(chip);
+    ctx_.host.SetAutoChip(true);
+    ctx_.request.SetChipIndex(chip);
+    if (count == 0) {
+        ctx_.FailJob("detect", "no chip detected");
+    } else if (!selectable) {
         // A chip the list does not hold cannot be erased: the chain ends here.
-        if (!ctx_.state.autoProgram) ctx_.EndJob(ChipCatalogue::isSelectable(chip));
-        else if (!ChipCatalogue::isSelectable(chip)) ctx_.EndJob();
+        ctx_.FailJob("detect", QString("the adapter reports chip type %1, which is not in the chip list").arg(chip));
     } else {
-        ctx_.host.AppendLog(kNoChipLine);
-        ctx_.host.SetAutoChip(true);
-        ctx_.request.SetChipIndex(chip);
-        ctx_.EndJob();
+        OnChipConfirmed();
     }
 }
 
@@ -334,17 +364,26 @@ void JobEngine::OnReadIdReply() {
     ctx_.request.SetChipIndex(std::uint8_t(selected));
     if (selected != ctx_.reply[3]) {
         ctx_.host.AppendLog("Selected cihp not found!\r\n");
-        ctx_.EndJob();
+        ctx_.FailJob("read id", QString("the adapter reports chip %1, not the selected chip %2")
+                                    .arg(ctx_.reply[3])
+                                    .arg(selected));
         return;
     }
     ctx_.host.AppendLog(QString::fromStdString(ChipCatalogue::confirmationLine(selected)));
-    // Only an auto program goes on to erase; a chip check alone ends here.
-    if (!ctx_.state.autoProgram) {
+    OnChipConfirmed();
+}
+
+// The chip in the socket is the one the job is for: an auto program goes
+// on to erase, a verify to the adapter's own check; a chip check alone ends.
+void JobEngine::OnChipConfirmed() {
+    if (ctx_.state.autoProgram) {
+        ctx_.request.SetCommand(CMD_ERASE);
+        ctx_.Send();
+    } else if (ctx_.state.job == JobKind::Verify) {
+        data_.SendVerify();
+    } else {
         ctx_.EndJob(true);
-        return;
     }
-    ctx_.request.SetCommand(CMD_ERASE);
-    ctx_.Send();
 }
 
 // ---- auto program --------------------------------------------------------
@@ -356,6 +395,11 @@ void JobEngine::AutoProgram() {
     }
     if (!ctx_.state.fileLoaded) {
         ctx_.host.AppendLog("please open a file first\r\n");
+        return;
+    }
+    // A reload reads the file afresh, and its size is known only then.
+    if (!ctx_.state.reloadLastFile && ctx_.image.imageSize() == 0) {
+        ctx_.host.AppendLog(ctx_.EmptyImageLine());
         return;
     }
     if (!link_.attached()) {
@@ -406,11 +450,22 @@ void JobEngine::OnJobProgress(int kind, std::int64_t value) {
                 break;
             }
             emit FileLoaded(ctx_.image.loadedFilePath);
-            if (ctx_.state.reloadLastFile && ctx_.state.autoProgram) StartChipCheck();
+            if (ctx_.state.reloadLastFile && ctx_.state.autoProgram) OnReloaded();
             break;
         default:
             break;
     }
+}
+
+// An auto program's file, read afresh, may have lost its data meanwhile.
+void JobEngine::OnReloaded() {
+    if (ctx_.image.imageSize() > 0) {
+        StartChipCheck();
+        return;
+    }
+    const QString line = ctx_.EmptyImageLine();
+    ctx_.host.AppendLog(line);
+    ctx_.FailJob("load file", line.chopped(2));
 }
 
 // ---- firmware ----------------------------------------------------------------

@@ -127,17 +127,20 @@ protected:
     bool event(QEvent* e) override;
 
 private:
-    void OnAdapterReply(int outcome, std::int64_t detail, const Payload& reply);
+    void OnAdapterReply(const AdapterReplyMessage& m);
+    QString StepInFlight() const;
     void DispatchReply();
     void OnDetectReply();
     void OnReadIdReply();
+    void OnChipConfirmed();
+    void OnReloaded();
     void OnVerifyReply();
     void OnEraseReply();
     void OnWriteBlockReply();
     void OnProgramVerifyReply();
     void OnUndefinedReply();
-    void OnTimeout();
-    void EndJobEarly();
+    void OnTimeout(const AdapterReplyMessage& m);
+    void FailEarly(const QString& step, const QString& detail);
     void OnLinkLost();
     void OnJobProgress(int kind, std::int64_t value);
     void OnLoadFinished(const FileLoadOutcome& outcome);
@@ -154,4 +157,5 @@ private:
     DataJobs data_;
     SaveJob save_;
     FirmwareUpdate firmware_;
+    int replyTimeoutMs_;  // what a time-out's detail says it waited
 };

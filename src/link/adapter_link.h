@@ -28,7 +28,9 @@ public:
     // Called after a removal closed the link.
     void SetDropHook(std::function<void()> hook) { dropHook_ = std::move(hook); }
     // How the transport tells an answer from a stale reply; set before Initialise.
-    void SetReplyMatcher(ReplyMatcher matcher) { transport_.SetReplyMatcher(matcher); }
+    void SetReplyMatcher(ReplyMatcher matcher, ReplyCodeCheck knownCode = nullptr) {
+        transport_.SetReplyMatcher(matcher, knownCode);
+    }
     // Called with a log line when adapters are there but none can be opened.
     void SetAccessProblemHook(std::function<void(const std::string&)> hook) { problemHook_ = std::move(hook); }
 

@@ -35,6 +35,7 @@ struct ReaderSession {
     QObject* target = nullptr;
     LinkTiming timing;
     ReplyMatcher matcher = nullptr;
+    ReplyCodeCheck knownCode = nullptr;
     int spinUs = 0;  // how long the reader looks for the next request before it sleeps
 };
 
@@ -75,14 +76,28 @@ bool AwaitRequest(ReaderSession& session, ReaderSession::Request& request) {
     return true;
 }
 
+// Tells the request's owner of a reply no protocol code names, while the
+// request waits on for its answer.
+void PostUndefinedCode(ReaderSession& session, std::uint64_t serial, std::uint8_t code) {
+    std::lock_guard guard(session.postMutex);
+    if (session.stop) return;
+    QCoreApplication::postEvent(session.target, new AdapterReplyMessage(REPLY_UNDEFINED_CODE, code,
+                                                                         session.receiveBuffer, serial));
+}
+
 // The reader: one read per request, one posted outcome per read.
 void RunReader(std::shared_ptr<ReaderSession> session) {
     ReaderSession::Request request{};
     while (AwaitRequest(*session, request)) {
         Payload reply{};
+        ReplyTally tally;
+        tally.knownCode = session->knownCode;
+        tally.onUndefined = [&session, serial = request.serial](std::uint8_t code) {
+            PostUndefinedCode(*session, serial, code);
+        };
         const int result = ReportTransport::ReadAdapterReport(
             session->readHandle.get(), reply, session->timing.replyTimeoutMs,
-            session->timing.readSliceMs, session->stop, request.payload, session->matcher);
+            session->timing.readSliceMs, session->stop, request.payload, session->matcher, &tally);
         {
             std::lock_guard lock(session->wakeMutex);
             session->reading = false;
@@ -91,8 +106,10 @@ void RunReader(std::shared_ptr<ReaderSession> session) {
         if (session->stop) break;
         if (result == 1) session->receiveBuffer = reply;
         const int wParam = result == 1 ? REPLY_READY : REPLY_TIMEOUT;
-        QCoreApplication::postEvent(session->target,
-                                    new AdapterReplyMessage(wParam, 1, session->receiveBuffer, request.serial));
+        auto* outcome = new AdapterReplyMessage(wParam, 1, session->receiveBuffer, request.serial);
+        outcome->droppedReplies = tally.dropped;
+        outcome->firstDroppedCode = tally.firstDroppedCode;
+        QCoreApplication::postEvent(session->target, outcome);
     }
     std::lock_guard lock(session->wakeMutex);
     session->finished = true;
@@ -116,6 +133,7 @@ void ReportTransport::Connect(std::shared_ptr<HidHandle> writeHandle,
     reader_->timing = timing_;
     reader_->receiveBuffer = lastReply_;
     reader_->matcher = matcher_;
+    reader_->knownCode = knownCode_;
     reader_->spinUs = ReaderSpinUs();
     if (reader_->readHandle) std::thread(RunReader, reader_).detach();
     else reader_->finished = true;
@@ -155,7 +173,7 @@ int ReportTransport::SendAdapterReport(const std::uint8_t* payload, std::size_t 
     if (written < 0) Post(REPLY_WRITE_FAILED, errorCode);
     // Part of a report is no request the adapter can answer: without an
     // outcome of its own the job would wait for ever.
-    else if (written != int(kReportSize)) Post(REPLY_WRITE_FAILED, written);
+    else if (written != int(kReportSize)) Post(REPLY_WRITE_FAILED, written, written);
     if (written != int(kReportSize)) return 1;
 
     if (!reader_->readHandle) {
@@ -188,7 +206,8 @@ void ReportTransport::DrainStaleReplies() {
 
 int ReportTransport::ReadAdapterReport(HidHandle* readHandle, Payload& buffer, int ms,
                                        int sliceMs, const std::atomic<bool>& stop,
-                                       const Payload& request, ReplyMatcher matcher) {
+                                       const Payload& request, ReplyMatcher matcher,
+                                       ReplyTally* tally) {
     if (!readHandle) return 2;
     using Clock = std::chrono::steady_clock;
     int left = ms;
@@ -200,6 +219,7 @@ int ReportTransport::ReadAdapterReport(HidHandle* readHandle, Payload& buffer, i
         if (got == int(kPayloadSize)) {
             std::memcpy(buffer.data(), local, kPayloadSize);
             if (!matcher || matcher(request, buffer)) return 1;
+            if (tally) tally->Drop(buffer[0]);
             // Someone else's answer: it used up the time it took, and at
             // least a millisecond, so that a device sending without end
             // still lets the request time out.
@@ -224,11 +244,13 @@ int ReportTransport::ReadAdapterReport(HidHandle* readHandle, Payload& buffer, i
     }
 }
 
-void ReportTransport::Post(int wParam, std::int64_t lParam) {
+void ReportTransport::Post(int wParam, std::int64_t lParam, int bytesWritten) {
     Payload copy = lastReply_;
     if (reader_) {
         std::lock_guard guard(reader_->postMutex);
         copy = reader_->receiveBuffer;
     }
-    QCoreApplication::postEvent(replyTarget_, new AdapterReplyMessage(wParam, lParam, copy, requestSerial_));
+    auto* outcome = new AdapterReplyMessage(wParam, lParam, copy, requestSerial_);
+    outcome->bytesWritten = bytesWritten;
+    QCoreApplication::postEvent(replyTarget_, outcome);
 }

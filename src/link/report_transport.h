@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "link/adapter_report.h"
@@ -16,6 +17,26 @@ struct ReaderSession;
 // reply that does not (a late answer to an earlier request) and waits on for
 // the right one within the same time-out.
 using ReplyMatcher = bool (*)(const Payload& request, const Payload& reply);
+// Whether a reply code is one of the protocol's; the transport itself knows
+// no codes.
+using ReplyCodeCheck = bool (*)(std::uint8_t code);
+
+// What a wait for one reply saw besides its answer: the replies it dropped,
+// and, once, a reply whose code is none of the protocol's.
+struct ReplyTally {
+    int dropped = 0;
+    std::uint8_t firstDroppedCode = 0;
+    ReplyCodeCheck knownCode = nullptr;
+    std::function<void(std::uint8_t code)> onUndefined;
+    bool undefinedTold = false;
+
+    void Drop(std::uint8_t code) {
+        if (dropped++ == 0) firstDroppedCode = code;
+        if (undefinedTold || !knownCode || knownCode(code)) return;
+        undefinedTold = true;
+        if (onUndefined) onUndefined(code);
+    }
+};
 
 // Moves one request to the adapter and delivers the one outcome of that
 // request to the reply target as a posted WM_ADAPTER_REPLY: a reply, a
@@ -46,8 +67,13 @@ public:
     // next job's.
     std::uint64_t lastRequestSerial() const { return requestSerial_; }
 
-    // Without a matcher every reply is taken; it applies from the next Connect.
-    void SetReplyMatcher(ReplyMatcher matcher) { matcher_ = matcher; }
+    // Without a matcher every reply is taken; it applies from the next
+    // Connect. A dropped reply whose code knownCode refuses is told to the
+    // reply target (REPLY_UNDEFINED_CODE), once per request.
+    void SetReplyMatcher(ReplyMatcher matcher, ReplyCodeCheck knownCode = nullptr) {
+        matcher_ = matcher;
+        knownCode_ = knownCode;
+    }
 
     // Results: 0 written and reader started (or mode not 1: nothing done),
     // 1 the write did not transfer a whole report, 2 no write handle. A
@@ -58,15 +84,15 @@ public:
     // Waits up to ms for the reply to request on readHandle; 1 with the 272
     // payload bytes in buffer, 0 on a short reply, time-out or when stop
     // becomes true, 2 without a handle. Replies the matcher refuses are
-    // dropped. A handle whose reads fail is waited out like silence. Time is
-    // counted in the waits asked of the handle, which is what a read that
-    // finds nothing spends.
+    // dropped and counted in tally. A handle whose reads fail is waited out
+    // like silence. Time is counted in the waits asked of the handle, which
+    // is what a read that finds nothing spends.
     static int ReadAdapterReport(HidHandle* readHandle, Payload& buffer, int ms, int sliceMs,
                                  const std::atomic<bool>& stop, const Payload& request = {},
-                                 ReplyMatcher matcher = nullptr);
+                                 ReplyMatcher matcher = nullptr, ReplyTally* tally = nullptr);
 
 private:
-    void Post(int wParam, std::int64_t lParam);
+    void Post(int wParam, std::int64_t lParam, int bytesWritten = -1);
     void DrainStaleReplies();
 
     QObject* replyTarget_;
@@ -74,6 +100,7 @@ private:
     std::shared_ptr<HidHandle> writeHandle_;
     std::shared_ptr<ReaderSession> reader_;
     ReplyMatcher matcher_ = nullptr;
+    ReplyCodeCheck knownCode_ = nullptr;
     std::uint64_t requestSerial_ = 0;
     Payload lastReply_{};  // what a reply copy holds before the first reply of this link
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QEvent>
+#include <QString>
 #include <cstdint>
 
 #include "link/adapter_report.h"
@@ -20,6 +21,9 @@ enum ReplyOutcome : int {
     REPLY_READY = 1,
     REPLY_NO_HANDLE = 2,
     REPLY_WRITE_FAILED = 3,
+    // Not an outcome: the request got a reply whose code the protocol does
+    // not have (lParam), and waits on for its answer. Told once per request.
+    REPLY_UNDEFINED_CODE = 4,
 };
 
 // WM_JOB_PROGRESS kinds (wParam).
@@ -46,12 +50,20 @@ public:
 // A job ended, how long it took and how many bytes it moved (none for a job
 // that moves no data or failed), measured when it ended: the notice may be
 // handled a little later.
+// A failed job also says where it stopped and why.
 class JobEndedMessage : public WindowMessage {
 public:
-    JobEndedMessage(int job, bool succeeded, std::int64_t elapsedMs, std::uint64_t bytes)
-        : WindowMessage(WM_JOB_ENDED, job, succeeded ? 1 : 0), elapsedMs(elapsedMs), bytes(bytes) {}
+    JobEndedMessage(int job, bool succeeded, std::int64_t elapsedMs, std::uint64_t bytes,
+                    QString failStep = {}, QString failDetail = {})
+        : WindowMessage(WM_JOB_ENDED, job, succeeded ? 1 : 0),
+          elapsedMs(elapsedMs),
+          bytes(bytes),
+          failStep(std::move(failStep)),
+          failDetail(std::move(failDetail)) {}
     const std::int64_t elapsedMs;
     const std::uint64_t bytes;
+    const QString failStep;
+    const QString failDetail;
 };
 
 // A reply outcome together with its own copy of the 272 reply bytes, so the
@@ -63,4 +75,12 @@ public:
         : WindowMessage(WM_ADAPTER_REPLY, wParam, lParam), reply(reply), serial(serial) {}
     const Payload reply;
     const std::uint64_t serial;
+    // Replies the reader dropped while it waited, because they did not
+    // answer the request, and the code of the first of them: a time-out
+    // after a stream of stale or foreign replies is no plain silence.
+    int droppedReplies = 0;
+    std::uint8_t firstDroppedCode = 0;
+    // A write that transferred part of the report: the bytes it did
+    // (lParam is then that count too); -1 for any other outcome.
+    int bytesWritten = -1;
 };

@@ -124,7 +124,8 @@ TEST(Program, MX25L3208ReadBackMismatchIsAVerifyError) {
     LoadImage(rig, Blocks({-1, -1, -1}));
     rig.engine->Program();
     ASSERT_TRUE(rig.Settle());
-    EXPECT_EQ(rig.host.committed, "Programming... 33%\r\nVerify Error!\r\n");
+    EXPECT_EQ(rig.host.committed, "Programming... 33%\r\nVerify Error!\r\nprogram block at 0x000100: write reply "
+                                  "data differs from the block sent at 0x000125\r\n");
     EXPECT_EQ(AddressesOf(rig.requests(), CMD_WRITE_BLOCK).size(), 2u);
 }
 
@@ -136,7 +137,8 @@ TEST(Program, RefusedWriteIsAProgrammingError) {
     rig.engine->Program();
     ASSERT_TRUE(rig.Settle());
     // The percent lines replace each other; the last one stays above the error.
-    EXPECT_EQ(rig.host.committed, "Programming... 66%\r\nProgramming Error!\r\n");
+    EXPECT_EQ(rig.host.committed,
+              "Programming... 66%\r\nProgramming Error!\r\nprogram block at 0x000100: wrong status 0x15\r\n");
 }
 
 TEST(Program, SkippedBlockAfterADetectIsAcceptedNotRefused) {
@@ -159,6 +161,15 @@ TEST(Program, RefusesWhileBusyAndWithoutAFile) {
     rig.engine->Verify();
     EXPECT_EQ(rig.host.committed, "please open a file first\r\nplease open a file first\r\n");
 
+    // An image with no data is loaded, but programs nothing.
+    LoadImage(rig, {});
+    rig.engine->image().loadedFilePath = "/tmp/empty.bin";
+    rig.engine->Program();
+    rig.engine->AutoProgram();
+    EXPECT_EQ(rig.host.committed, "please open a file first\r\nplease open a file first\r\n" +
+                                      QString("/tmp/empty.bin holds no data\r\n").repeated(2));
+    EXPECT_EQ(rig.engine->jobsBegun(), 0u);
+
     LoadImage(rig, Blocks({-1}));
     rig.host.ClearLog();
     rig.engine->Verify();
@@ -167,10 +178,11 @@ TEST(Program, RefusesWhileBusyAndWithoutAFile) {
     rig.engine->Erase();
     rig.engine->AutoProgram();
     rig.engine->Read();
-    EXPECT_EQ(rig.host.committed, QString("Program is busy\r\n").repeated(5));
+    EXPECT_EQ(rig.host.committed, "QZProgrammer attached! Checking device..." +
+                                      QString("Program is busy\r\n").repeated(5));
     EXPECT_EQ(rig.prompts.readOptionQuestions, 0);
     ASSERT_TRUE(rig.Settle());
-    EXPECT_EQ(rig.commands(), (std::vector<std::uint8_t>{CMD_VERIFY}));
+    EXPECT_EQ(rig.commands(), (std::vector<std::uint8_t>{CMD_DETECT, CMD_VERIFY}));
 }
 
 // The adapter's answer to a verify says nothing of the chip: the host reads
@@ -183,20 +195,33 @@ TEST(Verify, ReadsTheImageBackAndComparesItOnTheHost) {
         int corruptRequest;
         const char* last;
         std::size_t differing;
+        const char* detail;  // the start of it
+        std::vector<std::uint8_t> chips = {1};
+        int reads = 3;
     };
     const Case cases[] = {
-        {"erased chip", ACCESS_JTAG, false, SimConfig::kNever, "Verify Error at 000000: 510 bytes differ\r\n", 510},
-        {"programmed chip", ACCESS_JTAG, true, SimConfig::kNever, "Verify Succeed!\r\n", 0},
-        {"damaged read-back", ACCESS_JTAG, true, 2, "Verify Error at 000", 3},
+        {"erased chip", ACCESS_JTAG, false, SimConfig::kNever, "Verify Error at 000000: 510 bytes differ\r\n", 510,
+         "verify read-back: read-back differs at 0x000000 (510 bytes)"},
+        {"programmed chip", ACCESS_JTAG, true, SimConfig::kNever, "Verify Succeed!\r\n", 0, ""},
+        {"damaged read-back", ACCESS_JTAG, true, 3, "Verify Error at 000", 3,
+         "verify read-back: read-back differs at 0x000"},
         {"direct access", ACCESS_DIRECT, true, SimConfig::kNever,
-         "Nothing compared: Direct access cannot read the chip back (choose JTAG Access in Configuration)\r\n", 0},
+         "Nothing compared: Direct access cannot read the chip back (choose JTAG Access in Configuration)\r\n", 0,
+         "verify read-back: Direct access cannot read the chip back", {1}, 0},
+        // An empty socket or another chip is no pass, whatever the adapter's verify says.
+        {"empty socket", ACCESS_JTAG, true, SimConfig::kNever, "no chip detected\r\n", 0, "detect: no chip detected",
+         {}, 0},
+        {"other chip", ACCESS_JTAG, true, SimConfig::kNever, "Selected cihp not found!\r\n", 0,
+         "read id: the adapter reports chip 5, not the selected chip 1", {5}, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         SimConfig config = Chip(1);
+        config.chips = c.chips;
         config.faults.corruptReadBack = c.corruptRequest;
         config.faults.corruptBytes = 3;
         EngineRig rig(config);
+        rig.host.autoChip = c.chips.size() != 1 || c.chips[0] == 1;
         rig.engine->SetAccessMode(c.access);
         const auto image = Blocks({-1, 0xFF, -1});
         if (c.programmed) rig.adapter->PresetFlash(0, image);
@@ -205,10 +230,13 @@ TEST(Verify, ReadsTheImageBackAndComparesItOnTheHost) {
         ASSERT_TRUE(rig.Settle());
         EXPECT_TRUE(rig.host.committed.contains(c.last)) << rig.host.committed.toStdString();
         EXPECT_EQ(rig.engine->differences().size(), c.differing);
-        EXPECT_EQ(rig.engine->lastJobSucceeded(), c.differing == 0 && c.access == ACCESS_JTAG);
+        EXPECT_EQ(rig.engine->lastJobSucceeded(), *c.detail == 0);
+        EXPECT_TRUE((rig.engine->lastJobStep() + ": " + rig.engine->lastJobDetail()).startsWith(c.detail));
         const auto reads = AddressesOf(rig.requests(), CMD_READ_BLOCK);
-        EXPECT_EQ(reads.size(), c.access == ACCESS_JTAG ? 3u : 0u);
-        EXPECT_EQ(rig.commands().front(), CMD_VERIFY);
+        EXPECT_EQ(reads.size(), std::size_t(c.reads));
+        // The chip is checked first; only the chip asked for is verified.
+        EXPECT_EQ(rig.commands().front(), rig.host.autoChip ? CMD_DETECT : CMD_READ_ID);
+        EXPECT_EQ(rig.commands().size() > 1 && rig.commands()[1] == CMD_VERIFY, c.chips == std::vector<std::uint8_t>{1});
     }
 }
 
@@ -241,7 +269,8 @@ TEST(AutoProgramChain, AllBlankImageStillEndsWithTheClosingVerify) {
     // Direct access: the closing verify cannot be checked, and does not claim to be.
     EXPECT_TRUE(rig.host.committed.endsWith(
         "Programming... 100%\r\nProgram Finished\r\nNothing compared: Direct access cannot read the chip "
-        "back (choose JTAG Access in Configuration)\r\n"));
+        "back (choose JTAG Access in Configuration)\r\nclosing verify read-back: Direct access cannot read the "
+        "chip back\r\n"));
     EXPECT_FALSE(rig.engine->lastJobSucceeded());
 }
 
@@ -252,7 +281,7 @@ TEST(AutoProgramChain, EraseRefusalEndsTheChain) {
     LoadImage(rig, Blocks({-1}));
     rig.engine->AutoProgram();
     ASSERT_TRUE(rig.Settle());
-    EXPECT_TRUE(rig.host.committed.endsWith("Chip Version:0C0A\r\nErase failure\r\n"));
+    EXPECT_TRUE(rig.host.committed.endsWith("Chip Version:0C0A\r\nErase failure\r\nerase: wrong status 0x15\r\n"));
     EXPECT_FALSE(rig.state().autoProgram);
     EXPECT_EQ(rig.commands(), (std::vector<std::uint8_t>{CMD_DETECT, CMD_ERASE}));
 }
@@ -271,7 +300,7 @@ TEST(AutoProgramChain, EraseReplyWithAnUnknownStatusEndsTheChain) {
     reply[12] = 0x42;
     QCoreApplication::postEvent(rig.engine.get(), new AdapterReplyMessage(REPLY_READY, 1, reply));
     RunFor(0);
-    EXPECT_EQ(rig.host.committed, "Erase failure\r\n");
+    EXPECT_EQ(rig.host.committed, "Erase failure\r\nerase: wrong status 0x42\r\n");
     EXPECT_FALSE(rig.state().busy);
 }
 
@@ -283,7 +312,7 @@ TEST(PlainErase, FinishesUnlessRefused) {
         EngineRig rig(config);
         rig.engine->Erase();
         ASSERT_TRUE(rig.Settle());
-        EXPECT_EQ(rig.host.committed, refuse ? "Erase failure\r\n" : "Erase Finished\r\n");
+        EXPECT_EQ(rig.host.committed, refuse ? "Erase failure\r\nerase: wrong status 0x15\r\n" : "Erase Finished\r\n");
     }
 }
 
@@ -293,12 +322,14 @@ TEST(Timeouts, EveryDataStepHasItsLine) {
         bool autoProgram;
         void (JobEngine::*start)();
         const char* line;
+        const char* step;
     };
     const Case cases[] = {
-        {CMD_ERASE, false, &JobEngine::Erase, "Erase Failed\r\n"},
-        {CMD_WRITE_BLOCK, false, &JobEngine::Program, "Write Failed\r\n"},
-        {CMD_PROGRAM_VERIFY, true, &JobEngine::AutoProgram, "Verify Failed\r\n"},
-        {CMD_VERIFY, false, &JobEngine::Verify, "unknown Commands timeout\r\n"},
+        {CMD_ERASE, false, &JobEngine::Erase, "Erase Failed\r\n", "erase"},
+        {CMD_WRITE_BLOCK, false, &JobEngine::Program, "Write Failed\r\n", "program block at 0x000000"},
+        {CMD_PROGRAM_VERIFY, true, &JobEngine::AutoProgram, "Verify Failed\r\n", "closing verify"},
+        {CMD_VERIFY, false, &JobEngine::Verify, "unknown Commands timeout\r\n", "verify"},
+        {CMD_READ_BLOCK, false, &JobEngine::Verify, "unknown Commands timeout\r\n", "verify read-back at 0x000000"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(int(c.silent));
@@ -306,9 +337,12 @@ TEST(Timeouts, EveryDataStepHasItsLine) {
         config.faults.silentCommand = c.silent;
         EngineRig rig(config);
         LoadImage(rig, Blocks({-1}));
+        rig.engine->SetAccessMode(ACCESS_JTAG);
         (rig.engine.get()->*c.start)();
         ASSERT_TRUE(rig.Settle());
-        EXPECT_TRUE(rig.host.committed.endsWith(c.line)) << rig.host.committed.toStdString();
+        EXPECT_TRUE(rig.host.committed.endsWith(c.line + QString(c.step) + ": no reply within 200 ms\r\n"))
+            << rig.host.committed.toStdString();
+        EXPECT_EQ(rig.engine->lastJobStep(), c.step);
         EXPECT_FALSE(rig.state().autoProgram);
     }
 }
@@ -358,7 +392,7 @@ TEST(Read, UnansweredBlockEndsTheRead) {
     rig.prompts.readOptionAnswers.push_back(Range(ReadRangeMode::FromBeginTo, "FFF"));
     rig.engine->Read();
     ASSERT_TRUE(rig.Settle());
-    EXPECT_EQ(rig.host.committed, "unknown Commands timeout\r\n");
+    EXPECT_EQ(rig.host.committed, "unknown Commands timeout\r\nread block at 0x000000: no reply within 200 ms\r\n");
 }
 
 TEST(Read, RefusedRangesAndCancelReadNothing) {
@@ -420,7 +454,50 @@ TEST(Read, ReplyNamingAnAddressOutsideTheImageEndsTheRead) {
     reply[16] = 0xAB;
     QCoreApplication::postEvent(rig.engine.get(), new AdapterReplyMessage(REPLY_READY, 1, reply));
     RunFor(0);
-    EXPECT_EQ(rig.host.committed, "Read address 3FFF80 out of range!\r\n");
+    EXPECT_EQ(rig.host.committed, "Read address 3FFF80 out of range!\r\n"
+                                  "read block at 0x000000: the reply names address 0x3FFF80, past the image\r\n");
     EXPECT_FALSE(rig.state().busy);
     EXPECT_EQ(rig.engine->image().readBack()[0x3FFF80], 0);
+}
+
+// A read block answered with an explicit refusal carries no chip data: the
+// read, a verify's read-back and the closing compare end on it.
+TEST(Read, RefusedBlockIsNoData) {
+    struct Case {
+        const char* name;
+        std::vector<std::uint8_t> chips;
+        int nakRequest;
+        void (JobEngine::*start)();
+        const char* line;
+        const char* step;
+    };
+    const Case cases[] = {
+        {"read of an empty socket", {}, SimConfig::kNever, &JobEngine::Read, "Read refused by the adapter at 000000\r\n",
+         "read block at 0x000000"},
+        {"verify", {1}, 3, &JobEngine::Verify, "Read refused by the adapter at 000100\r\n",
+         "verify read-back at 0x000100"},
+        {"closing compare", {1}, 7, &JobEngine::AutoProgram, "Read refused by the adapter at 000100\r\n",
+         "closing verify read-back at 0x000100"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SimConfig config;
+        config.chips = c.chips;
+        config.faults.nakRequest = c.nakRequest;
+        EngineRig rig(config);
+        rig.engine->SetAccessMode(ACCESS_JTAG);
+        const auto image = Blocks({-1, 0, -1});
+        rig.adapter->PresetFlash(0, image);
+        LoadImage(rig, image);
+        std::fill_n(rig.engine->image().readBack(), 0x300, 0xA5);
+        rig.prompts.readOptionAnswers.push_back(Range(ReadRangeMode::FromBeginTo, "1FF"));
+        (rig.engine.get()->*c.start)();
+        ASSERT_TRUE(rig.Settle());
+        EXPECT_TRUE(rig.host.committed.endsWith(c.line + QString(c.step) + ": refused by the adapter\r\n"))
+            << rig.host.committed.toStdString();
+        EXPECT_FALSE(rig.engine->lastJobSucceeded());
+        EXPECT_EQ(rig.engine->lastJobStep(), c.step);
+        EXPECT_EQ(rig.engine->image().readBack()[0x100], 0xA5);  // nothing stored
+        EXPECT_EQ(rig.commands().back(), CMD_READ_BLOCK);     // and nothing asked after it
+    }
 }

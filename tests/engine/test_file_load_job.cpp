@@ -177,8 +177,10 @@ TEST(FileLoad, FailedReloadEndsTheAutoProgramAndALaterOpenOnlyLoads) {
     QFile::remove(path);
 
     rig.engine->AutoProgram();
-    ASSERT_TRUE(RunUntil([&] { return !rig.state().busy; }));
-    EXPECT_TRUE(rig.host.committed.endsWith(FailedLine(path, OpenError(path))));
+    ASSERT_TRUE(rig.Settle());
+    EXPECT_TRUE(rig.host.committed.endsWith(FailedLine(path, OpenError(path)) + "load file: cannot load " + path +
+                                            ": " + OpenError(path) + "\r\n"))
+        << rig.host.committed.toStdString();
     EXPECT_FALSE(rig.state().autoProgram);
     EXPECT_TRUE(rig.requests().empty());
 

@@ -44,7 +44,7 @@ TEST(Detect, NoChipEndsTheJobAndKeepsAutoChip) {
     rig.host.autoChip = false;
     rig.engine->Detect();
     ASSERT_TRUE(rig.Settle());
-    EXPECT_EQ(rig.host.committed, kChecking + "no chip detected\r\n");
+    EXPECT_EQ(rig.host.committed, kChecking + "no chip detected\r\ndetect: no chip detected\r\n");
     EXPECT_TRUE(rig.host.autoChip);
     EXPECT_EQ(rig.engine->request().chipIndex(), 8);  // the adapter's own byte 3
     ASSERT_EQ(rig.requests().size(), 1u);
@@ -86,8 +86,9 @@ TEST(Detect, TwoChipsAskTheUserToChooseAndEndTheJob) {
     rig.host.selectedChip = 3;
     rig.engine->Detect();
     ASSERT_TRUE(rig.Settle());
-    EXPECT_EQ(rig.host.committed,
-              kChecking + "Maxronix MX25L3208 found\r\nPIC24FJ64GA004 found\r\nChip Version:0C0A\r\n");
+    EXPECT_EQ(rig.host.committed, kChecking +
+                                      "Maxronix MX25L3208 found\r\nPIC24FJ64GA004 found\r\nChip Version:0C0A\r\n"
+                                      "detect: 2 chips detected, one must be chosen\r\n");
     EXPECT_EQ(rig.prompts.messages,
               QStringList{"more than one chip detected, please select the chip manual!"});
     EXPECT_FALSE(rig.host.autoChip);
@@ -96,7 +97,7 @@ TEST(Detect, TwoChipsAskTheUserToChooseAndEndTheJob) {
 
 TEST(Detect, TwoChipsEndEvenAnAutoProgram) {
     EngineRig rig(WithChips({0, 3}));
-    rig.state().fileLoaded = true;
+    rig.LoadImage();
     rig.engine->AutoProgram();
     ASSERT_TRUE(rig.Settle());
     EXPECT_FALSE(rig.state().autoProgram);
@@ -121,7 +122,7 @@ TEST(AutoProgram, RefusesWithoutFileWhileBusyAndWhileDetached) {
     }
     {
         EngineRig rig(SilentOn(CMD_DETECT));
-        rig.state().fileLoaded = true;
+        rig.LoadImage();
         rig.engine->Detect();
         rig.engine->AutoProgram();
         EXPECT_EQ(rig.host.committed, kChecking + "Program is busy\r\n");
@@ -129,7 +130,7 @@ TEST(AutoProgram, RefusesWithoutFileWhileBusyAndWhileDetached) {
     }
     {
         EngineRig rig({}, /*plugged=*/false);
-        rig.state().fileLoaded = true;
+        rig.LoadImage();
         rig.engine->AutoProgram();
         EXPECT_EQ(rig.host.committed, "Please connect your programmer first!\r\n");
         EXPECT_FALSE(rig.state().busy);
@@ -138,7 +139,7 @@ TEST(AutoProgram, RefusesWithoutFileWhileBusyAndWhileDetached) {
 
 TEST(AutoProgram, DetectedChipGoesOnToEraseWithItsIndex) {
     EngineRig rig(SilentOn(CMD_ERASE, {3}));
-    rig.state().fileLoaded = true;
+    rig.LoadImage();
     rig.engine->AutoProgram();
     ASSERT_TRUE(RunUntil([&] { return rig.requests().size() == 2; }));
     const auto requests = rig.requests();
@@ -147,15 +148,16 @@ TEST(AutoProgram, DetectedChipGoesOnToEraseWithItsIndex) {
     EXPECT_TRUE(rig.state().busy);
     EXPECT_TRUE(rig.state().autoProgram);
     ASSERT_TRUE(rig.Settle());
-    EXPECT_TRUE(rig.host.committed.endsWith("Chip Version:0C0A\r\nErase Failed\r\n"));
+    EXPECT_TRUE(rig.host.committed.endsWith("Chip Version:0C0A\r\nErase Failed\r\nerase: no reply within 200 ms\r\n"));
 }
 
 TEST(AutoProgram, DetectedChipOutsideTheListEndsTheChain) {
     EngineRig rig(WithChips({8}));
-    rig.state().fileLoaded = true;
+    rig.LoadImage();
     rig.engine->AutoProgram();
     ASSERT_TRUE(rig.Settle());
-    EXPECT_EQ(rig.host.committed, kChecking + "no chip detected\r\n");
+    EXPECT_EQ(rig.host.committed, kChecking + "no chip detected\r\n"
+                                              "detect: the adapter reports chip type 8, which is not in the chip list\r\n");
     EXPECT_FALSE(rig.state().autoProgram);
     EXPECT_EQ(rig.commands(), std::vector<std::uint8_t>{CMD_DETECT});
 }
@@ -164,7 +166,7 @@ TEST(ChipCheck, AutoChipOffAsksForTheSelectedChipsId) {
     EngineRig rig(SilentOn(CMD_ERASE, {5}));
     rig.host.autoChip = false;
     rig.host.selectedChip = 5;
-    rig.state().fileLoaded = true;
+    rig.LoadImage();
     rig.engine->AutoProgram();
     ASSERT_TRUE(RunUntil([&] { return rig.requests().size() == 2; }));
     const auto requests = rig.requests();
@@ -180,7 +182,7 @@ TEST(ChipCheck, ChipsWithoutAMessageNameAreConfirmedByTheirListText) {
     EngineRig rig(SilentOn(CMD_ERASE, {7}));
     rig.host.autoChip = false;
     rig.host.selectedChip = 7;
-    rig.state().fileLoaded = true;
+    rig.LoadImage();
     rig.engine->AutoProgram();
     ASSERT_TRUE(rig.Settle());
     EXPECT_TRUE(rig.host.committed.startsWith(kChecking + "Selected Chip BF592 found!\r\n"));
@@ -189,10 +191,11 @@ TEST(ChipCheck, ChipsWithoutAMessageNameAreConfirmedByTheirListText) {
 TEST(ChipCheck, MismatchEndsTheJob) {
     EngineRig rig(WithChips({5}));
     rig.host.autoChip = false;  // the list still shows the default, PIC24FJ64GA004
-    rig.state().fileLoaded = true;
+    rig.LoadImage();
     rig.engine->AutoProgram();
     ASSERT_TRUE(rig.Settle());
-    EXPECT_EQ(rig.host.committed, kChecking + "Selected cihp not found!\r\n");
+    EXPECT_EQ(rig.host.committed,
+              kChecking + "Selected cihp not found!\r\nread id: the adapter reports chip 5, not the selected chip 1\r\n");
     EXPECT_FALSE(rig.state().autoProgram);
     ASSERT_EQ(rig.requests().size(), 1u);
     EXPECT_EQ(rig.requests()[0][3], 1);  // the default selection rides in byte 3
@@ -203,20 +206,25 @@ TEST(Timeouts, EachCommandHasItsOwnLine) {
         std::uint8_t silent;
         bool autoChip;
         const char* line;
+        const char* step;
     };
     const Case cases[] = {
-        {CMD_DETECT, true, "unknown Commands timeout\r\n"},
-        {CMD_READ_ID, false, "Read Id Failed\r\n"},
-        {CMD_ERASE, true, "Erase Failed\r\n"},
+        {CMD_DETECT, true, "unknown Commands timeout\r\n", "detect"},
+        {CMD_READ_ID, false, "Read Id Failed\r\n", "read id"},
+        {CMD_ERASE, true, "Erase Failed\r\n", "erase"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(int(c.silent));
         EngineRig rig(SilentOn(c.silent, {1}));
         rig.host.autoChip = c.autoChip;
-        rig.state().fileLoaded = true;
+        rig.LoadImage();
         rig.engine->AutoProgram();
         ASSERT_TRUE(rig.Settle());
-        EXPECT_TRUE(rig.host.committed.endsWith(c.line)) << rig.host.committed.toStdString();
+        // The reason follows the job's own last line.
+        EXPECT_TRUE(rig.host.committed.endsWith(c.line + QString(c.step) + ": no reply within 200 ms\r\n"))
+            << rig.host.committed.toStdString();
+        EXPECT_EQ(rig.engine->lastJobStep(), c.step);
+        EXPECT_EQ(rig.engine->lastJobDetail(), "no reply within 200 ms");
         EXPECT_FALSE(rig.state().autoProgram);
     }
 }
@@ -228,7 +236,7 @@ TEST(Cancel, EndsOnlyTheJobItWasAskedOf) {
     rig.engine->Erase();
     rig.engine->Cancel();
     ASSERT_TRUE(rig.Settle());
-    EXPECT_TRUE(rig.host.committed.endsWith("Erase Failed\r\n")) << rig.host.committed.toStdString();
+    EXPECT_TRUE(rig.host.committed.contains("Erase Failed\r\n")) << rig.host.committed.toStdString();
     rig.engine->Detect();
     ASSERT_TRUE(rig.Settle());
     EXPECT_FALSE(rig.host.committed.contains("cancelled")) << rig.host.committed.toStdString();
@@ -254,13 +262,13 @@ TEST(Replies, LinkErrorsLogTheirLineAndEndTheJob) {
         QString line;
     };
     const Case cases[] = {
-        {REPLY_NO_HANDLE, 0, "write handle error!"},
-        {REPLY_NO_HANDLE, 1, "read handle error!\r\n"},
-        {REPLY_WRITE_FAILED, 19, "Usb Error,Error Code:19. Processing Terminated!\r\n"},
+        {REPLY_NO_HANDLE, 0, "write handle error!\r\ndetect: no write handle\r\n"},
+        {REPLY_NO_HANDLE, 1, "read handle error!\r\ndetect: no read handle\r\n"},
+        {REPLY_WRITE_FAILED, 19, "Usb Error,Error Code:19. Processing Terminated!\r\ndetect: USB write failed, error 19\r\n"},
     };
     for (const Case& c : cases) {
         EngineRig rig(SilentOn(CMD_DETECT));
-        rig.state().fileLoaded = true;
+        rig.LoadImage();
         rig.engine->AutoProgram();
         PostReply(rig.engine.get(), c.outcome, c.detail);
         EXPECT_EQ(rig.host.committed, kChecking + c.line);
@@ -280,8 +288,11 @@ TEST(Replies, FailedOrShortWriteEndsTheJob) {
         EngineRig rig(config);
         rig.engine->Detect();
         ASSERT_TRUE(rig.Settle());
+        const QString detail = shortWrite ? "USB write of 64 of 273 bytes" : "USB write failed, error 5";
         EXPECT_EQ(rig.host.committed, kChecking + QString("Usb Error,Error Code:%1. Processing Terminated!\r\n")
-                                                      .arg(shortWrite ? 64 : 5));
+                                                      .arg(shortWrite ? 64 : 5) + "detect: " + detail + "\r\n");
+        EXPECT_EQ(rig.engine->lastJobStep(), "detect");
+        EXPECT_EQ(rig.engine->lastJobDetail(), detail);
         rig.engine->Detect();
         ASSERT_TRUE(rig.Settle());
         EXPECT_TRUE(rig.host.committed.endsWith("Chip Version:0C0A\r\n"));
@@ -290,14 +301,27 @@ TEST(Replies, FailedOrShortWriteEndsTheJob) {
 
 // A reply of another kind never reaches a job's handler: the link drops it
 // and waits on, and one that gets past the link ends the job.
+// A code the protocol does not have is said once, while the request waits on.
 TEST(Replies, ReplyOfTheWrongKindNeverReachesAHandler) {
-    SimConfig config;
-    config.faults.wrongEchoRequest = 0;
-    config.faults.wrongEchoCode = CMD_READ_BLOCK;
-    EngineRig rig(config);
-    rig.engine->Detect();
-    ASSERT_TRUE(rig.Settle());
-    EXPECT_EQ(rig.host.committed, kChecking + "unknown Commands timeout\r\n");
+    struct Case {
+        std::uint8_t code;
+        QString log;
+    };
+    const Case cases[] = {
+        {CMD_READ_BLOCK, "unknown Commands timeout\r\ndetect: no reply within 200 ms; 1 reply dropped because it "
+                         "did not answer the request (code 0x01)\r\n"},
+        {2, "undefined commands feed back!unknown Commands timeout\r\ndetect: no reply within 200 ms; 1 reply "
+            "dropped because it did not answer the request (code 0x02)\r\n"},
+    };
+    for (const Case& c : cases) {
+        SimConfig config;
+        config.faults.wrongEchoRequest = 0;
+        config.faults.wrongEchoCode = c.code;
+        EngineRig rig(config);
+        rig.engine->Detect();
+        ASSERT_TRUE(rig.Settle());
+        EXPECT_EQ(rig.host.committed, kChecking + c.log);
+    }
 
     // An erase answered as a read block once divided by the empty read range.
     EngineRig direct(SilentOn(CMD_ERASE));
@@ -305,7 +329,7 @@ TEST(Replies, ReplyOfTheWrongKindNeverReachesAHandler) {
     Payload reply{};
     reply[0] = CMD_READ_BLOCK;
     PostReply(direct.engine.get(), REPLY_READY, 1, reply);
-    EXPECT_EQ(direct.host.committed, "undefined commands feed back!");
+    EXPECT_EQ(direct.host.committed, "undefined commands feed back!\r\nerase: reply of code 0x01 to a request of code 0x07\r\n");
     EXPECT_FALSE(direct.state().busy);
 }
 
@@ -322,16 +346,14 @@ TEST(Replies, LateReplyIsNotTakenForTheNextRequest) {
         rig.bus->SetVirtualTime(true);
         rig.engine->Erase();
         ASSERT_TRUE(rig.Settle());
-        EXPECT_EQ(rig.host.committed, "Erase Failed\r\n");
+        const QString failed = "Erase Failed\r\nerase: no reply within 200 ms\r\n";
+        EXPECT_EQ(rig.host.committed, failed);
         rig.bus->AdvanceVirtualTime(pause);
         std::vector<std::uint8_t> image(0x300, 0x5A);
-        std::copy(image.begin(), image.end(), rig.engine->image().ResetStaging());
-        rig.engine->image().CommitLoad(0x300);
-        rig.state().fileLoaded = true;
+        rig.LoadImage(image);
         rig.engine->Program();
         ASSERT_TRUE(rig.Settle());
-        EXPECT_EQ(rig.host.committed,
-                  "Erase Failed\r\nProgramming... 100%\r\nProgram Finished\r\n");
+        EXPECT_EQ(rig.host.committed, failed + "Programming... 100%\r\nProgram Finished\r\n");
         EXPECT_EQ(rig.adapter->flash(0, 0x300), image);
     }
 }
@@ -353,7 +375,7 @@ TEST(Replies, OutcomeOfARequestLeftBehindIsNotTheNextJobs) {
     found[0] = CMD_DETECT;
     QCoreApplication::postEvent(rig.engine.get(), new AdapterReplyMessage(REPLY_READY, 1, found, awaited));
     RunFor(0);
-    EXPECT_EQ(rig.host.committed, kChecking + "no chip detected\r\n");
+    EXPECT_EQ(rig.host.committed, kChecking + "no chip detected\r\ndetect: no chip detected\r\n");
 }
 
 TEST(Replies, AdapterPulledWhileAReplyIsAwaitedEndsTheJob) {
@@ -363,9 +385,10 @@ TEST(Replies, AdapterPulledWhileAReplyIsAwaitedEndsTheJob) {
     RunFor(5);
     rig.bus->UnplugAdapter();
     ASSERT_TRUE(rig.Settle(timing.replyTimeoutMs / 2));
-    EXPECT_EQ(rig.host.committed, kChecking + "Adapter removed, Detect terminated!\r\n");
+    const QString removed = "Adapter removed, Detect terminated!\r\ndetect: adapter removed\r\n";
+    EXPECT_EQ(rig.host.committed, kChecking + removed);
     RunFor(150);
-    EXPECT_EQ(rig.host.committed, kChecking + "Adapter removed, Detect terminated!\r\n");
+    EXPECT_EQ(rig.host.committed, kChecking + removed);
 }
 
 // A skipped blank block's answer is made up by the host and still on its way
@@ -376,15 +399,14 @@ TEST(Replies, AdapterPulledWithASkippedBlockPendingNamesTheJob) {
     ASSERT_TRUE(rig.Settle());
     std::vector<std::uint8_t> image(0x200, 0xFF);
     image[0x100] = 0;
-    std::copy(image.begin(), image.end(), rig.engine->image().ResetStaging());
-    rig.engine->image().CommitLoad(0x200);
-    rig.state().fileLoaded = true;
+    rig.LoadImage(image);
     rig.engine->Program();
     HotplugEvent removal{HotplugEvent::Kind::Removal, SimulatedBackend::kAdapterPath, kAdapterVendorId,
                          kAdapterProductId};
     rig.engine->link().OnDeviceChange(removal);
     RunFor(0);
-    EXPECT_EQ(rig.host.committed, "Erase Finished\r\nAdapter removed, Program terminated!\r\n");
+    EXPECT_EQ(rig.host.committed,
+              "Erase Finished\r\nAdapter removed, Program terminated!\r\nprogram block at 0x000000: adapter removed\r\n");
     EXPECT_EQ(rig.commands(), (std::vector<std::uint8_t>{CMD_ERASE}));
 }
 

@@ -45,8 +45,10 @@ TEST(JobDuration, FollowsTheClosingLine) {
         {"program", {}, Program, 500, "Program Finished\r\nDone in 0.5 s (20.0 KiB/s)\r\n"},
         {"read", {}, ReadFirst4K, 2000, "Read from addr:000000 to 000FFF finished!\r\nDone in 2.0 s (2.0 KiB/s)\r\n"},
         {"no data", {}, [](EngineRig& r) { r.engine->Erase(); }, 300, "Erase Finished\r\nDone in 0.3 s\r\n"},
-        {"failed", {.refuseWriteBlock = 1}, Program, 5000, "Programming Error!\r\nDone in 5.0 s\r\n"},
-        {"own line", {.silentRequest = 0}, LoseWriteHandle, 1000, "write handle error!\r\nDone in 1.0 s\r\n"},
+        {"failed", {.refuseWriteBlock = 1}, Program, 5000,
+         "Programming Error!\r\nprogram block at 0x000100: wrong status 0x15\r\nDone in 5.0 s\r\n"},
+        {"own line", {.silentRequest = 0}, LoseWriteHandle, 1000,
+         "write handle error!\r\ndetect: no write handle\r\nDone in 1.0 s\r\n"},
     };
     // clang-format on
     for (const Case& c : cases) {

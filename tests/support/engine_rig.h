@@ -41,6 +41,13 @@ struct EngineRig {
 
     JobState& state() { return engine->state(); }
 
+    // Puts an image into the program image as a successful load would.
+    void LoadImage(const std::vector<std::uint8_t>& bytes = {0x00}) {
+        std::copy(bytes.begin(), bytes.end(), engine->image().ResetStaging());
+        engine->image().CommitLoad(std::uint32_t(bytes.size()));
+        state().fileLoaded = true;
+    }
+
     // Runs the event loop until the running job has ended.
     bool Settle(int limitMs = 5000) {
         const bool ended = RunUntil([&] { return !engine->state().busy; }, limitMs);

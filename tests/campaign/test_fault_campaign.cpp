@@ -252,7 +252,7 @@ private:
             case Job::Detect: allowed = {CMD_DETECT}; break;
             case Job::Erase: allowed = {CMD_ERASE}; break;
             case Job::Program: allowed = {CMD_WRITE_BLOCK}; break;
-            case Job::Verify: allowed = {CMD_VERIFY, CMD_READ_BLOCK}; break;
+            case Job::Verify: allowed = {CMD_DETECT, CMD_READ_ID, CMD_VERIFY, CMD_READ_BLOCK}; break;
             case Job::Read: allowed = {CMD_READ_BLOCK}; break;
             case Job::Auto:
             case Job::AutoReload:

@@ -414,6 +414,10 @@ void JobEngine::AutoProgram() {
             QString("The write buffer has unsaved edits.\r\nReload %1 over them?").arg(ctx_.image.loadedFilePath),
             "Warning", UserPrompts::Buttons::YesNo);
     }
+    if (!reload && ctx_.image.imageSize() == 0) {
+        ctx_.host.AppendLog(ctx_.EmptyImageLine());
+        return;
+    }
     ctx_.BeginJob(JobKind::AutoProgram);
     ctx_.state.autoProgram = true;
     if (!reload) {

@@ -252,7 +252,7 @@ private:
             case Job::Detect: allowed = {CMD_DETECT}; break;
             case Job::Erase: allowed = {CMD_ERASE}; break;
             case Job::Program: allowed = {CMD_WRITE_BLOCK}; break;
-            case Job::Verify: allowed = {CMD_DETECT, CMD_READ_ID, CMD_VERIFY, CMD_READ_BLOCK}; break;
+            case Job::Verify: allowed = {CMD_DETECT, CMD_VERIFY, CMD_READ_BLOCK}; break;
             case Job::Read: allowed = {CMD_READ_BLOCK}; break;
             case Job::Auto:
             case Job::AutoReload:
@@ -300,6 +300,9 @@ private:
         if (!engine.lastJobSucceeded()) {
             EXPECT_FALSE(engine.lastJobStep().isEmpty()) << "failed without a step\n" << log;
             EXPECT_FALSE(engine.lastJobDetail().isEmpty()) << "failed without a detail\n" << log;
+            // In the log too.
+            EXPECT_TRUE(rig_.host.committed.contains(engine.lastJobStep() + ": " + engine.lastJobDetail() + "\r\n"))
+                << log;
         }
         if (s_.lawful) {
             EXPECT_EQ(engine.lastJobSucceeded(), cleanSucceeds)

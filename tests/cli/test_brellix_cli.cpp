@@ -73,7 +73,8 @@ TEST(BrellixCli, CommandsExitCodesAndOutput) {
         {"program and verify", {"--simulate", fast, "program", image, "--verify"}, 0,
          "file " + image + ": 65536 bytes, CRC-32 " + Crc(Image()), "Verify Succeed!"},
         {"verify an erased chip", {"--simulate", fast, "verify", image}, 1, "65280 bytes differ:\n  000000  expected 07  read FF",
-         "Verify Error at 000000: 65280 bytes differ\n[SIM0001] Done in "},
+         "Verify Error at 000000: 65280 bytes differ\n[SIM0001] verify read-back: read-back differs at 0x000000 "
+         "(65280 bytes)\n[SIM0001] Done in "},
         // Said before the read starts, not after it.
         {"unwritable output", {"--simulate", "read", "-o", files.Path("no/dir/out.bin")}, 2, "",
          "cannot write " + files.Path("no/dir/out.bin")},

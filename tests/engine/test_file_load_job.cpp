@@ -238,3 +238,31 @@ TEST(FileLoad, ExitLetsAHungLoadGoWithItsOwnBlock) {
     EXPECT_EQ(rig.host.shown, "");
     EXPECT_TRUE(rig.host.progress.empty());
 }
+
+// A file with no data loads, but Program and Auto Program send nothing for
+// it; a reload that finds the file emptied ends the auto program there.
+TEST(FileLoad, EmptyFilesLoadButProgramNothing) {
+    const std::pair<const char*, QByteArray> kEmpty[] = {{"empty.bin", ""}, {"end-only.hex", ":00000001FF\r\n"}};
+    for (const auto& [name, text] : kEmpty) {
+        SCOPED_TRACE(name);
+        for (bool reload : {false, true}) {
+            TempFiles files;
+            EngineRig rig;
+            const QString path = files.Write(name, text);
+            OpenWith(rig, Pick(path));
+            EXPECT_EQ(rig.host.committed, LoadedLine(path, 0));
+            rig.engine->SetReloadLastFile(reload);
+            rig.state().reloadNow = reload;
+            rig.host.ClearLog();
+            if (!reload) rig.engine->Program();
+            rig.engine->AutoProgram();
+            ASSERT_TRUE(rig.Settle());
+            const QString refusal = path + " holds no data\r\n";
+            EXPECT_TRUE(rig.host.committed.endsWith(reload ? refusal + "load file: " + path + " holds no data\r\n"
+                                                           : refusal + refusal))
+                << rig.host.committed.toStdString();
+            EXPECT_TRUE(rig.requests().empty());
+            EXPECT_EQ(rig.engine->jobsBegun(), reload ? 1u : 0u);
+        }
+    }
+}

@@ -243,6 +243,17 @@ TEST(Cancel, EndsOnlyTheJobItWasAskedOf) {
     EXPECT_TRUE(rig.host.committed.endsWith("MX25L3208 found\r\n")) << rig.host.committed.toStdString();
 }
 
+TEST(Cancel, EndsAtTheNextReplyWithTheStepItWasIn) {
+    EngineRig rig(WithChips({1}));
+    rig.LoadImage(std::vector<std::uint8_t>(0x300, 0x12));
+    rig.engine->Program();
+    rig.engine->Cancel();
+    ASSERT_TRUE(rig.Settle());
+    EXPECT_TRUE(rig.host.committed.endsWith("Program cancelled\r\nprogram block at 0x000000: cancelled\r\n"))
+        << rig.host.committed.toStdString();
+    EXPECT_EQ(rig.commands().size(), 1u);
+}
+
 TEST(Replies, IgnoredWhileNoJobRuns) {
     EngineRig rig;
     Payload reply{};

@@ -121,6 +121,7 @@ TEST(ReportTransport, WriteFailurePostsErrorCodeAndStartsNoReader) {
     ASSERT_EQ(replies.size(), 1u);
     EXPECT_EQ(replies[0].wParam, REPLY_WRITE_FAILED);
     EXPECT_EQ(replies[0].lParam, 31);
+    EXPECT_EQ(replies[0].bytesWritten, -1);
 }
 
 // Part of a report is no request: it ends as a failed write with the count
@@ -139,6 +140,7 @@ TEST(ReportTransport, ShortWriteEndsAsAWriteFailureWithItsCount) {
     ASSERT_EQ(replies.size(), 1u);
     EXPECT_EQ(replies[0].wParam, REPLY_WRITE_FAILED);
     EXPECT_EQ(replies[0].lParam, 64);
+    EXPECT_EQ(replies[0].bytesWritten, 64);
 }
 
 TEST(ReportTransport, SilenceTimesOutAndKeepsThePreviousReply) {
@@ -262,4 +264,33 @@ TEST(ReportTransport, EndlessRefusedRepliesStillTimeOut) {
     EXPECT_EQ(ReportTransport::ReadAdapterReport(&handle, reply, 50, 20, stop, Request(7),
                                                  [](const Payload&, const Payload&) { return false; }),
               0);
+}
+
+// Replies that answer another request are dropped and counted, the first
+// one's code kept; a code the protocol does not have is told once.
+TEST(ReportTransport, DroppedRepliesAreCountedAndAnUndefinedCodeToldOnce) {
+    struct Scripted : HidHandle {
+        std::vector<std::uint8_t> codes{2, 9, 2, 15};
+        int Write(const std::uint8_t*, std::size_t length, int*) override { return int(length); }
+        int Read(std::uint8_t* buffer, std::size_t capacity, int) override {
+            if (codes.empty()) return 0;
+            std::memset(buffer, 0, capacity);
+            buffer[0] = codes.front();
+            codes.erase(codes.begin());
+            return int(kPayloadSize);
+        }
+    } handle;
+    Payload reply{};
+    const std::atomic<bool> stop = false;
+    ReplyTally tally;
+    tally.knownCode = [](std::uint8_t code) { return code == 7 || code == 15; };
+    std::vector<std::uint8_t> told;
+    tally.onUndefined = [&](std::uint8_t code) { told.push_back(code); };
+    EXPECT_EQ(ReportTransport::ReadAdapterReport(
+                  &handle, reply, 50, 5, stop, Request(7),
+                  [](const Payload& request, const Payload& r) { return r[0] == request[0]; }, &tally),
+              0);
+    EXPECT_EQ(tally.dropped, 4);
+    EXPECT_EQ(tally.firstDroppedCode, 2);
+    EXPECT_EQ(told, std::vector<std::uint8_t>{2});
 }

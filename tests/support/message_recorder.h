@@ -13,6 +13,9 @@ public:
         int wParam;
         std::int64_t lParam;
         Payload reply;
+        int droppedReplies = 0;
+        std::uint8_t firstDroppedCode = 0;
+        int bytesWritten = -1;
     };
     std::vector<Entry> entries;
 
@@ -26,7 +29,8 @@ public:
 protected:
     bool event(QEvent* e) override {
         if (auto* reply = dynamic_cast<AdapterReplyMessage*>(e)) {
-            entries.push_back({e->type(), reply->wParam, reply->lParam, reply->reply});
+            entries.push_back({e->type(), reply->wParam, reply->lParam, reply->reply, reply->droppedReplies,
+                               reply->firstDroppedCode, reply->bytesWritten});
             return true;
         }
         if (auto* m = dynamic_cast<WindowMessage*>(e)) {

@@ -106,7 +106,7 @@ void DataJobs::StartWriting() {
     shownPercent_ = -1;
     ctx_.state.programAddress = 0;
     ctx_.request.ClearBlockLength();
-    ctx_.WriteBlock(ctx_.image.program(), 0, ctx_.ImageBytesAt(0));
+    ctx_.WriteBlock(0, 0);
     ctx_.state.programAddress += DATA_BLOCK_SIZE;
 }
 
@@ -126,7 +126,8 @@ void DataJobs::OnWriteBlockReply() {
         }
     }
     ctx_.host.SetProgress(int(size / 256), int(s.programAddress / 256));
-    const bool accepted = ctx_.reply[OFFSET_STATUS] == STATUS_ACK;
+    const std::uint8_t status = ctx_.reply[OFFSET_STATUS];
+    const bool accepted = status == STATUS_ACK;
     if (s.programAddress < size) {
         // The line changes a hundred times in a job of thousands of blocks.
         const int percent = int((s.programAddress * 100 + 100) / (size + 1));
@@ -136,13 +137,13 @@ void DataJobs::OnWriteBlockReply() {
         if (accepted) {
             WriteNextBlock();
         } else {
-            ctx_.FailJob(FailureReason::ProgramBlock(block), FailureReason::WrongStatus(ctx_.reply[OFFSET_STATUS]));
+            ctx_.FailJob(FailureReason::ProgramBlock(block), FailureReason::WrongStatus(status));
             ctx_.host.AppendLog(kProgrammingError);
         }
         return;
     }
     if (!accepted) {
-        ctx_.FailJob(FailureReason::ProgramBlock(block), FailureReason::WrongStatus(ctx_.reply[OFFSET_STATUS]));
+        ctx_.FailJob(FailureReason::ProgramBlock(block), FailureReason::WrongStatus(status));
         ctx_.host.AppendLog(kProgrammingError);
     } else if (!s.autoProgram) {
         FinishProgram();
@@ -166,7 +167,7 @@ void DataJobs::FinishProgram() {
 void DataJobs::WriteNextBlock() {
     JobState& s = ctx_.state;
     ctx_.request.SetLastBlockFlag(s.programAddress + DATA_BLOCK_SIZE >= ctx_.image.imageSize());
-    ctx_.WriteBlock(ctx_.image.program() + s.programAddress, s.programAddress, ctx_.ImageBytesAt(s.programAddress));
+    ctx_.WriteBlock(s.programAddress, s.programAddress);
     s.programAddress += DATA_BLOCK_SIZE;
 }
 
@@ -267,7 +268,8 @@ void DataJobs::OnReadBlockReply() {
     // image is not stored, and the read cannot go on from it.
     if (address > ImageBuffer::kSize - DATA_BLOCK_SIZE) {
         ctx_.host.AppendLog(QString::asprintf("Read address %06X out of range!\r\n", address));
-        ctx_.FailJob(ReadStep(asked), QString::asprintf("the reply names address 0x%06X, past the image", address));
+        ctx_.FailJob(ReadStep(asked),
+                     QString::asprintf("the reply names address 0x%06X, past the image", address));
         return;
     }
     std::copy_n(ctx_.reply.begin() + OFFSET_DATA, DATA_BLOCK_SIZE, ctx_.image.readBack() + address);

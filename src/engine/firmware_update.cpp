@@ -76,7 +76,7 @@ void FirmwareUpdate::OnEraseReply() {
     ctx_.host.AppendLog("Erase Finished\r\n");
     ctx_.state.programAddress = kFirstWord;
     ctx_.request.ClearBlockLength();
-    ctx_.WriteBlock(ctx_.image.program() + kProgramOffset, kFirstWord, ctx_.ImageBytesAt(kProgramOffset));
+    ctx_.WriteBlock(kProgramOffset, kFirstWord);
     ctx_.state.programAddress += DATA_BLOCK_SIZE / 2;
 }
 
@@ -93,7 +93,7 @@ void FirmwareUpdate::OnWriteBlockReply() {
     const QString line = QString::asprintf("Programming... %d%%\r\n", int(std::uint64_t(done) * 100 / span));
     ctx_.host.ShowTransientLine(line);
     if (word < LastWord()) {
-        ctx_.WriteBlock(ctx_.image.program() + 2 * std::size_t(word), word, ctx_.ImageBytesAt(2 * std::uint64_t(word)));
+        ctx_.WriteBlock(2 * std::uint64_t(word), word);
         word += DATA_BLOCK_SIZE / 2;
         return;
     }

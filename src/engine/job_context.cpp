@@ -10,10 +10,12 @@
 #include "engine/protocol.h"
 #include "link/window_messages.h"
 
-void JobContext::WriteBlock(const std::uint8_t* source, std::uint32_t address, std::size_t length) {
+void JobContext::WriteBlock(std::uint64_t offset, std::uint32_t address) {
+    const std::uint64_t size = image.imageSize();
+    const std::uint64_t length = offset < size ? std::min<std::uint64_t>(size - offset, DATA_BLOCK_SIZE) : 0;
     std::array<std::uint8_t, DATA_BLOCK_SIZE> block;
     block.fill(0xFF);
-    std::copy_n(source, std::min(length, DATA_BLOCK_SIZE), block.begin());
+    std::copy_n(image.program() + offset, length, block.begin());
     const bool blank = std::all_of(block.begin(), block.end(), [](std::uint8_t b) { return b == 0xFF; });
     if (blank && ChipCatalogue::skipsBlankBlocks(request.chipIndex())) {
         // The made-up reply repeats the block sent last, as if the adapter had
@@ -37,11 +39,6 @@ void JobContext::WriteBlock(const std::uint8_t* source, std::uint32_t address, s
     request.SetBlockAddress(address);
     request.SetAddressHigh(std::uint8_t(address >> 8));
     Send();
-}
-
-std::size_t JobContext::ImageBytesAt(std::uint64_t offset) const {
-    const std::uint64_t size = image.imageSize();
-    return offset >= size ? 0 : std::size_t(std::min<std::uint64_t>(size - offset, DATA_BLOCK_SIZE));
 }
 
 void JobContext::EndJob(bool succeeded) {

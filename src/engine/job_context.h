@@ -79,14 +79,12 @@ struct JobContext {
         awaitedSerial = link.lastRequestSerial();
     }
 
-    // Sends one block of 256 bytes for writing at address, or, for a blank
-    // block on a chip that may skip it, answers it here without the adapter.
-    // The image may end inside the block: only length bytes come from
-    // source, the rest go out blank (0xFF), as erased memory reads.
-    void WriteBlock(const std::uint8_t* source, std::uint32_t address, std::size_t length);
-    // How many of the 256 bytes of a block starting at this image offset the
-    // image holds.
-    std::size_t ImageBytesAt(std::uint64_t offset) const;
+    // Sends the 256 bytes of the program image from offset for writing at
+    // address, or, for a blank block on a chip that may skip it, answers it
+    // here without the adapter. Where the image ends inside the block, the
+    // rest goes out blank (0xFF), as erased memory reads, whatever the
+    // buffer holds past the image.
+    void WriteBlock(std::uint64_t offset, std::uint32_t address);
 
     // Said before every question about the chip; its answer continues the line.
     static constexpr char kCheckingLine[] = "QZProgrammer attached! Checking device...";

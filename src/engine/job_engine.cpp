@@ -349,7 +349,8 @@ void JobEngine::OnDetectReply() {
         ctx_.FailJob("detect", "no chip detected");
     } else if (!selectable) {
         // A chip the list does not hold cannot be erased: the chain ends here.
-        ctx_.FailJob("detect", QString("the adapter reports chip type %1, which is not in the chip list").arg(chip));
+        ctx_.FailJob("detect",
+                     QString("the adapter reports chip type %1, which is not in the chip list").arg(chip));
     } else {
         OnChipConfirmed();
     }

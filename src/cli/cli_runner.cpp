@@ -43,7 +43,7 @@ bool ApplySimFault(const QString& text, std::vector<SimConfig>& configs) {
     else if (kind == "unplug") f.unplugAfterRequest = request;
     else if (kind == "late") f.lateRequest = request;
     else if (kind == "corrupt") f.corruptReadBack = request;
-    else return false;
+    else if (!ApplyNamedQuirk(configs[std::size_t(adapter)], kind.toStdString(), request)) return false;
     return true;
 }
 

@@ -58,6 +58,8 @@ DeviceAnswer AdapterSimulator::OnReport(const std::uint8_t* report, std::size_t 
     Answer(request, answer.payload, answer);
     answer.latencyMs = LatencyOf(request[OFFSET_COMMAND]);
     ApplyReplyFaults(number, request, answer);
+    ApplyQuirks(number, request, answer);
+    if (answer.reply) lastAnswers_[answer.payload[OFFSET_COMMAND]] = {number, answer.payload};
     return answer;
 }
 
@@ -249,6 +251,40 @@ void AdapterSimulator::ApplyReplyFaults(int number, const Payload& request, Devi
     if (number == faults.silentRequest || code == faults.silentCommand) answer.reply = false;
 }
 
+void AdapterSimulator::ApplyQuirks(int number, const Payload& request, DeviceAnswer& answer) const {
+    const SimConfig::Quirks& quirks = config_.quirks;
+    if (number == quirks.slowRequest) answer.latencyMs = quirks.slowReplyMs;
+    // Early, the reply before the request repeats; there is none before the first.
+    const bool early = quirks.staleReplyEarly && quirks.staleReplyRequest > 0;
+    if (early && number == quirks.staleReplyRequest - 1) answer.repeatReply = true;
+    if (!early && number == quirks.staleReplyRequest) answer.earlierReply = EarlierReply(request);
+    if (number == quirks.restartRequest) {
+        answer.reply = false;
+        answer.leaveAfterMs = 0;
+        answer.returnAfterMs = quirks.restartReturnAfterMs;
+    }
+}
+
+// The answer to the latest earlier request that a host can tell from this
+// request's own by what the protocol lets it see: another command's echo, or
+// a read of another block. Before there is one, the answer to a verify (to a
+// read id when this is a verify), which a host may have sent in an earlier job.
+Payload AdapterSimulator::EarlierReply(const Payload& request) const {
+    const std::uint8_t code = request[OFFSET_COMMAND];
+    const Answered* latest = nullptr;
+    for (const auto& [echo, answered] : lastAnswers_) {
+        const bool sameBlock = std::equal(&request[OFFSET_BLOCK_ADDRESS], &request[OFFSET_BLOCK_ADDRESS] + 4,
+                                          &answered.reply[OFFSET_BLOCK_ADDRESS]);
+        if (echo == code && (code != CMD_READ_BLOCK || sameBlock)) continue;
+        if (!latest || answered.number > latest->number) latest = &answered;
+    }
+    if (latest) return latest->reply;
+    Payload reply{};
+    reply[OFFSET_COMMAND] = code == CMD_VERIFY ? CMD_READ_ID : CMD_VERIFY;
+    reply[OFFSET_STATUS] = STATUS_ACK;
+    return reply;
+}
+
 void AdapterSimulator::CorruptData(Payload& reply) {
     // Distinct positions, each flipped by a non-zero mask, so exactly
     // corruptBytes bytes differ from what the chip holds.
@@ -277,6 +313,7 @@ std::vector<Payload> AdapterSimulator::transcript() const {
 void AdapterSimulator::ClearFaults() {
     std::lock_guard lock(mutex_);
     config_.faults = SimConfig::Faults{};
+    config_.quirks = SimConfig::Quirks{};
 }
 
 void AdapterSimulator::ClearTranscript() {

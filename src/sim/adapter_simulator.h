@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <mutex>
 #include <random>
 #include <span>
@@ -30,7 +31,8 @@ class AdapterSimulator : public SimulatedDevice {
     // short writes never reached the firmware and are not in it.
     std::vector<Payload> transcript() const;
     void ClearTranscript();
-    // The adapter behaves from now on; what it already did stays done.
+    // The adapter behaves as this simulator usually does from now on, its
+    // quirks gone with its faults; what it already did stays done.
     void ClearFaults();
     // Reports written to the adapter, received or not.
     int requestCount() const;
@@ -63,6 +65,8 @@ class AdapterSimulator : public SimulatedDevice {
 
     bool IsWriteRefused();
     void ApplyReplyFaults(int number, const Payload& request, DeviceAnswer& answer);
+    void ApplyQuirks(int number, const Payload& request, DeviceAnswer& answer) const;
+    Payload EarlierReply(const Payload& request) const;
     void CorruptData(Payload& reply);
     int LatencyOf(std::uint8_t code) const;
 
@@ -71,6 +75,11 @@ class AdapterSimulator : public SimulatedDevice {
     FlashMemory chipFlash_;
     FlashMemory firmwareStore_;
     std::vector<Payload> transcript_;
+    struct Answered {
+        int number;
+        Payload reply;
+    };
+    std::map<std::uint8_t, Answered> lastAnswers_;  // the latest reply sent with each echo code
     std::mt19937 damage_;
     int requestCount_ = 0;
     int writeBlockCount_ = 0;

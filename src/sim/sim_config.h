@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/protocol.h"
+#include "link/link_timing.h"
 
 // Everything that makes one simulated adapter differ from another: what sits
 // in its socket, how fast it answers, how its boot loader starts, and which
@@ -48,6 +49,29 @@ struct SimConfig {
         bool operator==(const Faults&) const = default;
     };
 
+    // Ways of a sound adapter that this simulator does not show unless asked:
+    // each stays within the protocol, so a host must take it for success.
+    // Request numbers count as the faults' do.
+    struct Quirks {
+        // This request is carried out, then the adapter restarts instead of
+        // answering: it leaves the bus at once and comes back in application
+        // mode restartReturnAfterMs later. After CMD_FIRMWARE_DONE this is how
+        // a boot loader hands over to its new firmware; anywhere else it is a
+        // fault like any removal.
+        int restartRequest = kNever;
+        int restartReturnAfterMs = 100;
+        int slowRequest = kNever;  // this reply comes slowReplyMs after its request...
+        int slowReplyMs = 5940;    // ...just inside a host's 6000 ms
+        // A reply to an earlier request is in the host's way: it arrives just
+        // as this request goes out, ahead of this request's own reply; or,
+        // early, the reply before it comes twice, so that the copy is already
+        // waiting when this request goes out.
+        int staleReplyRequest = kNever;
+        bool staleReplyEarly = false;
+
+        bool operator==(const Quirks&) const = default;
+    };
+
     // Chip types in the socket, in the order detection reports them.
     std::vector<std::uint8_t> chips = {1};
     std::uint16_t picVersion = 0x0C0A;      // reported for PIC24 chips (types 1 and 3)
@@ -68,6 +92,7 @@ struct SimConfig {
     std::uint32_t bootAreaWords = 0x1400;   // the boot loader's own words, never erased or written
 
     Faults faults;
+    Quirks quirks;
     // Keep every request for inspection (tests do); a long session of the
     // program or the command line would only grow with it.
     bool keepTranscript = true;
@@ -76,3 +101,20 @@ struct SimConfig {
 // One fault, its kind and its request number in [0, requestSpan) chosen by the
 // seed; the same seed always gives the same faults.
 SimConfig::Faults SeededFaults(std::uint32_t seed, int requestSpan);
+
+// The adapter's lawful ways, by the names a user asks for them with.
+enum class SimQuirk {
+    Restart,      // "restart": restarts instead of answering the request
+    SlowReply,    // "slow": the reply comes just inside the host's reply time-out
+    StaleReply,   // "stale": a reply to an earlier request arrives ahead of this one's
+    BootRestart,  // "boot-restart": boot entry by restart, leaving and coming back within the reconnect deadline
+};
+
+// Gives config the quirk at request, its details (how near the time-out, how
+// long away) drawn from seed within the waits of a host timed by host, so
+// that a sound host never gives up on it. The same seed gives the same config.
+void SeedQuirk(SimConfig& config, SimQuirk quirk, int request, std::uint32_t seed,
+               const LinkTiming& host = {});
+// The same by name; the request number seeds the details. False for a name
+// that is none of the quirks'.
+bool ApplyNamedQuirk(SimConfig& config, const std::string& name, int request);

@@ -65,13 +65,19 @@ public:
             *errorCode = answer.errorCode;
             return -1;
         }
+        std::lock_guard lock(node_->mutex);
+        if (answer.earlierReply)
+            node_->replies.push_back({Clock::now(), backend->virtualNowMs_, *answer.earlierReply, -1, -1});
+        const PendingReply reply{Clock::now() + std::chrono::milliseconds(answer.latencyMs),
+                                 backend->virtualNowMs_ + answer.latencyMs, answer.payload, answer.leaveAfterMs,
+                                 answer.returnAfterMs};
         if (answer.reply) {
-            std::lock_guard lock(node_->mutex);
-            node_->replies.push_back({Clock::now() + std::chrono::milliseconds(answer.latencyMs),
-                                      backend->virtualNowMs_ + answer.latencyMs, answer.payload,
-                                      answer.leaveAfterMs, answer.returnAfterMs});
-            node_->replyReady.notify_all();
+            node_->replies.push_back(reply);
+            if (answer.repeatReply) node_->replies.push_back({reply.due, reply.dueVirtualMs, reply.payload, -1, -1});
+        } else if (answer.leaveAfterMs >= 0) {
+            backend->ScheduleLeave(node_->adapter, answer.leaveAfterMs, answer.returnAfterMs);
         }
+        node_->replyReady.notify_all();
         return answer.written;
     }
 

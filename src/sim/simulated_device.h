@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 #include "link/adapter_report.h"
 
@@ -13,7 +14,12 @@ struct DeviceAnswer {
     bool reply = true;               // false: the device stays silent
     Payload payload{};
     int latencyMs = 0;    // the reply becomes readable this long after the write
-    int leaveAfterMs = -1;  // >= 0: the device drops off the bus this long after its reply is read
+    // An answer to an earlier request that reaches the host just now, ahead of this one's reply.
+    std::optional<Payload> earlierReply;
+    bool repeatReply = false;  // the reply comes twice
+    // >= 0: the device drops off the bus this long after its reply is read
+    // (after the request, when it sends none).
+    int leaveAfterMs = -1;
     int returnAfterMs = -1;  // >= 0: and arrives again as a new device this long after leaving
 };
 

@@ -442,6 +442,101 @@ TEST(AdapterSimulatorFaults, SlowCommandOutlastsTheReplyTimeOut) {
     EXPECT_EQ(host.Send(CMD_ERASE).wParam, REPLY_TIMEOUT);
 }
 
+// ---- quirks --------------------------------------------------------------------
+
+namespace {
+
+LinkTiming QuirkHost() {
+    LinkTiming t = ShortLinkTiming();
+    t.reconnectDeadlineMs = 200;
+    return t;
+}
+
+struct QuirkCase {
+    const char* name;
+    std::function<void(SimConfig&)> set;
+    std::vector<Step> steps;
+    std::function<void(SimRig&)> after = [](SimRig&) {};
+};
+
+}  // namespace
+
+TEST(AdapterSimulatorQuirks, EachQuirkShowsWhereItWasSet) {
+    const std::vector<QuirkCase> cases = {
+        {"slow reply, just inside the time-out",
+         [](SimConfig& c) { SeedQuirk(c, SimQuirk::SlowReply, 1, 3, QuirkHost()); },
+         {{CMD_DETECT, REPLY_READY}, {CMD_ERASE, REPLY_READY, CMD_ERASE, STATUS_ACK}},
+         [](SimRig& rig) { EXPECT_GE(rig.bus.virtualNowMs(), QuirkHost().replyTimeoutMs * 49 / 50 - 1); }},
+        {"stale reply ahead of the answer, the answer drained before the next request",
+         [](SimConfig& c) { c.quirks.staleReplyRequest = 1; },
+         {{CMD_DETECT, REPLY_READY, CMD_DETECT}, {CMD_ERASE, REPLY_READY, CMD_DETECT}, {CMD_VERIFY, REPLY_READY, CMD_VERIFY}}},
+        {"early stale reply, drained before the request goes out",
+         [](SimConfig& c) { c.quirks.staleReplyRequest = 1, c.quirks.staleReplyEarly = true; },
+         {{CMD_DETECT, REPLY_READY, CMD_DETECT}, {CMD_ERASE, REPLY_READY, CMD_ERASE}},
+         [](SimRig& rig) { EXPECT_EQ(rig.sim.transcript().size(), 2u); }},
+        {"stale reply before any, never of the same command",
+         [](SimConfig& c) { SeedQuirk(c, SimQuirk::StaleReply, 0, 3); },
+         {{CMD_VERIFY, REPLY_READY, CMD_READ_ID, STATUS_ACK}, {CMD_DETECT, REPLY_READY, CMD_DETECT}}},
+        {"restart instead of answering CMD_FIRMWARE_DONE, back in application mode",
+         [](SimConfig& c) {
+             c.bootEntry = SimConfig::BootEntry::Ready;
+             SeedQuirk(c, SimQuirk::Restart, 1, 3, QuirkHost());
+         },
+         {{CMD_ENTER_BOOT, REPLY_READY, CMD_ENTER_BOOT, BOOT_READY}},
+         [](SimRig& rig) {
+             // No answer: the time-out, or the removal first, which ends the request with none.
+             EXPECT_LE(Host(rig).Send(CMD_FIRMWARE_DONE).wParam, REPLY_TIMEOUT);
+             ASSERT_TRUE(RunUntil([&] { return rig.reopens == 1; }));
+             EXPECT_FALSE(rig.sim.bootMode());
+             EXPECT_EQ(rig.sim.transcript().size(), 2u);  // carried out
+         }},
+    };
+    for (const QuirkCase& c : cases) {
+        SimConfig config;
+        c.set(config);
+        SimRig rig(config);
+        rig.bus.SetVirtualTime(true);
+        Host host(rig);
+        for (const Step& step : c.steps) {
+            const auto got = host.Send(step.code);
+            EXPECT_EQ(got.wParam, step.outcome) << c.name;
+            if (step.echo >= 0) {
+                EXPECT_EQ(got.reply[0], step.echo) << c.name;
+            }
+            if (step.status >= 0) {
+                EXPECT_EQ(got.reply[12], step.status) << c.name;
+            }
+        }
+        c.after(rig);
+    }
+}
+
+TEST(AdapterSimulatorQuirks, SeedsStayWithinTheHostsWaitsAndNamesFindThem) {
+    const LinkTiming host;  // the adapter's real waits
+    for (std::uint32_t seed = 0; seed < 200; ++seed) {
+        SimConfig slow, boot;
+        SeedQuirk(slow, SimQuirk::SlowReply, 4, seed, host);
+        SeedQuirk(boot, SimQuirk::BootRestart, 0, seed, host);
+        EXPECT_LT(slow.quirks.slowReplyMs, host.replyTimeoutMs);
+        EXPECT_GE(slow.quirks.slowReplyMs, host.replyTimeoutMs * 49 / 50 - 1);
+        EXPECT_EQ(boot.bootEntry, SimConfig::BootEntry::Restarting);
+        EXPECT_LE(boot.leaveDelayMs + boot.reconnectDelayMs + host.reopenDelayMs, host.reconnectDeadlineMs / 4);
+        SimConfig again;
+        SeedQuirk(again, SimQuirk::BootRestart, 0, seed, host);
+        EXPECT_EQ(again.leaveDelayMs, boot.leaveDelayMs);
+        EXPECT_EQ(again.reconnectDelayMs, boot.reconnectDelayMs);
+    }
+    SimConfig named;
+    EXPECT_TRUE(ApplyNamedQuirk(named, "restart", 9));
+    EXPECT_TRUE(ApplyNamedQuirk(named, "slow", 3));
+    EXPECT_TRUE(ApplyNamedQuirk(named, "stale", 5));
+    EXPECT_TRUE(ApplyNamedQuirk(named, "boot-restart", 0));
+    EXPECT_FALSE(ApplyNamedQuirk(named, "sulk", 0));
+    EXPECT_EQ(named.quirks.restartRequest, 9);
+    EXPECT_EQ(named.quirks.slowRequest, 3);
+    EXPECT_EQ(named.quirks.staleReplyRequest, 5);
+}
+
 // ---- seeds -----------------------------------------------------------------------
 
 namespace {

@@ -154,7 +154,9 @@ void EndAnyJob(Rig& rig) {
 // as after a real load. Returns the file that holds the same image.
 QString StageImage(Rig& rig, const Setup& s, bool onDisk) {
     ImageBuffer& image = rig.engine.image();
-    std::uint8_t* staging = image.staging();
+    // The staging block is taken at the first load; later inputs reuse the
+    // block the last commit left there rather than blanking 4 MiB each.
+    std::uint8_t* staging = image.staging() ? image.staging() : image.ResetStaging();
     const std::uint32_t span = (s.imageSize + 255) / 256 * 256 + 256;
     for (std::uint32_t block = 0; block * 256 < span; ++block) {
         const bool blank = s.blankMask >> (block % 8) & 1;

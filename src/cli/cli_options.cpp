@@ -242,7 +242,11 @@ Options:
   --sim-fault N:KIND@REQ     simulated adapter N goes wrong at request REQ;
                              KIND is silent, nak, wrong-echo, short-write,
                              fail-write, unplug, late or corrupt
-                             (corrupt@every: every read-back is damaged)
+                             (corrupt@every: every read-back is damaged), or
+                             behaves as an adapter may: restart (leaves
+                             instead of answering), slow (answers just
+                             inside the time-out), stale (an earlier reply
+                             comes first) or boot-restart (REQ unused)
   --access direct|jtag       how the adapter reaches the chip (jtag); reading
                              and verifying need jtag
   --chip NAME|auto           the chip (NEC78K0S, PIC24FJ64GA004,

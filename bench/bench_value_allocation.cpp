@@ -80,7 +80,7 @@ class Station {
 
 void BM_FourStationsReserveAndClose(benchmark::State& state) {
     if (!server) {
-        state.SkipWithError(("no PostgreSQL: " + serverError).toStdString());
+        state.SkipWithError(("no PostgreSQL: " + serverError).toStdString().c_str());
         return;
     }
     const int units = UnitsPerStation();

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 
 // The program's memory of target data: the program image a load fills and
@@ -15,7 +16,7 @@
 // block alive and to itself, and the next load allocates a fresh one. The
 // staging block is allocated at the first load, not before.
 class ImageBuffer {
-public:
+  public:
     static constexpr std::uint32_t kSize = 0x400000;
     static constexpr std::uint8_t kBlank = 0xFF;
 
@@ -42,10 +43,14 @@ public:
     QString loadedFilePath;
     QString fileTimeText;
 
-private:
+  private:
+    struct FreeBlock {
+        void operator()(std::uint8_t* block) const { std::free(block); }
+    };
+
     std::shared_ptr<std::uint8_t[]> program_;
     std::shared_ptr<std::uint8_t[]> staging_;
-    std::unique_ptr<std::uint8_t[]> readBack_;
+    std::unique_ptr<std::uint8_t[], FreeBlock> readBack_;
     std::uint32_t imageSize_ = 0;
     bool programShared_ = false;
 };

@@ -8,6 +8,7 @@
 #include "engine/chip_catalogue.h"
 #include "engine/protocol.h"
 #include "engine/reply_view.h"
+#include "sim/flash_memory.h"
 #include "support/event_loop.h"
 #include "support/sim_rig.h"
 
@@ -143,6 +144,38 @@ TEST(AdapterSimulator, EraseWriteReadRoundTripClearsBitsOnly) {
     host.Send(CMD_ERASE);
     EXPECT_EQ(DataOf(host.Read(0x100).reply), Fill(0xFF));
     EXPECT_EQ(rig.sim.transcript(), host.sent);
+}
+
+// The flash keeps its bytes in pages taken on first write: ranges that cross
+// a page, a page erased in part, and a page never written read as they would
+// from one whole chip.
+TEST(FlashMemory, RangesAcrossPagesReadAsOneChip) {
+    FlashMemory flash(0x30000);
+    const Bytes data = Ramp(0x11);
+    ASSERT_TRUE(flash.Program(0x10000 - 100, data));
+    Bytes out(300, 0);
+    ASSERT_TRUE(flash.Read(0x10000 - 122, out));
+    EXPECT_EQ(Bytes(out.begin(), out.begin() + 22), Fill(0xFF, 22));
+    EXPECT_EQ(Bytes(out.begin() + 22, out.begin() + 278), data);
+    EXPECT_EQ(Bytes(out.begin() + 278, out.end()), Fill(0xFF, 22));
+
+    // Erasing the first page's tail and the whole of the second leaves the rest.
+    ASSERT_TRUE(flash.Program(0x100, Fill(0x00, 4)));
+    ASSERT_TRUE(flash.Erase(0x10000 - 50, 0x10000 + 50));
+    Bytes tail(256);
+    ASSERT_TRUE(flash.Read(0x10000 - 100, tail));
+    EXPECT_EQ(Bytes(tail.begin(), tail.begin() + 50), Bytes(data.begin(), data.begin() + 50));
+    EXPECT_EQ(Bytes(tail.begin() + 50, tail.end()), Fill(0xFF, 206));
+    Bytes head(4);
+    ASSERT_TRUE(flash.Read(0x100, head));
+    EXPECT_EQ(head, Fill(0x00, 4));
+
+    // Over the end: refused, nothing changed.
+    EXPECT_FALSE(flash.Program(0x30000 - 10, data));
+    EXPECT_FALSE(flash.Read(0x30000 - 10, tail));
+    flash.EraseAll();
+    ASSERT_TRUE(flash.Read(0x100, head));
+    EXPECT_EQ(head, Fill(0xFF, 4));
 }
 
 TEST(AdapterSimulator, RequestsReachTheFirmwareExactlyAsWritten) {

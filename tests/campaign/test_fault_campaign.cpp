@@ -82,10 +82,10 @@ std::vector<std::uint8_t> FirmwareImage() {
 LinkTiming CampaignTiming() {
     LinkTiming t = EngineRig::ShortTiming();  // the reply time-out runs on the virtual clock
     t.reopenDelayMs = 1;
-    // Far beyond any restart drawn for the adapter (RestartTiming): a
-    // reconnect runs on real timers, which a machine busy with sanitizers
-    // and parallel shards fires late.
-    t.reconnectDeadlineMs = 1000;
+    // The adapter's own deadline, far beyond any restart drawn for the
+    // adapter (RestartTiming): a reconnect runs on real timers, which a
+    // machine busy with sanitizers and parallel shards fires late.
+    t.reconnectDeadlineMs = 3000;
     return t;
 }
 

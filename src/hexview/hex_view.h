@@ -48,6 +48,8 @@ public:
     // What an empty view says, centred in it; nothing when empty.
     void SetEmptyHint(const QString& hint);
     QString emptyHint() const { return emptyHint_; }
+    // The face the bytes are drawn in.
+    const QFont& viewFont() const { return painter_.font(); }
     // Offsets drawn in the difference colour, ascending; the caller keeps
     // the list alive while the view shows it (null for none).
     void SetMarks(const std::vector<std::uint32_t>* marks);

@@ -34,6 +34,15 @@ void AppSettings::WriteProfileString(const QString& entry, const QString& value)
     settings_->sync();
 }
 
+QByteArray AppSettings::GetProfileBytes(const QString& entry) const {
+    return settings_->value(QString(kSection) + '/' + entry).toByteArray();
+}
+
+void AppSettings::WriteProfileBytes(const QString& entry, const QByteArray& value) {
+    settings_->setValue(QString(kSection) + '/' + entry, value);
+    settings_->sync();
+}
+
 QStringList AppSettings::GetProfileList(const QString& entry) const {
     return settings_->value(QString(kSection) + '/' + entry).toStringList();
 }

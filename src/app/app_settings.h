@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -20,6 +21,8 @@ class AppSettings {
     // file dialogs start in.
     static constexpr char kRecentFiles[] = "RecentFiles";
     static constexpr char kLastFolder[] = "LastFolder";
+    // The main window's size and place, as the window saves them.
+    static constexpr char kWindowGeometry[] = "WindowGeometry";
 
     // The user's own store (the platform's native settings location).
     AppSettings();
@@ -34,6 +37,8 @@ class AppSettings {
     // Texts and lists of texts, for paths; empty when missing.
     QString GetProfileString(const QString& entry) const;
     void WriteProfileString(const QString& entry, const QString& value);
+    QByteArray GetProfileBytes(const QString& entry) const;
+    void WriteProfileBytes(const QString& entry, const QByteArray& value);
     QStringList GetProfileList(const QString& entry) const;
     void WriteProfileList(const QString& entry, const QStringList& values);
 

@@ -8,9 +8,11 @@
 #include <QAbstractButton>
 #include <QActionGroup>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QMenuBar>
 #include <QScreen>
+#include <QScrollArea>
 #include <QShortcut>
 #include <algorithm>
 
@@ -95,6 +97,8 @@ CMainFrame::CMainFrame(HidBackend& backend, HotplugSource* hotplug, UserPrompts&
     CentreOnScreen();
     ReadSettings();
     AddDesktopHabits();
+    // Exit on the panel ends the program without closing the window first.
+    connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, &CMainFrame::SaveWindowPlace);
 }
 
 CMainFrame::~CMainFrame() {
@@ -135,8 +139,15 @@ void CMainFrame::CreateMenus() {
 
 void CMainFrame::CreateTabBar(HidBackend& backend, HotplugSource* hotplug, UserPrompts& prompts,
                               const LinkTiming& timing) {
-    tabBar_ = new TabBar(this);
-    setCentralWidget(tabBar_);
+    // On a screen too small for the panel (a high scale on a small screen)
+    // the window still fits, and the panel scrolls instead of being cut off.
+    scroller_ = new QScrollArea(this);
+    scroller_->setObjectName("PanelScroller");
+    scroller_->setFrameShape(QFrame::NoFrame);
+    scroller_->setWidgetResizable(true);
+    setCentralWidget(scroller_);
+    tabBar_ = new TabBar(scroller_);
+    scroller_->setWidget(tabBar_);
     tabBar_->SetBackground(":/skin/background.png");
     tabBar_->SetLeftEdge(":/skin/left_edge.png");
     tabBar_->SetRightEdge(":/skin/right_edge.png");
@@ -170,7 +181,29 @@ void CMainFrame::CentreOnScreen() {
     move(std::max(frame.left(), available.left()), std::max(frame.top(), available.top()));
 }
 
+// Qt brings a place that lies off every screen back onto the nearest one.
+bool CMainFrame::RestoreWindowPlace() {
+    const QByteArray stored = settings_.GetProfileBytes(AppSettings::kWindowGeometry);
+    return !stored.isEmpty() && restoreGeometry(stored);
+}
+
+void CMainFrame::SaveWindowPlace() {
+    if (placed_) settings_.WriteProfileBytes(AppSettings::kWindowGeometry, saveGeometry());
+}
+
+void CMainFrame::FitMinimumToScreen() {
+    const QScreen* screen = this->screen();
+    if (!screen) return;
+    const QSize chrome = frameGeometry().size() - scroller_->size();
+    scroller_->setMinimumSize(tabBar_->minimumSize().boundedTo(screen->availableGeometry().size() - chrome));
+}
+
 void CMainFrame::PlaceAtStart() {
+    FitMinimumToScreen();
+    if (RestoreWindowPlace()) {
+        startClientSize_ = size();
+        return;
+    }
     const QSize decorations = frameGeometry().size() - geometry().size();
     resize(QSize(kWidth, kHeight) - decorations);
     startClientSize_ = size();
@@ -210,6 +243,7 @@ void CMainFrame::AddDesktopHabits() {
     panel_->setMinimumSize(PanelLayout::MinimumSize());
     tabBar_->setMinimumSize(PanelLayout::MinimumSize() + tabBar_->size() -
                             tabBar_->PageArea().size());
+    scroller_->setMinimumSize(tabBar_->minimumSize());
     // Given before the window shows, the focus goes to Detect once it is active.
     panel_->control(PanelLayout::Detect)->setFocus(Qt::OtherFocusReason);
 }
@@ -301,6 +335,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    SaveWindowPlace();
     QMainWindow::closeEvent(event);
 }
 

@@ -15,6 +15,7 @@ class FrameStatusBar;
 class HidBackend;
 class HotplugSource;
 class MenuBarDrag;
+class QScrollArea;
 class RecentFilesMenu;
 class TabBar;
 class UserPrompts;
@@ -82,7 +83,13 @@ class CMainFrame : public QMainWindow {
     void AddDesktopHabits();
     // The outer size, frame included, and the centre of the screen.
     void PlaceAtStart();
+    // The window's least size: what the panel needs, or the screen when that
+    // is less (the panel then scrolls).
+    void FitMinimumToScreen();
     void ReadSettings();
+    // The size and place the window had last; false when none is stored.
+    bool RestoreWindowPlace();
+    void SaveWindowPlace();
     void OnAdapterMenus(int items, std::int64_t enable);
     // Access mode is offered when the adapter allows it and no job runs.
     void RefreshAccessItems();
@@ -99,6 +106,7 @@ class CMainFrame : public QMainWindow {
     UserPrompts& prompts_;
     int simulatedAdapters_ = 0;  // the bench a station window runs on when simulated
     AppSettings& settings_;
+    QScrollArea* scroller_ = nullptr;
     TabBar* tabBar_ = nullptr;
     QPointer<ControlPanel> panel_;
     MenuBarDrag* drag_ = nullptr;

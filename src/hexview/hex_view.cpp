@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QMenu>
@@ -25,20 +26,21 @@ namespace {
 
 constexpr int kCellWidth = 8;
 
-// "Courier New" with a 12-pixel character height, 8 pixels wide on
-// average. Where the face is missing a Courier-like face stands in; it is
-// stretched to the 8-pixel cell and the last fraction of a pixel is taken
-// up by letter spacing, so that every character starts on a cell boundary
-// and the caret and clicks line up with the digits. Drawn without smoothing,
-// so that the thin strokes come out whole and in the view's own colour.
+// The system's fixed-width face at a 12-pixel character height, 8 pixels
+// wide on average; DejaVu Sans Mono, which the program's dependencies bring,
+// stands in where the system names none. The face is stretched to the
+// 8-pixel cell and the last fraction of a pixel is taken up by letter
+// spacing, so that every character starts on a cell boundary and the caret
+// and clicks line up with the digits. Smoothed, so that B and 8, D and 0
+// keep their shapes at every scale.
 QFont ViewFont() {
-    QFont font;
-    font.setFamilies({"Courier New", "Liberation Mono", "Nimbus Mono PS", "Courier"});
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setFamilies(font.families() + QStringList{"DejaVu Sans Mono", "Liberation Mono", "Courier"});
     font.setStyleHint(QFont::TypeWriter);
     font.setFixedPitch(true);
     font.setPixelSize(12);
     font.setWeight(QFont::Normal);
-    font.setStyleStrategy(QFont::NoAntialias);
+    font.setStyleStrategy(QFont::PreferAntialias);
     const qreal natural = QFontMetricsF(font).horizontalAdvance(QLatin1Char('0'));
     if (natural > 0) font.setStretch(qBound(50, qRound(100 * kCellWidth / natural), 200));
     const qreal stretched = QFontMetricsF(font).horizontalAdvance(QLatin1Char('0'));
@@ -205,6 +207,11 @@ void HexView::Redraw() {
     update();
 }
 
+void HexView::SetEmptyHint(const QString& hint) {
+    emptyHint_ = hint;
+    update();
+}
+
 // ---- painting --------------------------------------------------------------
 
 void HexView::paintEvent(QPaintEvent*) {
@@ -212,6 +219,10 @@ void HexView::paintEvent(QPaintEvent*) {
     if (frameDirty_ || frame_.size() != client.size()) ComposeFrame();
     QPainter painter(this);
     painter.drawImage(0, 0, frame_);
+    if (!editor_.hasData() && !emptyHint_.isEmpty()) {
+        painter.setPen(palette().color(QPalette::PlaceholderText));
+        painter.drawText(client.adjusted(16, 16, -16, -16), Qt::AlignCenter | Qt::TextWordWrap, emptyHint_);
+    }
     if (!CaretVisible()) return;
     // A solid block that inverts what lies under it, as a system caret does.
     painter.setClipRect(client);

@@ -45,6 +45,11 @@ public:
     void Undo() {}
     // A read-only view moves its caret and copies, but changes nothing.
     void SetReadOnly(bool readOnly);
+    // What an empty view says, centred in it; nothing when empty.
+    void SetEmptyHint(const QString& hint);
+    QString emptyHint() const { return emptyHint_; }
+    // The face the bytes are drawn in.
+    const QFont& viewFont() const { return painter_.font(); }
     // Offsets drawn in the difference colour, ascending; the caller keeps
     // the list alive while the view shows it (null for none).
     void SetMarks(const std::vector<std::uint32_t>* marks);
@@ -116,6 +121,7 @@ private:
     bool frameDirty_ = true;
     QTimer blink_;
     bool blinkOn_ = true;
+    QString emptyHint_;
     bool leftHeld_ = false;
     bool dragPending_ = false;
     QPoint pressPos_;

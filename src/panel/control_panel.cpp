@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QProgressBar>
 #include <QRadioButton>
@@ -74,6 +75,7 @@ ControlPanel::ControlPanel(HidBackend& backend, HotplugSource* hotplug, UserProm
     ConnectControls();
     ConnectImages();
     SetTabOrder();
+    CreateCaption();
     resize(PanelLayout::TemplateSize());
     ApplyLayout();
     engine_->link().SetMenuTarget(frame);
@@ -315,6 +317,43 @@ void ControlPanel::ShowData(const std::uint8_t* data, std::size_t length) {
     const ImageBuffer& image = engine_->image();
     viewShows_ = data == image.program() ? Shown::Program : data == image.readBack() ? Shown::ReadBack : Shown::Nothing;
     hexView_->SetData(data, length);
+    shownLength_ = length;
+    ShowCaption();
+}
+
+// A small label in the view's top right corner, clear of its scroll bar.
+void ControlPanel::CreateCaption() {
+    caption_ = new QLabel(hexView_);
+    caption_->setObjectName("ViewCaption");
+    caption_->setAutoFillBackground(true);
+    caption_->setContentsMargins(4, 1, 4, 1);
+    caption_->hide();
+    hexView_->SetEmptyHint(tr("Open an image file (Ctrl+O) or drop one here,\n"
+                              "or press F5 to detect the chip."));
+    connect(engine_.get(), &JobEngine::FileLoaded, this,
+            [this](const QString& path) { loadedFile_ = QFileInfo(path).fileName(); });
+}
+
+QString ControlPanel::viewCaption() const {
+    if (shownLength_ == 0) return {};
+    const std::optional<ReadBackRange>& range = engine_->images().readRange();
+    switch (viewShows_) {
+        case Shown::Program: return QString("File %1").arg(loadedFile_);
+        case Shown::ReadBack:
+            return range ? QString("Chip, read %1\u2013%2").arg(Hex6(range->start), Hex6(range->end))
+                         : QString("Chip, read");
+        case Shown::Nothing: return QString("Firmware image");
+    }
+    return {};
+}
+
+void ControlPanel::ShowCaption() {
+    const QString text = viewCaption();
+    caption_->setText(text);
+    caption_->setVisible(!text.isEmpty());
+    caption_->adjustSize();
+    constexpr int kScrollBarRoom = 20;
+    caption_->move(std::max(0, hexView_->width() - caption_->width() - kScrollBarRoom), 2);
 }
 
 // The view follows the image it shows, and an edit in it becomes that image;
@@ -325,6 +364,7 @@ void ControlPanel::ConnectImages() {
         if ((change == ImageChange::Program && viewShows_ == Shown::Program) ||
             (change == ImageChange::ReadBack && viewShows_ == Shown::ReadBack))
             RefreshView();
+        ShowCaption();
     });
     connect(engine_.get(), &JobEngine::JobBegun, this, [this] { hexView_->SetReadOnly(true); });
     connect(engine_.get(), &JobEngine::JobEnded, this, [this] { hexView_->SetReadOnly(false); });
@@ -333,10 +373,9 @@ void ControlPanel::ConnectImages() {
 void ControlPanel::RefreshView() {
     if (editing_ || viewShows_ == Shown::Nothing) return;
     const ImageBuffer& image = engine_->image();
-    if (viewShows_ == Shown::Program)
-        hexView_->SetData(image.program(), engine_->state().fileLoaded ? image.imageSize() : 0);
-    else
-        hexView_->SetData(image.readBack(), engine_->images().readBackLength());
+    shownLength_ = viewShows_ == Shown::Program ? (engine_->state().fileLoaded ? image.imageSize() : 0)
+                                                : engine_->images().readBackLength();
+    hexView_->SetData(viewShows_ == Shown::Program ? image.program() : image.readBack(), shownLength_);
 }
 
 void ControlPanel::OnViewEdited() {
@@ -425,6 +464,7 @@ void ControlPanel::focusInEvent(QFocusEvent* event) {
 void ControlPanel::ApplyLayout() {
     for (const auto& [id, rect] : PanelLayout::Arrange(size()))
         if (QWidget* w = control(id)) w->setGeometry(rect);
+    if (caption_) ShowCaption();
 }
 
 // The panel never closes itself: Enter and Escape do nothing here.

@@ -13,6 +13,7 @@ class QAbstractButton;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
+class QLabel;
 class QMenu;
 class QProgressBar;
 class QRadioButton;
@@ -38,6 +39,9 @@ public:
     QString ReadBackSaveName() const;
     QWidget* control(int id) const;
     HexView* hexView() const { return hexView_; }
+    // What the view says it shows: "File a.hex", "Chip, read 000000-030D3F"
+    // or "Firmware image"; empty while it shows nothing.
+    QString viewCaption() const;
     QString committedLog() const { return committed_; }
     QString shownLog() const { return shown_; }
 
@@ -88,6 +92,8 @@ private:
     bool SaveEdits();
     void ConnectImages();
     void RefreshView();
+    void CreateCaption();
+    void ShowCaption();
     void OnViewEdited();
 
     // Before the engine, which asks through it.
@@ -112,4 +118,7 @@ private:
     // Which image the panel's view shows: the one loaded or the one read.
     enum class Shown { Nothing, Program, ReadBack } viewShows_ = Shown::Nothing;
     bool editing_ = false;
+    QLabel* caption_ = nullptr;
+    QString loadedFile_;
+    std::size_t shownLength_ = 0;
 };

@@ -1,5 +1,6 @@
 #include "panel/panel_layout.h"
 
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -50,12 +51,22 @@ QSize PanelLayout::MinimumSize() {
     return {t0.width() - narrower, t0.height() - lower};
 }
 
+// Up to the start window's width the extra room goes to the log and the
+// bar, as it always has; beyond it, and above the template's height, it goes
+// to the hex view and the log. The chip box and the buttons keep their size
+// and stay at the top right, so no empty box grows with the window.
 std::map<int, QRect> PanelLayout::Arrange(QSize size) {
+    constexpr int kBarWidens = 42;  // the start window is this much wider than the template
     const std::map<int, QRect>& t = TemplateRects();
     const QSize t0 = TemplateSize();
+    const int hexWider = std::max(0, size.width() - t0.width() - kBarWidens);
     const int dx = size.width() - t0.width();
-    const int dy = size.height() - t0.height();
+    const int taller = std::max(0, size.height() - t0.height());
+    const int dy = size.height() - t0.height() - taller;
+    const int hexTaller = taller / 2;
     std::map<int, QRect> r = t;
+    r[HexView].setWidth(t.at(HexView).width() + hexWider);
+    r[HexView].setHeight(t.at(HexView).height() + hexTaller);
 
     r[AutoProgram] = t.at(AutoProgram).translated(dx, dy);
     for (std::size_t i = 1; i < kButtonColumn.size(); ++i) {
@@ -72,7 +83,7 @@ std::map<int, QRect> PanelLayout::Arrange(QSize size) {
 
     for (int id : {Radio8, Radio16, Radio32, AutoChip, ChipList}) r[id] = t.at(id).translated(dx, 0);
 
-    QRect log = t.at(Log);
+    QRect log = t.at(Log).translated(0, hexTaller);
     log.setRight(r[AutoProgram].x() - (t.at(AutoProgram).x() - Right(t.at(Log))) - 1);
     log.setBottom(size.height() - (t0.height() - Bottom(t.at(Log))) - 1);
     r[Log] = log;
@@ -85,5 +96,7 @@ std::map<int, QRect> PanelLayout::Arrange(QSize size) {
     // Stop sits under the bar, as wide as it, nearest the job buttons.
     r[Stop].setLeft(progress.left());
     r[Stop].setRight(progress.right());
+    r[Stop].translate(0, hexTaller);
+
     return r;
 }

@@ -5,9 +5,11 @@
 #include <map>
 
 // Where the main panel's controls go for a given panel size. The template's
-// positions are measured once; on every resize the button column follows the
-// bottom-right corner, the group box stretches down to it, the log grows in
-// both directions, the progress bar widens, and the hex view stays put.
+// positions are measured once. Lower than the template, the button column
+// rises with the bottom edge and the group box shortens with it; up to the
+// start window's width the log and the progress bar widen. Beyond that the
+// hex view and the log take the room, and the chip box and the buttons keep
+// their size at the top right.
 class PanelLayout {
 public:
     // Control ids of the panel template.

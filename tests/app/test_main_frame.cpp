@@ -119,7 +119,7 @@ TEST(MainFrame, StartsCentredWithTheTabStripAndThePanel) {
     const QPoint expected(std::max(centred.left(), screen.left()),
                           std::max(centred.top(), screen.top()));
     EXPECT_EQ(rig.frame->frameGeometry().topLeft(), expected);
-    EXPECT_EQ(rig.frame->centralWidget(), rig.frame->tabBar());
+    EXPECT_TRUE(rig.frame->centralWidget()->isAncestorOf(rig.frame->tabBar()));
     EXPECT_EQ(rig.frame->tabBar()->tabCount(), 3);
     EXPECT_EQ(rig.panel().parentWidget(), rig.frame->tabBar());
     EXPECT_TRUE(rig.panel().isVisible());
@@ -697,4 +697,86 @@ TEST(MainFrame, SaveDialogsProposeAName) {
     ASSERT_EQ(rig.prompts.saveQuestions.size(), 2u);
     EXPECT_EQ(rig.prompts.saveQuestions[0].initialName, "PIC24FJ64GA004_000100-0001FF.hex");
     EXPECT_EQ(rig.prompts.saveQuestions[1].initialName, "image.bin");
+}
+
+// ---- layout on the screen ----------------------------------------------------------
+
+namespace {
+
+// Every control of the panel lies whole inside the tab strip (which scrolls
+// when the window is smaller), and no two of the panel's own controls meet.
+void ExpectEveryControlReachable(FrameRig& rig, const char* when) {
+    SCOPED_TRACE(when);
+    const QRect strip = rig.frame->tabBar()->rect();
+    std::vector<QRect> own;
+    for (int id = PanelLayout::AutoProgram; id <= PanelLayout::Stop; ++id) {
+        QWidget* control = rig.panel().control(id);
+        if (!control) continue;
+        const QRect r(control->mapTo(rig.frame->tabBar(), QPoint()), control->size());
+        EXPECT_FALSE(r.isEmpty()) << id;
+        EXPECT_TRUE(strip.contains(r)) << id << " at " << r.x() << "," << r.y();
+        if (control->parentWidget() == &rig.panel() && id != PanelLayout::Group) own.push_back(r);
+    }
+    for (std::size_t i = 0; i < own.size(); ++i)
+        for (std::size_t j = i + 1; j < own.size(); ++j) EXPECT_FALSE(own[i].intersects(own[j])) << i << "/" << j;
+}
+
+}  // namespace
+
+TEST(MainFrameLayout, FitsTheScreenAtItsMinimumAndMaximised) {
+    FrameRig rig;
+    const QRect screen = rig.frame->screen()->availableGeometry();
+    ExpectEveryControlReachable(rig, "at the start size");
+    const QSize least = rig.frame->minimumSize().expandedTo(rig.frame->minimumSizeHint());
+    EXPECT_LE(least.width(), screen.width());
+    EXPECT_LE(least.height(), screen.height());
+    rig.frame->resize(least);
+    RunFor(0);
+    ExpectEveryControlReachable(rig, "at the minimum");
+    rig.frame->showMaximized();
+    RunFor(0);
+    ExpectEveryControlReachable(rig, "maximised");
+    if (rig.panel().height() > PanelLayout::TemplateSize().height()) {
+        EXPECT_GT(rig.panel().hexView()->height(), 246) << "the room goes to the hex view";
+    }
+}
+
+TEST(MainFrame, RemembersItsSizeAndPlaceButNotOffEveryScreen) {
+    FrameRig rig;
+    const QRect screen = rig.frame->screen()->availableGeometry();
+    const QRect place(screen.topLeft() + QPoint(10, 20), QSize(850, 500));
+    rig.frame->setGeometry(place);
+    RunFor(0);
+    rig.frame->close();
+    rig.Start();
+    RunFor(0);
+    EXPECT_EQ(rig.frame->geometry(), place);
+
+    rig.frame->move(screen.right() + 5000, screen.bottom() + 5000);
+    RunFor(0);
+    rig.frame->close();
+    rig.Start();
+    RunFor(0);
+    EXPECT_TRUE(screen.intersects(rig.frame->frameGeometry()));
+}
+
+TEST(MainFrame, TheHexViewSaysWhatItShows) {
+    FrameRig rig;
+    TempFiles files;
+    HexView* view = rig.panel().hexView();
+    EXPECT_TRUE(rig.panel().viewCaption().isEmpty());
+    EXPECT_TRUE(view->emptyHint().contains("F5"));
+    std::vector<std::uint8_t> image(0x300, 0x5A);
+    rig.prompts.openAnswers.push_back(UserPrompts::FileAnswer{files.Write("a.bin", image), 2});
+    rig.engine().OpenFile();
+    ASSERT_TRUE(RunUntil([&] { return rig.engine().state().fileLoaded && !rig.engine().loadRunning(); }));
+    RunFor(0);
+    EXPECT_EQ(rig.panel().viewCaption(), "File a.bin");
+    rig.adapter.PresetFlash(0, image);
+    rig.engine().SetAccessMode(ACCESS_JTAG);
+    rig.prompts.readOptionAnswers.push_back(ReadOptions{ReadRangeMode::FromTo, "0", "2FF", {}, {}});
+    rig.engine().Read();
+    ASSERT_TRUE(RunUntil([&] { return !rig.engine().state().busy; }));
+    RunFor(0);
+    EXPECT_EQ(rig.panel().viewCaption(), QString::fromUtf8("Chip, read 000000\u2013" "0002FF"));
 }

@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QScrollBar>
 #include <QTest>
 #include <QWheelEvent>
@@ -70,6 +71,31 @@ TEST(HexViewFont, CellsAreEightPixelsWideAndRowsFitTheView) {
     EXPECT_GT(rig.lh(), 11);
     EXPECT_EQ(rig.view.editor().layout().linesPerPage(), 246 / rig.lh());
     EXPECT_LE(73 * rig.cw(), rig.view.clientRect().width()) << "a whole row fits beside the bar";
+}
+
+namespace {
+
+QImage Glyph(const QFont& font, QChar c, qreal scale) {
+    QImage image((QSizeF(10, 16) * scale).toSize(), QImage::Format_RGB32);
+    image.setDevicePixelRatio(scale);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setFont(font);
+    painter.drawText(QPointF(1, QFontMetricsF(font).ascent()), QString(c));
+    return image;
+}
+
+}  // namespace
+
+TEST(HexViewFont, IsSmoothedAndTellsBFrom8AndDFrom0) {
+    HexView view;
+    const QFont& font = view.viewFont();
+    EXPECT_TRUE(font.fixedPitch());
+    EXPECT_FALSE(font.styleStrategy() & QFont::NoAntialias);
+    for (qreal scale : {1.0, 1.5}) {
+        EXPECT_NE(Glyph(font, 'B', scale), Glyph(font, '8', scale)) << scale;
+        EXPECT_NE(Glyph(font, 'D', scale), Glyph(font, '0', scale)) << scale;
+    }
 }
 
 TEST(HexViewKeys, TypingHexDigitsOverwritesAByte) {

@@ -154,27 +154,29 @@ TEST(ControlPanel, ProgressBarUsesSixteenBitValuesAndAnEmptyRangeShowsEmpty) {
     EXPECT_EQ(bar->value(), 16384);
 }
 
-TEST(ControlPanel, WideningMovesTheButtonColumnAndKeepsTheHexView) {
+TEST(ControlPanel, EnlargingGivesTheRoomToTheHexViewAndTheLog) {
     PanelRig rig;
     rig.panel->resize(PanelLayout::TemplateSize());
     const QRect hex = rig.panel->control(PanelLayout::HexView)->geometry();
     const QRect log = rig.panel->control(PanelLayout::Log)->geometry();
     const QRect bar = rig.panel->control(PanelLayout::Progress)->geometry();
+    const QRect stop = rig.panel->control(PanelLayout::Stop)->geometry();
     const QRect exit = rig.panel->control(PanelLayout::Exit)->geometry();
     const QRect autoProgram = rig.panel->control(PanelLayout::AutoProgram)->geometry();
     const QRect list = rig.panel->control(PanelLayout::ChipList)->geometry();
-
-    rig.panel->resize(PanelLayout::TemplateSize() + QSize(100, 40));
-    EXPECT_EQ(rig.panel->control(PanelLayout::HexView)->geometry(), hex);
-    EXPECT_EQ(rig.panel->control(PanelLayout::Log)->geometry(), log.adjusted(0, 0, 100, 40));
-    EXPECT_EQ(rig.panel->control(PanelLayout::Progress)->geometry(), bar.adjusted(0, 0, 100, 0));
-    EXPECT_EQ(rig.panel->control(PanelLayout::AutoProgram)->geometry(), autoProgram.translated(100, 40));
-    EXPECT_EQ(rig.panel->control(PanelLayout::Exit)->geometry(), exit.translated(100, 40));
-    EXPECT_EQ(rig.panel->control(PanelLayout::ChipList)->geometry(), list.translated(100, 0));
-    // The group box stretches down with the button column, keeping its gap above Exit.
     const QRect group = rig.panel->control(PanelLayout::Group)->geometry();
-    EXPECT_EQ(group.height(), 182 + 40);
-    EXPECT_EQ(group.y() + group.height() + 2, rig.panel->control(PanelLayout::Exit)->geometry().y());
+
+    // The first 42 pixels of width widen the bar, as at the start size; the
+    // rest, and any height, go to the hex view and the log.
+    rig.panel->resize(PanelLayout::TemplateSize() + QSize(100, 40));
+    EXPECT_EQ(rig.panel->control(PanelLayout::HexView)->geometry(), hex.adjusted(0, 0, 58, 20));
+    EXPECT_EQ(rig.panel->control(PanelLayout::Log)->geometry(), log.adjusted(0, 20, 100, 40));
+    EXPECT_EQ(rig.panel->control(PanelLayout::Progress)->geometry(), bar.adjusted(58, 0, 100, 20));
+    EXPECT_EQ(rig.panel->control(PanelLayout::Stop)->geometry().size(), QSize(bar.width() + 42, stop.height()));
+    EXPECT_EQ(rig.panel->control(PanelLayout::AutoProgram)->geometry(), autoProgram.translated(100, 0));
+    EXPECT_EQ(rig.panel->control(PanelLayout::Exit)->geometry(), exit.translated(100, 0));
+    EXPECT_EQ(rig.panel->control(PanelLayout::ChipList)->geometry(), list.translated(100, 0));
+    EXPECT_EQ(rig.panel->control(PanelLayout::Group)->geometry(), group.translated(100, 0)) << "no empty box grows";
 }
 
 TEST(ControlPanel, TemplateLayoutAtTwoPixelsPerUnit) {

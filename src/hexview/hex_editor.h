@@ -56,6 +56,9 @@ public:
     void RemoveSelectedBytes();
     void SelectAll();
     void GotoOffset(int offset);
+    // Takes back or makes again the last change; the caret goes to it.
+    bool Undo();
+    bool Redo();
 
     ScrollBarState UpdateScrollBar() const;
     HexEffects TakeEffects();
@@ -82,6 +85,7 @@ private:
     void TypeHexDigit(int code);
     void ApplyHit(int x, int y);
     bool EndTextSelectionAt(int x, int y);
+    bool ShowChangeAt(int offset);
 
     HexDocument document_;
     HexLayout layout_;

@@ -228,7 +228,9 @@ void HexView::ComposeFrame() {
 }
 
 bool HexView::CaretVisible() const {
-    return blinkOn_ && hasFocus() && editor_.hasData() && editor_.caret().caretShown();
+    // Without a byte there is nothing for the block to stand on.
+    return blinkOn_ && hasFocus() && editor_.hasData() && editor_.document().length() > 0 &&
+           editor_.caret().caretShown();
 }
 
 QRect HexView::CaretRect() const {
@@ -333,6 +335,11 @@ void HexView::keyPressEvent(QKeyEvent* event) {
     }
     const bool shift = event->modifiers() & Qt::ShiftModifier;
     const bool ctrl = event->modifiers() & Qt::ControlModifier;
+    // Ctrl+Shift+Z and Ctrl+Y make again what Ctrl+Z took back.
+    if (ctrl && (event->key() == Qt::Key_Y || (shift && event->key() == Qt::Key_Z))) {
+        Redo();
+        return;
+    }
     if (const std::optional<HexKey> key = KeyOf(event->key())) {
         editor_.Key(*key, shift, ctrl);
     } else if (const int code = CharCode(event); code >= 0) {
@@ -454,6 +461,19 @@ void HexView::Cut() {
     ApplyEffects();
 }
 
+void HexView::MarkSaved() {
+    editor_.document().ForgetEdits();
+    Redraw();
+}
+
+void HexView::Undo() {
+    if (editor_.Undo()) ApplyEffects();
+}
+
+void HexView::Redo() {
+    if (editor_.Redo()) ApplyEffects();
+}
+
 void HexView::Paste() {
     if (!editor_.hasData()) return;
     const std::optional<QByteArray> bytes = HexClipboard::Take();
@@ -507,6 +527,11 @@ void HexView::GotoAddr() {
     const AddressParse parse = HexAddress::Parse(typed->toLatin1().toStdString());
     for (int i = 0; i < parse.invalidCharacters; ++i)
         prompts_->ShowMessage(QStringLiteral("Not a vaild Hex Format"));
+    if (parse.invalidCharacters == 0 && (parse.tooLong || parse.value >= std::uint32_t(length))) {
+        prompts_->ShowMessage(QString("Address %1 is outside the data (0 to %2).")
+                                  .arg(typed->trimmed().toUpper(), QString::number(length - 1, 16).toUpper()));
+        return;
+    }
     // A mistyped address goes nowhere rather than somewhere made up.
     if (const std::optional<int> target = HexAddress::Target(parse, length)) GotoOffset(*target);
 }

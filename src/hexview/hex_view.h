@@ -41,8 +41,11 @@ public:
     void Cut();
     void Paste();
     void SelectAll();
-    // There is no undo.
-    void Undo() {}
+    // Takes back or makes again the last edit of the view's bytes.
+    void Undo();
+    void Redo();
+    // The bytes as they stand were saved: no byte is drawn as edited.
+    void MarkSaved();
     // A read-only view moves its caret and copies, but changes nothing.
     void SetReadOnly(bool readOnly);
     // Offsets drawn in the difference colour, ascending; the caller keeps

@@ -335,7 +335,7 @@ TEST(HexViewClipboard, PasteReplacesASelectionMadeInEitherDirection) {
     }
 }
 
-TEST(HexViewClipboard, CutLeavesTheBytesOnTheClipboardAndUndoDoesNothing) {
+TEST(HexViewClipboard, CutLeavesTheBytesOnTheClipboardAndUndoBringsThemBack) {
     ViewRig rig(16);
     rig.Click(9 + 3 * 2, 0);
     rig.ShiftSteps(Qt::Key_Right, 6);
@@ -344,7 +344,36 @@ TEST(HexViewClipboard, CutLeavesTheBytesOnTheClipboardAndUndoDoesNothing) {
     EXPECT_EQ(rig.Bytes().size(), 12u);
     EXPECT_EQ(rig.Bytes()[2], 6);
     rig.Key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(rig.Bytes(), CountingBytes(16));
+    rig.Key(Qt::Key_Y, Qt::ControlModifier);
     EXPECT_EQ(rig.Bytes().size(), 12u);
+}
+
+// A typed byte and a paste, taken back newest first and made again with
+// either redo key; a new edit drops what was undone.
+TEST(HexViewUndo, TypedBytesAndPastesUndoAndRedoInOrder) {
+    const std::uint8_t pasted[] = {0xAA, 0xBB};
+    ViewRig rig(8);
+    QTest::keyClicks(&rig.view, "5a");
+    HexClipboard::Place(pasted, 2, false);
+    rig.Key(Qt::Key_V, Qt::ControlModifier);
+    const std::vector<std::uint8_t> edited = rig.Bytes();
+    ASSERT_EQ(edited.size(), 10u);
+    EXPECT_TRUE(rig.view.editor().document().edited(1));
+    EXPECT_FALSE(rig.view.editor().document().edited(4));
+    rig.Key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(rig.Bytes(), Bytes({0x5A, 1, 2, 3, 4, 5, 6, 7}));
+    rig.Key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(rig.Bytes(), CountingBytes(8)) << "both digits of a byte are one step";
+    rig.Key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(rig.Bytes(), CountingBytes(8));
+    rig.Key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    rig.Key(Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(rig.Bytes(), edited);
+    rig.Key(Qt::Key_Z, Qt::ControlModifier);
+    QTest::keyClicks(&rig.view, "f");
+    rig.Key(Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(rig.Bytes().size(), 8u) << "nothing to redo after a new edit";
 }
 
 TEST(HexViewClipboard, AWholeImageCopiesAndPastes) {
@@ -379,15 +408,15 @@ struct GotoRig : ViewRig {
     }
 };
 
-TEST(HexViewGoto, TypedAddressesMoveTheCaretAndClampToTheData) {
+TEST(HexViewGoto, TypedAddressesMoveTheCaretOrSayTheyAreOutside) {
     GotoRig rig;
     rig.prompts.addressAnswers = {QStringLiteral("100"), QStringLiteral("FFFF")};
     rig.view.GotoAddr();
     EXPECT_EQ(rig.prompts.addressPrompts, QStringList{"Address:(0 To 3E7)"});
     EXPECT_EQ(rig.caret().caretOffset(), 0x100);
     rig.view.GotoAddr();
-    EXPECT_EQ(rig.caret().caretOffset(), 999);
-    EXPECT_TRUE(rig.prompts.messages.isEmpty());
+    EXPECT_EQ(rig.caret().caretOffset(), 0x100) << "an address past the end goes nowhere";
+    EXPECT_EQ(rig.prompts.messages, QStringList{"Address FFFF is outside the data (0 to 3E7)."});
 }
 
 TEST(HexViewGoto, ABadCharacterGivesOneBoxAndNoJumpAndCancelDoesNothing) {

@@ -20,6 +20,7 @@
 #include "engine/user_prompts.h"
 #include "hexview/hex_address.h"
 #include "hexview/hex_clipboard.h"
+#include "image/checksum.h"
 
 namespace {
 
@@ -296,6 +297,23 @@ void HexView::ApplyEffects(bool fromScrollBar) {
         seenRevision_ = editor_.document().revision();
         emit Edited();
     }
+    TellSelection();
+}
+
+void HexView::TellSelection() {
+    const HexCaret& caret = editor_.caret();
+    const HexDocument& document = editor_.document();
+    const int low = caret.HasSelection() ? caret.SelectionLow() : -1;
+    const int high = caret.HasSelection() ? std::min(caret.SelectionHigh(), document.length()) : -1;
+    if (low == toldLow_ && high == toldHigh_ && (low < 0 || document.revision() == toldRevision_)) return;
+    toldLow_ = low;
+    toldHigh_ = high;
+    toldRevision_ = document.revision();
+    if (low < 0 || high <= low) {
+        emit SelectionChanged(0, 0);
+        return;
+    }
+    emit SelectionChanged(high - low, Crc32(document.bytes() + low, std::size_t(high - low)));
 }
 
 // The bar counts rows; its value is the top row, so its maximum is the last

@@ -74,6 +74,9 @@ public:
 signals:
     // A key, a cut or a paste changed the view's bytes.
     void Edited();
+    // The selection or its bytes changed: its length (0 for none) and the
+    // CRC-32 of its bytes, made here once per change, never in a paint.
+    void SelectionChanged(int length, quint32 crc);
 
 protected:
     bool event(QEvent* event) override;
@@ -107,6 +110,7 @@ private:
     bool CaretVisible() const;
     QRect CaretRect() const;
     void RestartBlink();
+    void TellSelection();
 
     HexEditor editor_;
     QScrollBar* scrollBar_ = nullptr;
@@ -124,5 +128,8 @@ private:
     QPoint pressPos_;
     QSize syncedSize_;
     unsigned seenRevision_ = 0;
+    // The selection last told, with the revision its checksum was made for.
+    int toldLow_ = -1, toldHigh_ = -1;
+    unsigned toldRevision_ = 0;
     const std::vector<std::uint32_t>* marks_ = nullptr;
 };

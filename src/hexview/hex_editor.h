@@ -55,6 +55,7 @@ public:
     // The second half of a cut, once the bytes are on the clipboard.
     void RemoveSelectedBytes();
     void SelectAll();
+    void SelectRange(int from, int to);
     void GotoOffset(int offset);
     // Takes back or makes again the last change; the caret goes to it.
     bool Undo();

@@ -479,6 +479,12 @@ void HexView::Cut() {
     ApplyEffects();
 }
 
+void HexView::SelectRange(int from, int to) {
+    if (size() != syncedSize_) SyncGeometry();
+    editor_.SelectRange(from, to);
+    ApplyEffects();
+}
+
 void HexView::MarkSaved() {
     editor_.document().ForgetEdits();
     Redraw();

@@ -54,6 +54,9 @@ public:
     // An entry for the view's context menu (next and previous difference).
     void AddContextAction(QAction* action);
     int caretOffset() const { return editor_.caret().caretOffset(); }
+    // Selects the bytes from `from` up to `to` - 1 in the hex column, with
+    // the caret on the first, scrolled into view.
+    void SelectRange(int from, int to);
     // Moves the caret to a byte and scrolls it into view.
     void GotoOffset(int offset);
     // The context menu's commands.

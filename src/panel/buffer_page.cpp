@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "engine/job_engine.h"
+#include "hexview/hex_find_bar.h"
 #include "hexview/hex_view.h"
 #include "image/checksum.h"
 #include "panel/panel_colours.h"
@@ -65,9 +66,9 @@ BufferPage::BufferPage(Kind kind, JobEngine& engine, WindowPrompts& prompts, QWi
         connect(previousAction, &QAction::triggered, this, &BufferPage::PreviousDifference);
         view_->SetMarks(&engine_.differences());
     } else {
+        QPushButton* save = Button("Save Write Buffer As...", this);
         revert_ = Button("Revert to File", this);
         revert_->setToolTip("The loaded file's image again, without the edits");
-        QPushButton* save = Button("Save Write Buffer As...", this);
         bar->addWidget(revert_);
         bar->addWidget(save);
         connect(revert_, &QPushButton::clicked, this, &BufferPage::RevertToFile);
@@ -77,6 +78,13 @@ BufferPage::BufferPage(Kind kind, JobEngine& engine, WindowPrompts& prompts, QWi
     layout->setContentsMargins(6, 6, 6, 6);
     layout->addLayout(bar);
     layout->addWidget(view_, 1);
+    findBar_ = new HexFindBar(view_, this);
+    layout->addWidget(findBar_);
+    auto* find = new QAction("Find", this);
+    find->setShortcut(QKeySequence::Find);
+    find->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    addAction(find);
+    connect(find, &QAction::triggered, findBar_, &HexFindBar::Open);
 
     // The tab strip gives the page the focus: the view takes it.
     setFocusProxy(view_);

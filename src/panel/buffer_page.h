@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+class HexFindBar;
 class HexView;
 class JobEngine;
 class QAction;
@@ -21,6 +22,8 @@ public:
     BufferPage(Kind kind, JobEngine& engine, WindowPrompts& prompts, QWidget* parent = nullptr);
 
     HexView* view() const { return view_; }
+    // The find bar under the view, opened with Ctrl+F.
+    HexFindBar* findBar() const { return findBar_; }
     QString headerText() const;
     QString differenceText() const;
 
@@ -47,6 +50,7 @@ private:
     JobEngine& engine_;
     HexView* view_ = nullptr;
     QLabel* header_ = nullptr;
+    HexFindBar* findBar_ = nullptr;
     QLabel* differences_ = nullptr;
     QPushButton* previous_ = nullptr;
     QPushButton* next_ = nullptr;

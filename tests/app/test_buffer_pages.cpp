@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -9,6 +10,7 @@
 #include "controls/tab_bar.h"
 #include "image/checksum.h"
 #include "engine/protocol.h"
+#include "hexview/hex_find_bar.h"
 #include "hexview/hex_frame_painter.h"
 #include "hexview/hex_view.h"
 #include "panel/buffer_page.h"
@@ -147,6 +149,12 @@ TEST(BufferPages, DifferencesAfterAReadAreMarkedAndWalked) {
     EXPECT_EQ(page->differenceText(), "3 of 3") << "Shift+F3 wraps to the last";
     QTest::keyClick(page->view(), Qt::Key_F3, Qt::ShiftModifier);
     EXPECT_EQ(page->view()->caretOffset(), 0x11);
+    // Ctrl+F opens the find bar under the view; Esc there closes it, not a job.
+    QTest::keyClick(page->view(), Qt::Key_F, Qt::ControlModifier);
+    ASSERT_TRUE(page->findBar()->isVisible());
+    QTest::keyClick(page->findBar()->field(), Qt::Key_Escape);
+    EXPECT_FALSE(page->findBar()->isVisible());
+    EXPECT_TRUE(page->view()->hasFocus());
 
     // Mending the file's byte in the write buffer takes that difference away.
     BufferPage* write = ShowTab(rig, "WriteBuffer");

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QCheckBox>
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -16,6 +17,7 @@
 
 #include "hexview/hex_clipboard.h"
 #include "hexview/hex_format.h"
+#include "hexview/hex_find_bar.h"
 #include "hexview/hex_frame_painter.h"
 #include "hexview/hex_view.h"
 #include "support/event_loop.h"
@@ -482,3 +484,41 @@ TEST(HexViewMenu, GotoItemsAreGreyedWithoutBytesAndInTheWiderWidths) {
 }
 
 }  // namespace
+
+// ---- find ------------------------------------------------------------------------
+
+// "ab" occurs at 2, 6 and 12: Enter walks forwards and wraps, Shift+Enter
+// walks back, text is found as its bytes and Esc gives the view the focus.
+TEST(HexViewFind, TheBarFindsForwardsBackwardsAndWraps) {
+    ViewRig rig;
+    rig.Load(Bytes({'x', 'x', 0xAB, 'x', 'x', 'x', 0xAB, 'x', 'h', 'i', 'x', 'x', 0xAB}));
+    HexFindBar bar(&rig.view);
+    bar.show();
+    bar.Open();
+    QTest::keyClicks(bar.field(), "a b");
+    const auto enter = [&](Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QTest::keyClick(bar.field(), Qt::Key_Return, mods);
+        return rig.caret().HasSelection() ? rig.caret().SelectionLow() : -1;
+    };
+    EXPECT_EQ(enter(), 2);
+    EXPECT_EQ(enter(), 6);
+    EXPECT_EQ(enter(), 12);
+    EXPECT_EQ(enter(), 2);
+    EXPECT_EQ(bar.statusText(), "Wrapped");
+    EXPECT_EQ(enter(Qt::ShiftModifier), 12);
+    EXPECT_EQ(enter(Qt::ShiftModifier), 6);
+    EXPECT_EQ(rig.caret().SelectionHigh(), 7);
+
+    bar.hexMode()->setChecked(false);
+    bar.field()->setText("hi");
+    EXPECT_EQ(enter(), 8);
+    bar.field()->setText("no");
+    EXPECT_EQ(enter(), 8);
+    EXPECT_EQ(bar.statusText(), "Not found");
+    bar.hexMode()->setChecked(true);
+    bar.field()->setText("abc");
+    EXPECT_FALSE(bar.FindNext());
+    EXPECT_EQ(bar.statusText(), "Not hex bytes");
+    QTest::keyClick(bar.field(), Qt::Key_Escape);
+    EXPECT_FALSE(bar.isVisible());
+}

@@ -111,6 +111,7 @@ bool ClaimsKey(const QKeyEvent* event) {
             case Qt::Key_C:
             case Qt::Key_V:
             case Qt::Key_X:
+            case Qt::Key_Y:
             case Qt::Key_Z:
                 return true;
             default:

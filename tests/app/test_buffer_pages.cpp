@@ -83,6 +83,7 @@ TEST(BufferPages, AnEditIsWhatProgramWrites) {
     EXPECT_EQ(rig.engine().image().program()[0], 0xAB);
 
     // Undone in the page, the image is the file's again; redone, edited.
+    ASSERT_TRUE(RunUntil([&] { return !page->view()->editor().document().readOnly(); }));
     page->view()->setFocus();
     QTest::keyClick(page->view(), Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(rig.engine().image().program()[0], Image()[0]);

@@ -18,6 +18,11 @@ FrameStatusBar::FrameStatusBar(JobEngine& engine, QWidget* parent) : QStatusBar(
         fields_[i]->setContentsMargins(4, 0, 4, 0);
         addPermanentWidget(fields_[i], i == Adapter ? 1 : 0);
     }
+    selection_ = new QLabel(this);
+    selection_->setTextFormat(Qt::PlainText);
+    selection_->setContentsMargins(4, 0, 4, 0);
+    selection_->hide();
+    addWidget(selection_);
     // The adapter's diagnosis may be long: it takes what room the others
     // leave and never widens the window (its tooltip holds all of it).
     fields_[Adapter]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
@@ -123,3 +128,10 @@ void FrameStatusBar::OnJobEnded() {
     RefreshJob();
     RefreshFile();
 }
+
+void FrameStatusBar::ShowSelection(int length, quint32 crc) {
+    selection_->setText(length > 0 ? QString("Selected %1 bytes, CRC-32 %2").arg(length).arg(Crc32Text(crc)) : QString());
+    selection_->setVisible(length > 0);
+}
+
+QString FrameStatusBar::selectionText() const { return selection_->text(); }

@@ -39,6 +39,10 @@ class FrameStatusBar : public QStatusBar {
     void RefreshChip();
     void RefreshFile();
     void RefreshJob();
+    // The selection of the hex view last changed: its length and CRC-32,
+    // or nothing shown for none.
+    void ShowSelection(int length, quint32 crc);
+    QString selectionText() const;
 
   private:
     void OnJobBegun();
@@ -46,6 +50,7 @@ class FrameStatusBar : public QStatusBar {
 
     JobEngine& engine_;
     QLabel* fields_[FieldCount] = {};
+    QLabel* selection_ = nullptr;
     QTimer jobClock_;
     std::function<int()> percent_;
 };

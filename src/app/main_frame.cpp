@@ -168,6 +168,8 @@ void CMainFrame::CreateStatusPane() {
     status_ = new FrameStatusBar(panel_->engine(), this);
     status_->SetProgressSource([panel = panel_] { return panel ? panel->progressPercent() : -1; });
     setStatusBar(status_);
+    for (HexView* view : findChildren<HexView*>())
+        connect(view, &HexView::SelectionChanged, status_, &FrameStatusBar::ShowSelection);
 }
 
 // A window's position is that of its frame, decorations included. On a

@@ -72,6 +72,10 @@ const std::vector<WindowShortcuts::KeyText>& WindowShortcuts::KeyTable() {
         {"Ctrl+Tab, Ctrl+Shift+Tab", "Next and previous tab"},
         {"Tab, Shift+Tab", "Next and previous control"},
         {"F3, Shift+F3", "Next and previous difference (ReadBuffer)"},
+        {"Ctrl+Z", "Undo the last edit of the buffer shown"},
+        {"Ctrl+Shift+Z, Ctrl+Y", "Redo"},
+        {"Ctrl+F", "Find hex bytes or text in the buffer shown"},
+        {"Enter, Shift+Enter", "Next and previous match (in the find bar); Esc closes it"},
     };
     return table;
 }

@@ -176,22 +176,23 @@ void JobEngine::Save() {
     emit ImagesChanged(ImageChange::Marks);
 }
 
-void JobEngine::SaveProgram() {
+QString JobEngine::SaveProgram() {
     if (ctx_.state.busy || files_.running()) {
         ctx_.host.AppendLog(kBusyLine);
-        return;
+        return {};
     }
     const auto answer = ctx_.prompts.AskSaveFile({"Inter Hex(*.hex)|*.hex|Binary(*.bin)|*.bin||", {}, {}});
-    if (!answer) return;
+    if (!answer) return {};
     const QString path = SaveJob::CompleteName(answer->path, answer->filterIndex);
     QString error;
     if (!keeper_.SaveProgram(path, &error)) {
         ctx_.prompts.ShowMessage(QString("Cannot save the file %1: %2").arg(path, error));
-        return;
+        return {};
     }
     keeper_.MarkProgramSaved();
     ctx_.host.AppendLog(QString("File %1 have been saved successfully!").arg(path));
     emit ImagesChanged(ImageChange::Marks);
+    return path;
 }
 
 void JobEngine::SetAccessMode(std::uint8_t mode) {

@@ -42,6 +42,11 @@ public:
     void OpenPath(const QString& path) {
         if (MayLoadOverEdits()) files_.Open(path);
     }
+    // Loads the loaded file again over the write buffer's edits, without
+    // asking: the caller has asked already, or there was nothing to lose.
+    void ReloadProgramFile() {
+        if (ctx_.state.fileLoaded && !ctx_.state.busy) files_.Open(ctx_.image.loadedFilePath);
+    }
     void Erase() { data_.Erase(); }
     void Program() { data_.Program(); }
     void Verify() { data_.Verify(); }
@@ -96,7 +101,8 @@ public:
     bool EditProgram(const std::uint8_t* bytes, std::size_t length);
     bool EditReadBack(const std::uint8_t* bytes, std::size_t length);
     // "Save Write Buffer As...": the program image, as Intel HEX or binary.
-    void SaveProgram();
+    // Gives the path saved to, or an empty one when nothing was saved.
+    QString SaveProgram();
 
     // The chip the last detection or chip check named (its chip list index),
     // which every job since has used; kNoChipNamed before one names a chip,

@@ -41,7 +41,34 @@ public:
     // Counts the changes made by editing since the last Assign.
     unsigned revision() const { return revision_; }
 
+    // Every change since the last Assign can be taken back and made again,
+    // newest first. Only the changed range is kept, before and after, and the
+    // oldest steps go once the kept bytes pass the history limit. Each returns
+    // the offset of the change, or -1 when there is nothing to do.
+    int Undo();
+    int Redo();
+    bool canUndo() const { return !undo_.empty() && !readOnly_; }
+    bool canRedo() const { return !redo_.empty() && !readOnly_; }
+    void SetHistoryLimit(std::size_t bytes) { historyLimit_ = bytes; }
+    // Whether the byte at offset was changed since the last Assign (an
+    // undone change counts as changed until it is assigned anew).
+    bool edited(int offset) const;
+    // The bytes as they stand become the unedited ones; the history stays.
+    void ForgetEdits() { edited_.assign(edited_.size(), false); }
+
 private:
+    struct Step {
+        int from = 0;
+        std::vector<std::uint8_t> before, after;
+        std::size_t size() const { return before.size() + after.size(); }
+    };
+
+    bool Change(int from, int to, const std::uint8_t* bytes, int count);
+    Step MakeStep(int from, int to, const std::uint8_t* bytes, int count) const;
+    void Keep(Step step);
+    void ClearRedo();
+    int Apply(std::vector<Step>& from, std::vector<Step>& to, bool undo);
+    void MarkEdited(int from, int count, int removed);
     bool Affordable(std::size_t length) const;
     bool Rebuild(int from, int to, const std::uint8_t* bytes, int count);
     void Splice(int from, int to, const std::uint8_t* bytes, int count);
@@ -51,4 +78,9 @@ private:
     std::size_t allocationLimit_ = SIZE_MAX;
     bool readOnly_ = false;
     unsigned revision_ = 0;
+    std::vector<Step> undo_, redo_;
+    std::size_t historyBytes_ = 0;
+    std::size_t historyLimit_ = std::size_t(64) << 20;
+    // One flag per byte, following the bytes through inserts and deletes.
+    std::vector<bool> edited_;
 };

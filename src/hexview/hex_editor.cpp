@@ -399,6 +399,31 @@ void HexEditor::FocusIn() {
 
 // ---- goto and the scroll bar -------------------------------------------------
 
+void HexEditor::SelectRange(int from, int to) {
+    const int length = document_.length();
+    if (from < 0 || from >= to || to > length) return;
+    EnsureLayout();
+    if (!caret_.InHexArea()) caret_.SetCaretArea(AreaHexHigh);
+    GotoOffset(from);
+    caret_.SetSelection(from, to);
+    caret_.RequestRedraw();
+}
+
+bool HexEditor::Undo() { return ShowChangeAt(document_.Undo()); }
+
+bool HexEditor::Redo() { return ShowChangeAt(document_.Redo()); }
+
+bool HexEditor::ShowChangeAt(int offset) {
+    if (offset < 0) return false;
+    caret_.ClearSelection();
+    layout_.MarkDirty();
+    EnsureLayout();
+    rangeChanged_ = true;
+    caret_.RequestRedraw();
+    GotoOffset(std::min(offset, document_.length() - 1));
+    return true;
+}
+
 void HexEditor::GotoOffset(int offset) {
     const int length = document_.length();
     if (offset >= length || length == 0) return;

@@ -55,7 +55,11 @@ public:
     // The second half of a cut, once the bytes are on the clipboard.
     void RemoveSelectedBytes();
     void SelectAll();
+    void SelectRange(int from, int to);
     void GotoOffset(int offset);
+    // Takes back or makes again the last change; the caret goes to it.
+    bool Undo();
+    bool Redo();
 
     ScrollBarState UpdateScrollBar() const;
     HexEffects TakeEffects();
@@ -82,6 +86,7 @@ private:
     void TypeHexDigit(int code);
     void ApplyHit(int x, int y);
     bool EndTextSelectionAt(int x, int y);
+    bool ShowChangeAt(int offset);
 
     HexDocument document_;
     HexLayout layout_;

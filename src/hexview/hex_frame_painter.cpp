@@ -32,6 +32,31 @@ void HexFramePainter::Paint(QImage& frame, const HexEditor& editor,
         PaintRow(painter, editor, row, r * layout.lineHeight());
         if (marked && editor.caret().HasSelection())
             PaintMarks(painter, editor, row, r * layout.lineHeight(), *marks, true);
+        PaintEdited(painter, editor, row, r * layout.lineHeight());
+    }
+}
+
+// Edited bytes are underlined, so they stay told apart on any ground.
+void HexFramePainter::PaintEdited(QPainter& painter, const HexEditor& editor, const RowSpan& row, int y) const {
+    const HexLayout& layout = editor.layout();
+    const HexDocument& document = editor.document();
+    const int end = row.rowOffset + row.Count();
+    const int underline = y + layout.lineHeight() - 2;
+    for (int lo = row.rowOffset; lo < end; ++lo) {
+        if (!document.edited(lo)) continue;
+        int hi = lo + 1;
+        while (hi < end && document.edited(hi)) ++hi;
+        auto draw = [&](int x, const std::vector<HexRun>& runs) {
+            for (const HexRun& run : runs) {
+                if (run.shade != RunShade::Selected) continue;
+                const int left = x + run.cell * layout.charWidth();
+                painter.fillRect(QRect(left, underline, int(run.text.size()) * layout.charWidth(), 2),
+                                 EditedColour());
+            }
+        };
+        if (layout.showHex()) draw(layout.hexX(), HexFormat::HexRuns(row, editor.displayWidth(), lo, hi));
+        if (layout.showText()) draw(layout.textX(), HexFormat::TextRuns(row, lo, hi));
+        lo = hi;
     }
 }
 

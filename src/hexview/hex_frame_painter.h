@@ -19,6 +19,8 @@ public:
     static QColor GroundColour() { return QColor(255, 255, 255); }
     // Behind bytes that differ from the other image.
     static QColor MarkColour() { return QColor(255, 214, 102); }
+    // Under bytes edited since the data was last loaded or saved.
+    static QColor EditedColour() { return QColor(30, 110, 220); }
 
     // highlight: the selection's background; window: the background after it.
     HexFramePainter(const QFont& font, const QColor& highlight, const QColor& window);
@@ -31,6 +33,7 @@ private:
     void PaintRow(QPainter& painter, const HexEditor& editor, const RowSpan& row, int y) const;
     void PaintMarks(QPainter& painter, const HexEditor& editor, const RowSpan& row, int y,
                     const std::vector<std::uint32_t>& marks, bool withText) const;
+    void PaintEdited(QPainter& painter, const HexEditor& editor, const RowSpan& row, int y) const;
     void DrawLine(QPainter& painter, int x, int y, const std::string& text) const;
     void DrawRuns(QPainter& painter, int x, int y, int charWidth, int lineHeight,
                   const std::vector<HexRun>& runs) const;

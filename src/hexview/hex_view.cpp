@@ -21,6 +21,7 @@
 #include "engine/user_prompts.h"
 #include "hexview/hex_address.h"
 #include "hexview/hex_clipboard.h"
+#include "image/checksum.h"
 
 namespace {
 
@@ -112,6 +113,7 @@ bool ClaimsKey(const QKeyEvent* event) {
             case Qt::Key_C:
             case Qt::Key_V:
             case Qt::Key_X:
+            case Qt::Key_Y:
             case Qt::Key_Z:
                 return true;
             default:
@@ -239,7 +241,9 @@ void HexView::ComposeFrame() {
 }
 
 bool HexView::CaretVisible() const {
-    return blinkOn_ && hasFocus() && editor_.hasData() && editor_.caret().caretShown();
+    // Without a byte there is nothing for the block to stand on.
+    return blinkOn_ && hasFocus() && editor_.hasData() && editor_.document().length() > 0 &&
+           editor_.caret().caretShown();
 }
 
 QRect HexView::CaretRect() const {
@@ -305,6 +309,23 @@ void HexView::ApplyEffects(bool fromScrollBar) {
         seenRevision_ = editor_.document().revision();
         emit Edited();
     }
+    TellSelection();
+}
+
+void HexView::TellSelection() {
+    const HexCaret& caret = editor_.caret();
+    const HexDocument& document = editor_.document();
+    const int low = caret.HasSelection() ? caret.SelectionLow() : -1;
+    const int high = caret.HasSelection() ? std::min(caret.SelectionHigh(), document.length()) : -1;
+    if (low == toldLow_ && high == toldHigh_ && (low < 0 || document.revision() == toldRevision_)) return;
+    toldLow_ = low;
+    toldHigh_ = high;
+    toldRevision_ = document.revision();
+    if (low < 0 || high <= low) {
+        emit SelectionChanged(0, 0);
+        return;
+    }
+    emit SelectionChanged(high - low, Crc32(document.bytes() + low, std::size_t(high - low)));
 }
 
 // The bar counts rows; its value is the top row, so its maximum is the last
@@ -344,6 +365,11 @@ void HexView::keyPressEvent(QKeyEvent* event) {
     }
     const bool shift = event->modifiers() & Qt::ShiftModifier;
     const bool ctrl = event->modifiers() & Qt::ControlModifier;
+    // Ctrl+Shift+Z and Ctrl+Y make again what Ctrl+Z took back.
+    if (ctrl && (event->key() == Qt::Key_Y || (shift && event->key() == Qt::Key_Z))) {
+        Redo();
+        return;
+    }
     if (const std::optional<HexKey> key = KeyOf(event->key())) {
         editor_.Key(*key, shift, ctrl);
     } else if (const int code = CharCode(event); code >= 0) {
@@ -465,6 +491,25 @@ void HexView::Cut() {
     ApplyEffects();
 }
 
+void HexView::SelectRange(int from, int to) {
+    if (size() != syncedSize_) SyncGeometry();
+    editor_.SelectRange(from, to);
+    ApplyEffects();
+}
+
+void HexView::MarkSaved() {
+    editor_.document().ForgetEdits();
+    Redraw();
+}
+
+void HexView::Undo() {
+    if (editor_.Undo()) ApplyEffects();
+}
+
+void HexView::Redo() {
+    if (editor_.Redo()) ApplyEffects();
+}
+
 void HexView::Paste() {
     if (!editor_.hasData()) return;
     const std::optional<QByteArray> bytes = HexClipboard::Take();
@@ -518,6 +563,11 @@ void HexView::GotoAddr() {
     const AddressParse parse = HexAddress::Parse(typed->toLatin1().toStdString());
     for (int i = 0; i < parse.invalidCharacters; ++i)
         prompts_->ShowMessage(QStringLiteral("Not a vaild Hex Format"));
+    if (parse.invalidCharacters == 0 && (parse.tooLong || parse.value >= std::uint32_t(length))) {
+        prompts_->ShowMessage(QString("Address %1 is outside the data (0 to %2).")
+                                  .arg(typed->trimmed().toUpper(), QString::number(length - 1, 16).toUpper()));
+        return;
+    }
     // A mistyped address goes nowhere rather than somewhere made up.
     if (const std::optional<int> target = HexAddress::Target(parse, length)) GotoOffset(*target);
 }

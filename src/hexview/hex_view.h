@@ -41,8 +41,11 @@ public:
     void Cut();
     void Paste();
     void SelectAll();
-    // There is no undo.
-    void Undo() {}
+    // Takes back or makes again the last edit of the view's bytes.
+    void Undo();
+    void Redo();
+    // The bytes as they stand were saved: no byte is drawn as edited.
+    void MarkSaved();
     // A read-only view moves its caret and copies, but changes nothing.
     void SetReadOnly(bool readOnly);
     // What an empty view says, centred in it; nothing when empty.
@@ -56,6 +59,9 @@ public:
     // An entry for the view's context menu (next and previous difference).
     void AddContextAction(QAction* action);
     int caretOffset() const { return editor_.caret().caretOffset(); }
+    // Selects the bytes from `from` up to `to` - 1 in the hex column, with
+    // the caret on the first, scrolled into view.
+    void SelectRange(int from, int to);
     // Moves the caret to a byte and scrolls it into view.
     void GotoOffset(int offset);
     // The context menu's commands.
@@ -76,6 +82,9 @@ public:
 signals:
     // A key, a cut or a paste changed the view's bytes.
     void Edited();
+    // The selection or its bytes changed: its length (0 for none) and the
+    // CRC-32 of its bytes, made here once per change, never in a paint.
+    void SelectionChanged(int length, quint32 crc);
 
 protected:
     bool event(QEvent* event) override;
@@ -109,6 +118,7 @@ private:
     bool CaretVisible() const;
     QRect CaretRect() const;
     void RestartBlink();
+    void TellSelection();
 
     HexEditor editor_;
     QScrollBar* scrollBar_ = nullptr;
@@ -127,5 +137,8 @@ private:
     QPoint pressPos_;
     QSize syncedSize_;
     unsigned seenRevision_ = 0;
+    // The selection last told, with the revision its checksum was made for.
+    int toldLow_ = -1, toldHigh_ = -1;
+    unsigned toldRevision_ = 0;
     const std::vector<std::uint32_t>* marks_ = nullptr;
 };

@@ -1,11 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 
+#include "app/frame_status_bar.h"
 #include "controls/tab_bar.h"
+#include "image/checksum.h"
 #include "engine/protocol.h"
+#include "hexview/hex_find_bar.h"
 #include "hexview/hex_frame_painter.h"
 #include "hexview/hex_view.h"
 #include "panel/buffer_page.h"
@@ -77,10 +82,43 @@ TEST(BufferPages, AnEditIsWhatProgramWrites) {
     EXPECT_EQ(rig.prompts.warnings.size(), 1);
     EXPECT_EQ(rig.engine().image().program()[0], 0xAB);
 
+    // Undone in the page, the image is the file's again; redone, edited.
+    ASSERT_TRUE(RunUntil([&] { return !page->view()->editor().document().readOnly(); }));
+    page->view()->setFocus();
+    QTest::keyClick(page->view(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(rig.engine().image().program()[0], Image()[0]);
+    QTest::keyClick(page->view(), Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(rig.engine().image().program()[0], 0xAB);
+    EXPECT_TRUE(ShowsColour(page->view(), HexFramePainter::EditedColour()));
+
     rig.prompts.saveAnswers.push_back(UserPrompts::FileAnswer{files.Path("edited.bin"), 1});
-    rig.engine().SaveProgram();
-    EXPECT_FALSE(page->headerText().endsWith("(modified)"));
+    for (QPushButton* button : page->findChildren<QPushButton*>())
+        if (button->text() == "Save Write Buffer As...") button->click();
+    EXPECT_FALSE(page->headerText().contains("(modified)"));
+    EXPECT_TRUE(page->headerText().endsWith("saved as edited.bin")) << page->headerText().toStdString();
+    EXPECT_FALSE(ShowsColour(page->view(), HexFramePainter::EditedColour()));
     EXPECT_EQ(TempFiles::Read(files.Path("edited.bin")).at(0), char(0xAB));
+
+    // Revert to File asks before it throws an edit away, and then loads the file.
+    QTest::keyClicks(page->view(), "cd");
+    RunFor(0);
+    rig.prompts.warningAnswers.push_back(true);
+    page->RevertToFile();
+    ASSERT_TRUE(RunUntil([&] { return !rig.engine().loadRunning(); }));
+    RunFor(0);
+    EXPECT_EQ(rig.prompts.warnings.size(), 2);
+    EXPECT_EQ(rig.engine().image().program()[0], Image()[0]);
+    EXPECT_FALSE(page->headerText().contains("(modified)"));
+
+    // The status bar tells the selection's length and checksum.
+    auto* status = qobject_cast<FrameStatusBar*>(rig.frame->statusBar());
+    page->view()->setFocus();
+    page->view()->GotoOffset(0);
+    QTest::keyClick(page->view(), Qt::Key_Right, Qt::ShiftModifier);
+    QTest::keyClick(page->view(), Qt::Key_Right, Qt::ShiftModifier);
+    EXPECT_EQ(status->selectionText(), "Selected 2 bytes, CRC-32 " + Crc32Text(Crc32(Image().data(), 2)));
+    QTest::keyClick(page->view(), Qt::Key_Left);
+    EXPECT_EQ(status->selectionText(), "");
 }
 
 // A chip that differs from the file in three places: the read marks them,
@@ -103,12 +141,21 @@ TEST(BufferPages, DifferencesAfterAReadAreMarkedAndWalked) {
     EXPECT_EQ(page->view()->data(), chip);
     EXPECT_TRUE(ShowsColour(page->view(), HexFramePainter::MarkColour()));
     page->view()->setFocus();
-    for (int expected : {0x10, 0x11, 0x250, 0x250}) {
+    for (int expected : {0x10, 0x11, 0x250, 0x10}) {
         QTest::keyClick(page->view(), Qt::Key_F3);
         EXPECT_EQ(page->view()->caretOffset(), expected);
     }
+    EXPECT_EQ(page->differenceText(), "1 of 3");
+    QTest::keyClick(page->view(), Qt::Key_F3, Qt::ShiftModifier);
+    EXPECT_EQ(page->differenceText(), "3 of 3") << "Shift+F3 wraps to the last";
     QTest::keyClick(page->view(), Qt::Key_F3, Qt::ShiftModifier);
     EXPECT_EQ(page->view()->caretOffset(), 0x11);
+    // Ctrl+F opens the find bar under the view; Esc there closes it, not a job.
+    QTest::keyClick(page->view(), Qt::Key_F, Qt::ControlModifier);
+    ASSERT_TRUE(page->findBar()->isVisible());
+    QTest::keyClick(page->findBar()->field(), Qt::Key_Escape);
+    EXPECT_FALSE(page->findBar()->isVisible());
+    EXPECT_TRUE(page->view()->hasFocus());
 
     // Mending the file's byte in the write buffer takes that difference away.
     BufferPage* write = ShowTab(rig, "WriteBuffer");
@@ -130,6 +177,7 @@ TEST(BufferPages, DifferencesAfterAReadAreMarkedAndWalked) {
     RunFor(0);
     ShowTab(rig, "ReadBuffer");
     EXPECT_EQ(page->differenceText(), "0 differences");
+    EXPECT_FALSE(page->findChild<QPushButton*>()->isEnabled());
     EXPECT_FALSE(ShowsColour(page->view(), HexFramePainter::MarkColour()));
     EXPECT_TRUE(page->headerText().startsWith("read 000000 to 0002FF, CRC-32"));
 }

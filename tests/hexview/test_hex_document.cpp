@@ -65,3 +65,21 @@ TEST(HexDocumentMemory, RefusedAllocationsLeaveTheDataAsItWas) {
 }
 
 }  // namespace
+
+// The history keeps the newest steps that fit its limit; a step larger than
+// the whole limit is made but cannot be taken back.
+TEST(HexDocumentHistory, TheOldestStepsGoPastTheLimit) {
+    HexDocument document = Holding(8);
+    document.SetHistoryLimit(7);
+    EXPECT_TRUE(document.DeleteBytes(0, 2));          // 2 bytes kept
+    EXPECT_TRUE(document.Replace(0, 1, nullptr, 3));  // 4 bytes kept
+    EXPECT_TRUE(document.InsertBytes(0, 2));          // 2 more: the first step goes
+    EXPECT_EQ(document.Undo(), 0);
+    EXPECT_EQ(document.Undo(), 0);
+    EXPECT_EQ(document.data(), Bytes({2, 3, 4, 5, 6, 7}));
+    EXPECT_EQ(document.Undo(), -1);
+    EXPECT_EQ(document.Redo(), 0);
+    EXPECT_TRUE(document.InsertBytes(0, 9));
+    EXPECT_FALSE(document.canUndo());
+    EXPECT_EQ(document.length(), 17);
+}

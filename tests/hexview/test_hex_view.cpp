@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QCheckBox>
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -17,6 +18,7 @@
 
 #include "hexview/hex_clipboard.h"
 #include "hexview/hex_format.h"
+#include "hexview/hex_find_bar.h"
 #include "hexview/hex_frame_painter.h"
 #include "hexview/hex_view.h"
 #include "support/event_loop.h"
@@ -361,7 +363,7 @@ TEST(HexViewClipboard, PasteReplacesASelectionMadeInEitherDirection) {
     }
 }
 
-TEST(HexViewClipboard, CutLeavesTheBytesOnTheClipboardAndUndoDoesNothing) {
+TEST(HexViewClipboard, CutLeavesTheBytesOnTheClipboardAndUndoBringsThemBack) {
     ViewRig rig(16);
     rig.Click(9 + 3 * 2, 0);
     rig.ShiftSteps(Qt::Key_Right, 6);
@@ -370,7 +372,36 @@ TEST(HexViewClipboard, CutLeavesTheBytesOnTheClipboardAndUndoDoesNothing) {
     EXPECT_EQ(rig.Bytes().size(), 12u);
     EXPECT_EQ(rig.Bytes()[2], 6);
     rig.Key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(rig.Bytes(), CountingBytes(16));
+    rig.Key(Qt::Key_Y, Qt::ControlModifier);
     EXPECT_EQ(rig.Bytes().size(), 12u);
+}
+
+// A typed byte and a paste, taken back newest first and made again with
+// either redo key; a new edit drops what was undone.
+TEST(HexViewUndo, TypedBytesAndPastesUndoAndRedoInOrder) {
+    const std::uint8_t pasted[] = {0xAA, 0xBB};
+    ViewRig rig(8);
+    QTest::keyClicks(&rig.view, "5a");
+    HexClipboard::Place(pasted, 2, false);
+    rig.Key(Qt::Key_V, Qt::ControlModifier);
+    const std::vector<std::uint8_t> edited = rig.Bytes();
+    ASSERT_EQ(edited.size(), 10u);
+    EXPECT_TRUE(rig.view.editor().document().edited(1));
+    EXPECT_FALSE(rig.view.editor().document().edited(4));
+    rig.Key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(rig.Bytes(), Bytes({0x5A, 1, 2, 3, 4, 5, 6, 7}));
+    rig.Key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(rig.Bytes(), CountingBytes(8)) << "both digits of a byte are one step";
+    rig.Key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(rig.Bytes(), CountingBytes(8));
+    rig.Key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    rig.Key(Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(rig.Bytes(), edited);
+    rig.Key(Qt::Key_Z, Qt::ControlModifier);
+    QTest::keyClicks(&rig.view, "f");
+    rig.Key(Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(rig.Bytes().size(), 8u) << "nothing to redo after a new edit";
 }
 
 TEST(HexViewClipboard, AWholeImageCopiesAndPastes) {
@@ -405,15 +436,15 @@ struct GotoRig : ViewRig {
     }
 };
 
-TEST(HexViewGoto, TypedAddressesMoveTheCaretAndClampToTheData) {
+TEST(HexViewGoto, TypedAddressesMoveTheCaretOrSayTheyAreOutside) {
     GotoRig rig;
     rig.prompts.addressAnswers = {QStringLiteral("100"), QStringLiteral("FFFF")};
     rig.view.GotoAddr();
     EXPECT_EQ(rig.prompts.addressPrompts, QStringList{"Address:(0 To 3E7)"});
     EXPECT_EQ(rig.caret().caretOffset(), 0x100);
     rig.view.GotoAddr();
-    EXPECT_EQ(rig.caret().caretOffset(), 999);
-    EXPECT_TRUE(rig.prompts.messages.isEmpty());
+    EXPECT_EQ(rig.caret().caretOffset(), 0x100) << "an address past the end goes nowhere";
+    EXPECT_EQ(rig.prompts.messages, QStringList{"Address FFFF is outside the data (0 to 3E7)."});
 }
 
 TEST(HexViewGoto, ABadCharacterGivesOneBoxAndNoJumpAndCancelDoesNothing) {
@@ -479,3 +510,41 @@ TEST(HexViewMenu, GotoItemsAreGreyedWithoutBytesAndInTheWiderWidths) {
 }
 
 }  // namespace
+
+// ---- find ------------------------------------------------------------------------
+
+// "ab" occurs at 2, 6 and 12: Enter walks forwards and wraps, Shift+Enter
+// walks back, text is found as its bytes and Esc gives the view the focus.
+TEST(HexViewFind, TheBarFindsForwardsBackwardsAndWraps) {
+    ViewRig rig;
+    rig.Load(Bytes({'x', 'x', 0xAB, 'x', 'x', 'x', 0xAB, 'x', 'h', 'i', 'x', 'x', 0xAB}));
+    HexFindBar bar(&rig.view);
+    bar.show();
+    bar.Open();
+    QTest::keyClicks(bar.field(), "a b");
+    const auto enter = [&](Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QTest::keyClick(bar.field(), Qt::Key_Return, mods);
+        return rig.caret().HasSelection() ? rig.caret().SelectionLow() : -1;
+    };
+    EXPECT_EQ(enter(), 2);
+    EXPECT_EQ(enter(), 6);
+    EXPECT_EQ(enter(), 12);
+    EXPECT_EQ(enter(), 2);
+    EXPECT_EQ(bar.statusText(), "Wrapped");
+    EXPECT_EQ(enter(Qt::ShiftModifier), 12);
+    EXPECT_EQ(enter(Qt::ShiftModifier), 6);
+    EXPECT_EQ(rig.caret().SelectionHigh(), 7);
+
+    bar.hexMode()->setChecked(false);
+    bar.field()->setText("hi");
+    EXPECT_EQ(enter(), 8);
+    bar.field()->setText("no");
+    EXPECT_EQ(enter(), 8);
+    EXPECT_EQ(bar.statusText(), "Not found");
+    bar.hexMode()->setChecked(true);
+    bar.field()->setText("abc");
+    EXPECT_FALSE(bar.FindNext());
+    EXPECT_EQ(bar.statusText(), "Not hex bytes");
+    QTest::keyClick(bar.field(), Qt::Key_Escape);
+    EXPECT_FALSE(bar.isVisible());
+}

@@ -23,8 +23,9 @@ for page in brellix brellix-cli; do
     [ "$page" = brellix-cli ] || continue
     commands=$(sed -n '/^Commands:/,/^$/p' <<<"$help" | grep -oE '^  [a-z]+' || true)
     [ -n "$commands" ] || fail "no commands found in brellix-cli --help"
+    # A command's heading may be quoted with its first word: .BI "recipe new" ...
     for command in $commands; do
-        grep -qE "^\.BI? $command( |\$)" <<<"$source" || fail "$page(1) does not document the command $command"
+        grep -qE "^\.BI? \"?$command( |\$)" <<<"$source" || fail "$page(1) does not document the command $command"
     done
     codes=$(sed -n '/^Exit codes:/,/^$/p' <<<"$help" | grep -oE '^  [0-9]+' || true)
     [ -n "$codes" ] || fail "no exit codes found in brellix-cli --help"

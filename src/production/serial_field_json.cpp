@@ -21,8 +21,10 @@ bool ReadEncoding(JsonReader& reader, const QJsonObject& parent, const QString& 
     reader.CheckKeys(object, at, {"format", "width", "prefix", "suffix"});
     QString name, prefix, suffix;
     std::uint64_t width = 0;
-    bool ok = reader.String(object, at, "format", &name) &
-              reader.Unsigned(object, at, "width", &width, true, 4096);
+    // Both are read whatever the first gives, so that every problem is named.
+    const bool named = reader.String(object, at, "format", &name);
+    const bool sized = reader.Unsigned(object, at, "width", &width, true, 4096);
+    bool ok = named && sized;
     if (reader.String(object, at, "prefix", &prefix, false)) encoding->prefix = prefix.toUtf8();
     if (reader.String(object, at, "suffix", &suffix, false)) encoding->suffix = suffix.toUtf8();
     if (ok && !FormatFromName(name, &encoding->format)) {
@@ -82,9 +84,10 @@ bool ReadColumns(JsonReader& reader, const QJsonObject& object, const QString& p
         reader.CheckKeys(item, at, {"column", "address", "encoding"});
         CsvColumn column;
         std::uint64_t address = 0;
-        ok &= reader.String(item, at, "column", &column.column) &
-              reader.Unsigned(item, at, "address", &address, true, kAddressLimit) &
-              ReadEncoding(reader, item, at, &column.encoding, true);
+        const bool named = reader.String(item, at, "column", &column.column);
+        const bool placed = reader.Unsigned(item, at, "address", &address, true, kAddressLimit);
+        const bool encoded = ReadEncoding(reader, item, at, &column.encoding, true);
+        ok = ok && named && placed && encoded;
         column.address = std::uint32_t(address);
         field->columns.append(column);
     }

@@ -76,6 +76,17 @@ bool ExitEndsTheProgram(FrameRig& rig) {
     return ended;
 }
 
+// The window active and a little data in the main hex view, as after a
+// load: the keys under test then have a view to start from.
+bool ShowSomeData(FrameRig& rig) {
+    rig.frame->activateWindow();
+    if (!QTest::qWaitForWindowActive(rig.frame)) return false;
+    static const std::uint8_t bytes[32] = {};
+    rig.panel().ShowData(bytes, sizeof bytes);
+    rig.panel().EnableHexView(true);
+    return true;
+}
+
 }  // namespace
 
 TEST(MainFrame, TitleSizeAndMenus) {
@@ -487,11 +498,7 @@ TEST(MainFrame, RecentFilesOutliveARestartAndLoadWithoutADialog) {
 // still reach the view. Without an adapter every job ends at once.
 TEST(MainFrame, ShortcutsPressTheirButtonsWhereverTheFocusIs) {
     FrameRig rig(false);
-    rig.frame->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(rig.frame));
-    const std::uint8_t bytes[32] = {};
-    rig.panel().ShowData(bytes, sizeof bytes);
-    rig.panel().EnableHexView(true);
+    ASSERT_TRUE(ShowSomeData(rig));
     for (int focus : {PanelLayout::HexView, PanelLayout::Log, PanelLayout::Exit}) {
         QWidget* target = rig.panel().control(focus);
         target->setFocus();
@@ -540,11 +547,7 @@ TEST(MainFrame, StopEndsTheJobAtItsNextBlockAndTheNextJobRuns) {
     enum How { Esc, StopButton, JobMenu };
     for (How how : {Esc, StopButton, JobMenu}) {
         FrameRig rig;
-        rig.frame->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(rig.frame));
-        const std::uint8_t bytes[32] = {};
-        rig.panel().ShowData(bytes, sizeof bytes);
-        rig.panel().EnableHexView(true);
+        ASSERT_TRUE(ShowSomeData(rig));
         rig.panel().hexView()->setFocus();
         rig.Trigger(F::ID_CONFIG_JTAG_ACCESS);
         rig.Trigger(F::ID_CONFIG_READ_WHOLE_CHIP);
@@ -596,11 +599,7 @@ TEST(MainFrame, StopSeesAFirmwareUpdateThroughAndSaysWhy) {
 
 TEST(MainFrame, TabKeysSwitchPagesFromAnywhereAndTheStripIsNamed) {
     FrameRig rig;
-    rig.frame->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(rig.frame));
-    const std::uint8_t bytes[32] = {};
-    rig.panel().ShowData(bytes, sizeof bytes);
-    rig.panel().EnableHexView(true);
+    ASSERT_TRUE(ShowSomeData(rig));
     rig.panel().hexView()->setFocus();
     TabBar* bar = rig.frame->tabBar();
     const std::pair<const char*, int> rows[] = {
@@ -624,11 +623,7 @@ TEST(MainFrame, TabKeysSwitchPagesFromAnywhereAndTheStripIsNamed) {
 // a buffer page it visits the page's buttons.
 TEST(MainFrame, TabReachesEveryControl) {
     FrameRig rig;
-    rig.frame->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(rig.frame));
-    const std::uint8_t bytes[32] = {};
-    rig.panel().ShowData(bytes, sizeof bytes);
-    rig.panel().EnableHexView(true);
+    ASSERT_TRUE(ShowSomeData(rig));
     rig.panel().SetAutoChip(false);
     const auto visit = [](QWidget* from, int presses) {
         std::set<QWidget*> seen;
@@ -653,9 +648,11 @@ TEST(MainFrame, TabReachesEveryControl) {
     auto* page = rig.frame->findChild<QWidget*>("ReadBuffer");
     const std::set<QWidget*> onPage = visit(page->findChildren<QPushButton*>().first(), 6);
     // Without differences to walk their buttons are disabled; the find bar is closed.
-    for (QPushButton* button : page->findChildren<QPushButton*>())
-        if (button->isEnabled() && button->isVisibleTo(page))
+    for (QPushButton* button : page->findChildren<QPushButton*>()) {
+        if (button->isEnabled() && button->isVisibleTo(page)) {
             EXPECT_TRUE(onPage.count(button)) << button->text().toStdString();
+        }
+    }
 }
 
 // ---- help --------------------------------------------------------------------------------

@@ -18,7 +18,7 @@ struct ImportResult {
     // What the file turned out to hold, set by the file reader; a text header
     // (an S-record file's S0) and a start address, where the file names them.
     ImageFormat format = ImageFormat::Unknown;
-    QString header;
+    QString header{};
     bool hasStart = false;
     std::uint32_t start = 0;
 

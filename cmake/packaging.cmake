@@ -1,5 +1,6 @@
 # The .deb: what `cmake --install` puts under /usr, with the libraries it
-# needs found by dpkg-shlibdeps (Qt 6 Widgets, hidapi-hidraw, libudev, zlib)
+# needs found by dpkg-shlibdeps (Qt 6 Widgets, hidapi-hidraw, libudev, libelf,
+# zlib)
 # and the udev rule reloaded when it is installed or removed.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME brellix)

@@ -272,8 +272,11 @@ TEST(MainFrame, OpenFileAsksForAFileAsTheOpenButtonDoes) {
     ASSERT_EQ(rig.prompts.openQuestions.size(), 1u);
     // All image kinds at once first, everything last.
     EXPECT_EQ(rig.prompts.openQuestions[0].filter,
-              "All images (*.hex *.ldr *.bin)|*.hex;*.ldr;*.bin|"
-              "Inter Hex(*.hex)|*.hex|Loader(*.ldr)|*.ldr| Binary(*.bin)|*.bin|All files|*||");
+              "All images (*.hex *.ldr *.bin *.srec *.s19 *.s28 *.s37 *.mot *.elf *.axf *.out)|"
+              "*.hex;*.ldr;*.bin;*.srec;*.s19;*.s28;*.s37;*.mot;*.elf;*.axf;*.out|"
+              "Inter Hex(*.hex)|*.hex|Loader(*.ldr)|*.ldr| Binary(*.bin)|*.bin|"
+              "Motorola S-record(*.srec *.s19 *.s28 *.s37 *.mot)|*.srec;*.s19;*.s28;*.s37;*.mot|"
+              "ELF(*.elf *.axf *.out)|*.elf;*.axf;*.out|All files|*||");
     EXPECT_FALSE(rig.engine().state().fileLoaded);
 }
 

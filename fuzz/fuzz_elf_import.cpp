@@ -23,7 +23,7 @@ struct PlainSegment {
 // The program headers as far as they lie in the file.
 class PlainElf {
 public:
-    PlainElf(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {
+    PlainElf(const std::uint8_t* data, std::size_t size) : data_(data) {
         if (size < 64 || std::memcmp(data, "\x7F" "ELF", 4) != 0) return;
         is64_ = data[4] == 2;
         big_ = data[5] == 2;
@@ -59,7 +59,6 @@ private:
     }
 
     const std::uint8_t* data_;
-    std::size_t size_;
     bool is64_ = false;
     bool big_ = false;
     bool known_ = true;

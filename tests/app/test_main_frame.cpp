@@ -453,7 +453,7 @@ bool Drop(FrameRig& rig, const QString& path, bool enterOnly = false) {
 TEST(MainFrame, DroppedImageFilesLoadAndALoadUnderWayRefusesTheNext) {
     TempFiles files;
     FrameRig rig;
-    for (const char* name : {"a.hex", "b.LDR", "c.bin"})
+    for (const char* name : {"a.hex", "b.LDR", "c.bin", "f.srec", "g.S19", "h.mot", "i.elf", "j.axf", "k.out"})
         EXPECT_TRUE(Drop(rig, QString("/tmp/") + name, true)) << name;
     for (const char* name : {"d.txt", "e.hex.txt", "hex"})
         EXPECT_FALSE(Drop(rig, QString("/tmp/") + name, true)) << name;

@@ -1,5 +1,6 @@
 # The .deb: what `cmake --install` puts under /usr, with the libraries it
-# needs found by dpkg-shlibdeps (Qt 6 Widgets, hidapi-hidraw, libudev, zlib)
+# needs found by dpkg-shlibdeps (Qt 6 Widgets, hidapi-hidraw, libudev, libelf,
+# zlib)
 # and the udev rule reloaded when it is installed or removed.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME brellix)
@@ -14,9 +15,9 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_PACKAGE_DESCRIPTION "Load an Intel HEX or binary image, detect the chip on the adapter, erase,
-program, verify and read it, look at the data in a hex view, save what was
-read, and update the adapter's own firmware. brellix-cli runs the same jobs
+set(CPACK_PACKAGE_DESCRIPTION "Load an Intel HEX, Motorola S-record, ELF or binary image, detect the chip
+on the adapter, erase, program, verify and read it, look at the data in a hex
+view, save what was read, and update the adapter's own firmware. brellix-cli runs the same jobs
 from a terminal, on one adapter or on every attached adapter at once.")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt finds no window system without its platform plugins, which the Qt

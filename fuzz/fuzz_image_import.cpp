@@ -85,7 +85,17 @@ void ImportFile(std::uint8_t selector, const std::uint8_t* bytes, std::size_t le
     const FileLoadOutcome outcome = loadImageFile(path, image.data(), progress.Sink());
     FUZZ_CHECK(outcome.opened && outcome.path == path);
     const ImportResult& result = outcome.result;
-    if (kind == 3) {
+    // Bytes that plainly hold another format than the name says are refused
+    // unread, naming both; any bytes but an ELF file's are a binary image.
+    const ImageFormat held = FormatOfContent(bytes, length);
+    const bool mismatch = kind == 2 ? held == ImageFormat::Elf
+                                    : kind != 3 && held != ImageFormat::Unknown && held != ImageFormat::IntelHex;
+    if (result.ok) FUZZ_CHECK(result.format == (kind == 2 ? ImageFormat::Binary : ImageFormat::IntelHex));
+    if (mismatch) {
+        FUZZ_CHECK(progress.last == 1);
+        FUZZ_CHECK(!result.ok && (result.message.contains(" but the file holds ") ||
+                                  (kind == 2 && fileLength > qint64(ImageBuffer::kSize))));
+    } else if (kind == 3) {
         FUZZ_CHECK(!result.ok && result.message.isEmpty());
     } else if (kind == 2) {
         FUZZ_CHECK(progress.last == 1);

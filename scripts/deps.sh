@@ -18,9 +18,9 @@ brellix_install() {
 }
 
 # The hex view falls back to DejaVu Sans Mono where the system names no
-# fixed-width face.
+# fixed-width face; ELF images are read with libelf.
 BRELLIX_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libhidapi-dev libudev-dev zlib1g-dev
-                        fonts-dejavu-core)
+                        libelf-dev fonts-dejavu-core)
 # The unit record is tested against a real PostgreSQL server the tests start
 # themselves, and against SQLite, both through Qt's own database drivers.
 BRELLIX_TEST_PACKAGES=(libgtest-dev libgmock-dev srecord binutils

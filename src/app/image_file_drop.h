@@ -8,8 +8,9 @@ class QMimeData;
 class QWidget;
 
 // Image files dropped on the window are loaded as Open would load them. Only
-// the kinds Open offers (.hex, .ldr and .bin) are taken; the drag of anything
-// else is refused, so the pointer says so before the drop.
+// the kinds Open offers (Intel HEX, S-record, ELF and binary, by their
+// endings) are taken; the drag of anything else is refused, so the pointer
+// says so before the drop.
 class ImageFileDrop : public QObject {
   public:
     ImageFileDrop(QWidget* window, std::function<void(const QString&)> open);

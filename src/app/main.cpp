@@ -24,7 +24,8 @@ void Describe(QCommandLineParser& parser, const QCommandLineOption& simulate) {
     parser.addVersionOption();
     parser.addOption(simulate);
     parser.addOption(ProductionOption());
-    parser.addPositionalArgument("file", "An image file (.hex, .ldr or .bin) to load at start.", "[file]");
+    parser.addPositionalArgument("file", "An image file to load at start: Intel HEX (.hex, .ldr), Motorola S-record (.srec, .s19, .s28, "
+                                 ".s37, .mot), ELF (.elf, .axf, .out) or binary (.bin).", "[file]");
 }
 
 bool AsksForHelpOrVersion(int argc, char** argv) {

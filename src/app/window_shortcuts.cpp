@@ -58,7 +58,7 @@ const std::vector<WindowShortcuts::Binding>& WindowShortcuts::Bindings() {
 
 const std::vector<WindowShortcuts::KeyText>& WindowShortcuts::KeyTable() {
     static const std::vector<KeyText> table = {
-        {"Ctrl+O", "Open File (or drop a .hex, .ldr or .bin file on the window)"},
+        {"Ctrl+O", "Open File (or drop an image file on the window: Intel HEX, S-record, ELF or binary)"},
         {"Ctrl+S", "Save what was read"},
         {"F5", "Detect"},
         {"F6", "Erase"},

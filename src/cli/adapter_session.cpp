@@ -25,6 +25,14 @@ const char* StepName(AdapterSession::Step step) {
 
 }  // namespace
 
+void BenchImage::Describe(QJsonObject& o) const {
+    o["file"] = path;
+    o["crc32"] = Crc32Text(crc);
+    o["format"] = ImageFormatName(format);
+    if (!header.isEmpty()) o["header"] = header;
+    if (start) o["start"] = QString::asprintf("%08X", *start);
+}
+
 QString FailureText(const SessionResult& result) {
     QString text = result.reason;
     if (result.step.isEmpty()) return text;

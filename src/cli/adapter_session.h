@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QJsonObject>
 #include <QObject>
 #include <memory>
 #include <optional>
@@ -22,6 +23,13 @@ struct BenchImage {
     QString path;
     QString timeText;
     std::uint32_t crc = 0;
+    ImageFormat format = ImageFormat::Unknown;
+    QString header;                      // an S-record file's S0 text
+    std::optional<std::uint32_t> start;  // the start address the file names
+
+    // The file's fields of a --json object: "file", "crc32", "format", and
+    // "header" and "start" where the file has them.
+    void Describe(QJsonObject& o) const;
 };
 
 // One adapter as the command line found it.

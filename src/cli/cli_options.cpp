@@ -9,11 +9,23 @@ namespace {
 const QSet<QString> kCommands = {"list", "detect", "erase", "program", "verify", "read",
                                  "auto", "firmware", "production", "recipe", "report"};
 const QSet<QString> kWithFile = {"program", "verify", "auto", "firmware", "production"};
+// The commands whose FILE is the image programmed or compared.
+const QSet<QString> kPlacedImage = {"program", "verify", "auto", "production"};
 // Options that take a value, as --name VALUE or --name=VALUE.
 const QSet<QString> kValued = {"--adapter", "--sim-latency", "--sim-fault", "--access", "--chip", "--range",
                                "-o", "--output", "--count", "--log", "--recipe", "--db", "--operator",
                                "--station", "--image", "--field", "--name", "--run", "--expect",
-                               "--stop-after-failures", "--next"};
+                               "--stop-after-failures", "--next", "--bin-offset"};
+
+// Hex of one to eight digits, with or without 0x.
+bool ParseHexAddress(QString text, std::uint32_t& value) {
+    if (text.startsWith("0x", Qt::CaseInsensitive)) text.remove(0, 2);
+    if (text.isEmpty() || text.size() > 8) return false;
+    for (QChar c : text)
+        if (hexDigitValue(c) < 0) return false;
+    value = text.toUInt(nullptr, 16);
+    return true;
+}
 
 int ChipIndex(const QString& name) {
     if (name.compare("auto", Qt::CaseInsensitive) == 0) return -1;
@@ -45,6 +57,10 @@ bool Apply(const QString& name, const QString& value, CliOptions& o, QString& er
     else if (name == "--field") o.fields << value;
     else if (name == "--name") o.recipeName = value;
     else if (name == "--run" && (o.runId = value.toLongLong()) <= 0) error = "--run takes a run's number";
+    else if (name == "--bin-offset") {
+        o.binOffsetGiven = true;
+        if (!ParseHexAddress(value, o.binOffset)) error = "--bin-offset takes an address in hex";
+    }
     else if (name == "--sim-latency" && !ToInt(value, o.simLatencyMs, 0)) error = "--sim-latency takes milliseconds";
     else if (name == "--count" && !ToInt(value, o.count, 1)) error = "--count takes a number of units";
     else if (name == "--stop-after-failures") {
@@ -101,8 +117,22 @@ QString CheckFloorCommand(const CliOptions& o) {
     return "production --recipe takes no FILE: the recipe names its image";
 }
 
+// Only a binary file has no addresses of its own to be placed by.
+QString CheckBinOffset(const CliOptions& o) {
+    if (!o.binOffsetGiven) return {};
+    if (!kPlacedImage.contains(o.command) || o.file.isEmpty())
+        return "--bin-offset places the FILE of program, verify, auto or production";
+    if (!o.file.endsWith(".bin", Qt::CaseInsensitive))
+        return "--bin-offset places a .bin file only, and " + o.file + " is not one";
+    if (o.binOffset > kLastAddress)
+        return QString::asprintf("--bin-offset %X lies outside the 4 MiB image (000000-%06X)", o.binOffset,
+                                 kLastAddress);
+    return {};
+}
+
 QString CheckCombination(const CliOptions& o) {
     if (o.command.isEmpty()) return "no command given (see --help)";
+    if (const QString why = CheckBinOffset(o); !why.isEmpty()) return why;
     if (o.command == "recipe" || o.command == "report") return CheckFloorCommand(o);
     if (o.command == "production" && !o.recipe.isEmpty())
         return o.file.isEmpty() ? QString() : CheckFloorCommand(o);
@@ -130,19 +160,6 @@ QString CheckCombination(const CliOptions& o) {
 
 }  // namespace
 
-namespace {
-
-// Hex of one to eight digits, with or without 0x.
-bool ParseHexAddress(QString text, std::uint32_t& value) {
-    if (text.startsWith("0x", Qt::CaseInsensitive)) text.remove(0, 2);
-    if (text.isEmpty() || text.size() > 8) return false;
-    for (QChar c : text)
-        if (hexDigitValue(c) < 0) return false;
-    value = text.toUInt(nullptr, 16);
-    return true;
-}
-
-}  // namespace
 
 // Every chip has the same 4 MiB space, so the chip's end is the space's end.
 QString ParseReadRange(const QString& range, std::uint32_t& start, std::uint32_t& end) {
@@ -204,7 +221,9 @@ Commands:
                              this user may open it (and how to fix it if not)
   detect                     the chip in each adapter's socket
   erase                      erase the chip
-  program FILE [--verify]    write FILE (.hex, .ldr or .bin); --verify reads
+  program FILE [--verify]    write FILE (Intel HEX .hex/.ldr, Motorola
+                             S-record .srec/.s19/.s28/.s37/.mot, ELF
+                             .elf/.axf/.out, or binary .bin); --verify reads
                              it back and compares
   verify FILE                read the chip back and compare it with FILE
   read [--range START-END] -o OUT.hex|OUT.bin
@@ -265,6 +284,9 @@ Options of the commands:
   -o, --output OUT.hex|OUT.bin
                              read: the file to write
   --verify                   program: read the chip back and compare
+  --bin-offset ADDR          program, verify, auto, production: a .bin
+                             FILE's first byte goes to ADDR (hex), not 0;
+                             the file must fit below 4 MiB
   --yes                      firmware: confirm that the adapter's own
                              firmware is to be rewritten
   --count N                  production: the units to program (without it,

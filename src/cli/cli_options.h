@@ -13,6 +13,7 @@ struct CliOptions {
     QString command;  // list, detect, erase, program, verify, read, auto, firmware, production
     QString file;     // the image (program, verify, auto, production) or firmware file
     bool verify = false;      // program: compare what was written
+    std::uint32_t binOffset = 0;  // program, verify, auto, production: where a .bin file's first byte goes
     QString range;            // read: START-END in hex, both ends inclusive; empty for the whole chip
     QString output;           // read: the file to write
     bool yes = false;         // firmware: the user has confirmed
@@ -32,6 +33,7 @@ struct CliOptions {
     bool chipGiven = false;
     bool accessGiven = false;
     bool stopAfterFailuresGiven = false;
+    bool binOffsetGiven = false;
 
     QString subcommand;       // recipe: new
     QString recipe;           // production: the recipe to run

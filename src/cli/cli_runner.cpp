@@ -156,7 +156,7 @@ bool CliRunner::LoadFile() {
     if (options_.file.isEmpty()) return true;
     std::shared_ptr<std::uint8_t[]> block(new std::uint8_t[ImageBuffer::kSize]);
     std::fill_n(block.get(), ImageBuffer::kSize, ImageBuffer::kBlank);
-    const FileLoadOutcome outcome = loadImageFile(options_.file, block.get(), {});
+    const FileLoadOutcome outcome = loadImageFile(options_.file, block.get(), {}, nullptr, options_.binOffset);
     if (!outcome.result.ok) {
         const QString reason = outcome.result.reason.isEmpty() ? "not loaded" : outcome.result.reason;
         console_.Err("brellix-cli: Cannot load the file " + options_.file + ": " + reason);
@@ -174,6 +174,9 @@ bool CliRunner::LoadFile() {
     image_->path = options_.file;
     image_->timeText = outcome.timeText;
     image_->crc = Crc32(image_->block.get(), image_->size);
+    image_->format = outcome.result.format;
+    image_->header = outcome.result.header;
+    if (outcome.result.hasStart) image_->start = outcome.result.start;
     if (!options_.json && !options_.quiet) {
         console_.Out(QString("file %1: %2 bytes, CRC-32 %3")
                          .arg(options_.file, QString::number(image_->size), Crc32Text(image_->crc)));
@@ -340,7 +343,7 @@ void CliRunner::Report() {
                           {"chip", r.chip},
                           {"result", OutcomeText(r.outcome)},
                           {"duration", double(r.ms) / 1000.0}};
-            if (image_) o["file"] = image_->path, o["crc32"] = Crc32Text(image_->crc);
+            if (image_) image_->Describe(o);
             if (r.readCrc) o["readCrc32"] = Crc32Text(*r.readCrc), o["output"] = a.output;
             if (r.outcome != SessionResult::Outcome::Ok)
                 o["reason"] = r.reason, o["step"] = r.step, o["detail"] = r.detail;

@@ -356,7 +356,7 @@ void ProductionLoop::PrintUnit(const Station& station, const char* result) {
                       {"chip", r.chip},
                       {"result", result},
                       {"duration", double(r.ms) / 1000.0}};
-        if (image_) o["file"] = image_->path, o["crc32"] = Crc32Text(image_->crc);
+        if (image_) image_->Describe(o);
         if (recipe_) o["fields"] = QJsonDocument::fromJson(station.record.fieldsJson.toUtf8()).object();
         if (!passed) o["reason"] = r.reason, o["step"] = r.step, o["detail"] = r.detail;
         if (!r.mismatches.empty()) o["firstMismatch"] = QString::asprintf("%06X", r.mismatches[0].address);
@@ -400,7 +400,7 @@ void ProductionLoop::FinishIfIdle() {
     if (options_.json) {
         QJsonObject o{{"command", "production"}, {"units", units},         {"passed", passed_},
                       {"failed", failed_},       {"cancelled", cancelled_}};
-        if (image_) o["file"] = image_->path, o["crc32"] = Crc32Text(image_->crc);
+        if (image_) image_->Describe(o);
         console_.Out(QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact)));
     } else if (!options_.quiet) {
         console_.Out(QString("%1 units: %2 passed, %3 failed, %4 cancelled")

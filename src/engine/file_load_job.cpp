@@ -1,5 +1,23 @@
 #include "engine/file_load_job.h"
 
+namespace {
+
+// The program's own three kinds first, as they always stood, then the
+// S-record and ELF kinds it reads too.
+constexpr char kOpenFilter[] =
+    "Inter Hex(*.hex)|*.hex|Loader(*.ldr)|*.ldr| Binary(*.bin)|*.bin|"
+    "Motorola S-record(*.srec *.s19 *.s28 *.s37 *.mot)|*.srec;*.s19;*.s28;*.s37;*.mot|"
+    "ELF(*.elf *.axf *.out)|*.elf;*.axf;*.out||";
+
+QString FormatLine(const ImportResult& loaded) {
+    QString line = "Format: " + ImageFormatName(loaded.format);
+    if (!loaded.header.isEmpty()) line += QString(", header \"%1\"").arg(loaded.header);
+    if (loaded.hasStart) line += QString::asprintf(", start %08X", loaded.start);
+    return line + "\r\n";
+}
+
+}  // namespace
+
 void FileLoadJob::Open(const QString& path) {
     // A load rewrites the program image; it must not do so under a running
     // job or beside another load.
@@ -17,7 +35,7 @@ void FileLoadJob::Start(const QString& given) {
     QString path = given.isEmpty() ? ctx_.image.loadedFilePath : given;
     if (given.isEmpty() && !ctx_.state.reloadNow) {
         const auto answer = ctx_.prompts.AskOpenFile(
-            {"Inter Hex(*.hex)|*.hex|Loader(*.ldr)|*.ldr| Binary(*.bin)|*.bin||", "HEX", "*.HEX"});
+            {kOpenFilter, "HEX", "*.HEX"});
         if (!answer) {
             // The user chose this: nothing to log.
             Failed({});
@@ -44,6 +62,7 @@ bool FileLoadJob::Finish(const FileLoadOutcome& outcome) {
         return false;
     }
     ctx_.image.CommitLoad(outcome.result.imageSize);
+    loaded_ = outcome.result;
     // Whoever hears of the new image finds it loaded and shown.
     ctx_.state.fileLoaded = true;
     ctx_.host.ShowData(ctx_.image.program(), ctx_.image.imageSize());
@@ -59,6 +78,7 @@ void FileLoadJob::LogLoaded() {
         QString("File %1 has been loaded sucessful!Generate Time:%2\tSize:%3 bytes!\r\n")
             .arg(ctx_.image.loadedFilePath, ctx_.image.fileTimeText,
                  QString::number(ctx_.image.imageSize())));
+    ctx_.host.AppendLog(FormatLine(loaded_));
     ctx_.host.SetProgress(100, 0);
     ctx_.host.EnableHexView(true);
 }

@@ -37,5 +37,7 @@ private:
 
     JobContext& ctx_;
     LoadWorker worker_;
+    // The last load that succeeded, for the format line beside the file line.
+    ImportResult loaded_;
     bool slotClosed_ = false;
 };

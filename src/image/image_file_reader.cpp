@@ -6,28 +6,24 @@
 #include <algorithm>
 #include <cstring>
 
+#include "image/elf_reader.h"
 #include "image/image_buffer.h"
 #include "image/intel_hex_reader.h"
+#include "image/srecord_reader.h"
 
 namespace {
 
-enum class Format { IntelHex, Binary, Unknown };
-
 // A full 4 MiB image written one byte to a record, the longest form any tool
 // writes, is about 60 MiB of text: four times that is more than an image file
-// can need, and it keeps a mistaken pick from filling the memory.
-constexpr qint64 kHexLimit = qint64(256) << 20;
-constexpr char kHexTooLarge[] = "File larger than 256MB, Format Error!";
+// can need, and it keeps a mistaken pick from filling the memory. An ELF file
+// may carry debugging sections many times its loadable data, and is held to
+// the same bound.
+constexpr qint64 kTextLimit = qint64(256) << 20;
+constexpr char kTextTooLarge[] = "File larger than 256MB, Format Error!";
 constexpr char kBinTooLarge[] = "File larger than 4MB, Format Error!";
-constexpr char kUnknownEnding[] = "not a .hex, .ldr or .bin file";
+constexpr char kUnknownEnding[] =
+    "not a .hex, .ldr, .bin, .srec, .s19, .s28, .s37, .mot, .elf, .axf or .out file";
 constexpr qint64 kChunk = qint64(1) << 20;
-
-Format FormatOf(const QString& path) {
-    const QString ending = path.right(4).toLower();
-    if (ending == ".hex" || ending == ".ldr") return Format::IntelHex;
-    if (ending == ".bin") return Format::Binary;
-    return Format::Unknown;
-}
 
 bool Stopping(const std::atomic<bool>* stop) {
     return stop && stop->load(std::memory_order_relaxed);
@@ -84,18 +80,53 @@ FileText::FileText(QFile& file, qint64 limit, const QString& tooLarge,
     }
 }
 
-ImportResult ReadHexFile(QFile& file, std::uint8_t* image, const ProgressSink& progress,
-                         const std::atomic<bool>* stop) {
-    const FileText text(file, kHexLimit, kHexTooLarge, stop);
-    if (!text.ok) return text.failure;
-    return ReadIntelHex(text.data(), std::size_t(text.length), image, progress, stop);
+// A file whose name says one format while its bytes plainly hold another is
+// refused before it is parsed: read as its name says, it would give a
+// misleading parse error or, worse, a wrong image. Any bytes make a binary
+// image, so a .bin is refused only when it holds an ELF file, the likeliest
+// slip when a build's output is picked.
+QString ContentMismatch(const QString& path, ImageFormat named, const FileText& text) {
+    const ImageFormat held = FormatOfContent(text.data(), std::size_t(text.length));
+    if (held == ImageFormat::Unknown || held == named) return {};
+    if (named == ImageFormat::Binary && held != ImageFormat::Elf) return {};
+    return QString("%1: the name says %2 but the file holds %3")
+        .arg(QFileInfo(path).fileName(), ImageFormatName(named), ImageFormatName(held));
 }
 
-ImportResult ReadBinaryFile(QFile& file, std::uint8_t* image, const std::atomic<bool>* stop) {
-    const FileText text(file, ImageBuffer::kSize, kBinTooLarge, stop);
+// The formats a file is read whole for before it is parsed.
+ImportResult ReadWholeFile(const QString& path, ImageFormat format, QFile& file, std::uint8_t* image,
+                      const ProgressSink& progress, const std::atomic<bool>* stop) {
+    const FileText text(file, kTextLimit, kTextTooLarge, stop);
     if (!text.ok) return text.failure;
-    if (text.length > 0) std::memcpy(image, text.data(), std::size_t(text.length));
-    return ImportResult::Loaded(std::uint32_t(text.length));
+    if (const QString why = ContentMismatch(path, format, text); !why.isEmpty())
+        return ImportResult::Failed(why);
+    const std::size_t length = std::size_t(text.length);
+    switch (format) {
+        case ImageFormat::IntelHex: return ReadIntelHex(text.data(), length, image, progress, stop);
+        case ImageFormat::SRecord: return ReadSRecord(text.data(), length, image, progress, stop);
+        case ImageFormat::Elf: return ReadElf(text.data(), length, image, stop);
+        case ImageFormat::Binary:
+        case ImageFormat::Unknown: break;
+    }
+    return ImportResult::Refused(kUnknownEnding);
+}
+
+ImportResult ReadBinaryFile(const QString& path, QFile& file, std::uint8_t* image, std::uint32_t offset,
+                            const std::atomic<bool>* stop) {
+    if (offset >= ImageBuffer::kSize)
+        return ImportResult::Failed(QString::asprintf("the offset %06X lies outside the 4 MiB image", offset));
+    const qint64 room = qint64(ImageBuffer::kSize) - offset;
+    const QString tooLarge =
+        offset == 0 ? QString(kBinTooLarge)
+                    : QString::asprintf("the file does not fit in the 4 MiB image at %06X: %lld bytes fit there",
+                                        offset, room);
+    const FileText text(file, room, tooLarge, stop);
+    if (!text.ok) return text.failure;
+    if (const QString why = ContentMismatch(path, ImageFormat::Binary, text); !why.isEmpty())
+        return ImportResult::Failed(why);
+    if (text.length == 0) return ImportResult::Loaded(0);
+    std::memcpy(image + offset, text.data(), std::size_t(text.length));
+    return ImportResult::Loaded(offset + std::uint32_t(text.length));
 }
 
 }  // namespace
@@ -106,8 +137,8 @@ QString FileTimeText(const QString& path) {
                              t.date().year(), t.time().hour(), t.time().minute());
 }
 
-FileLoadOutcome loadImageFile(const QString& path, std::uint8_t* image,
-                              const ProgressSink& progress, const std::atomic<bool>* stop) {
+FileLoadOutcome loadImageFile(const QString& path, std::uint8_t* image, const ProgressSink& progress,
+                              const std::atomic<bool>* stop, std::uint32_t binOffset) {
     FileLoadOutcome outcome;
     outcome.path = path;
     QFile file(path);
@@ -119,12 +150,20 @@ FileLoadOutcome loadImageFile(const QString& path, std::uint8_t* image,
     outcome.opened = true;
     outcome.timeText = FileTimeText(path);
 
-    switch (FormatOf(path)) {
-        case Format::IntelHex: outcome.result = ReadHexFile(file, image, progress, stop); break;
-        case Format::Binary: outcome.result = ReadBinaryFile(file, image, stop); break;
-        case Format::Unknown: outcome.result = ImportResult::Refused(kUnknownEnding); break;
+    const ImageFormat format = FormatOfName(path);
+    if (format == ImageFormat::Unknown) {
+        outcome.result = ImportResult::Refused(kUnknownEnding);
+        return outcome;
     }
+    if (binOffset != 0 && format != ImageFormat::Binary) {
+        outcome.result = ImportResult::Refused("an offset places a binary (.bin) file only");
+        return outcome;
+    }
+    outcome.result = format == ImageFormat::Binary
+                         ? ReadBinaryFile(path, file, image, binOffset, stop)
+                         : ReadWholeFile(path, format, file, image, progress, stop);
+    if (outcome.result.ok) outcome.result.format = format;
     return outcome;
 }
 
-bool IsImageFileName(const QString& path) { return FormatOf(path) != Format::Unknown; }
+bool IsImageFileName(const QString& path) { return FormatOfName(path) != ImageFormat::Unknown; }

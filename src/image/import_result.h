@@ -22,12 +22,23 @@ struct ImportResult {
     bool hasStart = false;
     std::uint32_t start = 0;
 
-    static ImportResult Loaded(std::uint32_t size) { return {true, {}, {}, size}; }
+    static ImportResult Loaded(std::uint32_t size) { return Made(true, {}, {}, size, false); }
     // A fault the user sees in a message box, and the log names too.
-    static ImportResult Failed(const QString& message) { return {false, message, message, 0}; }
+    static ImportResult Failed(const QString& message) { return Made(false, message, message, 0, false); }
     // A failure only the log names.
-    static ImportResult Refused(QString reason) { return {false, {}, std::move(reason), 0}; }
-    static ImportResult Stopped() { return {false, {}, {}, 0, true}; }
+    static ImportResult Refused(QString reason) { return Made(false, {}, std::move(reason), 0, false); }
+    static ImportResult Stopped() { return Made(false, {}, {}, 0, true); }
+
+private:
+    static ImportResult Made(bool ok, QString message, QString reason, std::uint32_t size, bool stopped) {
+        ImportResult r;
+        r.ok = ok;
+        r.message = std::move(message);
+        r.reason = std::move(reason);
+        r.imageSize = size;
+        r.stopped = stopped;
+        return r;
+    }
 };
 
 // Receives the percentages of a parse as they are reached; called on the

@@ -17,7 +17,9 @@ public:
     // The name the next save dialog proposes; used once.
     void ProposeSaveName(const QString& name) { proposedName_ = name; }
 
-    static constexpr char kAllImages[] = "All images (*.hex *.ldr *.bin)|*.hex;*.ldr;*.bin|";
+    static constexpr char kAllImages[] =
+        "All images (*.hex *.ldr *.bin *.srec *.s19 *.s28 *.s37 *.mot *.elf *.axf *.out)|"
+        "*.hex;*.ldr;*.bin;*.srec;*.s19;*.s28;*.s37;*.mot;*.elf;*.axf;*.out|";
     static constexpr char kAllFiles[] = "All files|*|";
 
     void ShowMessage(const QString& text) override { inner_.ShowMessage(text); }

@@ -272,8 +272,11 @@ TEST(MainFrame, OpenFileAsksForAFileAsTheOpenButtonDoes) {
     ASSERT_EQ(rig.prompts.openQuestions.size(), 1u);
     // All image kinds at once first, everything last.
     EXPECT_EQ(rig.prompts.openQuestions[0].filter,
-              "All images (*.hex *.ldr *.bin)|*.hex;*.ldr;*.bin|"
-              "Inter Hex(*.hex)|*.hex|Loader(*.ldr)|*.ldr| Binary(*.bin)|*.bin|All files|*||");
+              "All images (*.hex *.ldr *.bin *.srec *.s19 *.s28 *.s37 *.mot *.elf *.axf *.out)|"
+              "*.hex;*.ldr;*.bin;*.srec;*.s19;*.s28;*.s37;*.mot;*.elf;*.axf;*.out|"
+              "Inter Hex(*.hex)|*.hex|Loader(*.ldr)|*.ldr| Binary(*.bin)|*.bin|"
+              "Motorola S-record(*.srec *.s19 *.s28 *.s37 *.mot)|*.srec;*.s19;*.s28;*.s37;*.mot|"
+              "ELF(*.elf *.axf *.out)|*.elf;*.axf;*.out|All files|*||");
     EXPECT_FALSE(rig.engine().state().fileLoaded);
 }
 
@@ -450,7 +453,7 @@ bool Drop(FrameRig& rig, const QString& path, bool enterOnly = false) {
 TEST(MainFrame, DroppedImageFilesLoadAndALoadUnderWayRefusesTheNext) {
     TempFiles files;
     FrameRig rig;
-    for (const char* name : {"a.hex", "b.LDR", "c.bin"})
+    for (const char* name : {"a.hex", "b.LDR", "c.bin", "f.srec", "g.S19", "h.mot", "i.elf", "j.axf", "k.out"})
         EXPECT_TRUE(Drop(rig, QString("/tmp/") + name, true)) << name;
     for (const char* name : {"d.txt", "e.hex.txt", "hex"})
         EXPECT_FALSE(Drop(rig, QString("/tmp/") + name, true)) << name;

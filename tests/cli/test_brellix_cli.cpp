@@ -18,6 +18,7 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include "support/elf_file.h"
 #include "support/scratch_postgres.h"
 #include "support/temp_files.h"
 
@@ -103,6 +104,8 @@ TEST(BrellixCli, CommandsExitCodesAndOutput) {
     const QString badHex = files.Write("bad.hex", QByteArray(":0400000001020304F1\r\n:00000001FF\r\n"));
     const QString emptyBin = files.Write("empty.bin", QByteArray());
     const QString endOnly = files.Write("end.hex", QByteArray(":00000001FF\r\n"));
+    const ElfFile maker(true, false);
+    const QString elf = files.Write("fw.elf", maker.Make({{PT_LOAD, maker.DataStart(1), 0x80, 4, 0}}, "\1\2\3\4", 0x84));
     const QString fast = "--sim-latency=0";
     struct Case {
         const char* name;
@@ -126,6 +129,13 @@ TEST(BrellixCli, CommandsExitCodesAndOutput) {
         {"range outside the space", {"--simulate", "read", "--range", "500000-500010", "-o", files.Path("r.bin")}, 2,
          "", "outside the address space 000000-3FFFFF"},
         {"empty image", {"--simulate", "program", emptyBin}, 2, "", emptyBin + " holds no data"},
+        {"elf start", {"--simulate", fast, "--json", "program", elf}, 0, "\"start\":\"00000084\"", ""},
+        {"binary placed high", {"--simulate", fast, "--json", "--bin-offset", "3F0000", "program", image}, 0,
+         "\"format\":\"binary\"", ""},
+        {"binary placed past the end", {"--simulate", "--bin-offset", "3F0001", "program", image}, 2, "",
+         "the file does not fit in the 4 MiB image at 3F0001: 65535 bytes fit there"},
+        {"offset for a hex file", {"--simulate", "--bin-offset", "100", "program", badHex}, 2, "",
+         "--bin-offset places a .bin file only, and " + badHex + " is not one"},
         {"end record only", {"--simulate", "auto", endOnly}, 2, "", endOnly + " holds no data"},
         {"empty production", {"--simulate", "production", endOnly}, 2, "", "holds no data"},
         {"json list of none", {"--json", "list"}, 3, "[]", ""},

@@ -7,6 +7,7 @@
 
 #include "engine/protocol.h"
 #include "image/image_file_reader.h"
+#include "support/elf_file.h"
 #include "support/engine_rig.h"
 #include "support/hex_records.h"
 #include "support/temp_files.h"
@@ -25,9 +26,11 @@ void OpenWith(EngineRig& rig, std::optional<UserPrompts::FileAnswer> answer) {
     RunFor(0);
 }
 
+// The file line and the format line after it.
 QString LoadedLine(const QString& path, std::uint32_t size) {
     return "File " + path + " has been loaded sucessful!Generate Time:" + FileTimeText(path) +
-           "\tSize:" + QString::number(size) + " bytes!\r\n";
+           "\tSize:" + QString::number(size) + " bytes!\r\n" + "Format: " +
+           (path.endsWith(".bin") ? "binary" : "Intel HEX") + "\r\n";
 }
 
 QString FailedLine(const QString& path, const QString& reason) {
@@ -49,7 +52,9 @@ TEST(FileLoad, OpenAsksWithTheProgramsFilterAndLogsTheFile) {
     OpenWith(rig, Pick(path));
     ASSERT_EQ(rig.prompts.openQuestions.size(), 1u);
     EXPECT_EQ(rig.prompts.openQuestions[0].filter,
-              "Inter Hex(*.hex)|*.hex|Loader(*.ldr)|*.ldr| Binary(*.bin)|*.bin||");
+              "Inter Hex(*.hex)|*.hex|Loader(*.ldr)|*.ldr| Binary(*.bin)|*.bin|"
+              "Motorola S-record(*.srec *.s19 *.s28 *.s37 *.mot)|*.srec;*.s19;*.s28;*.s37;*.mot|"
+              "ELF(*.elf *.axf *.out)|*.elf;*.axf;*.out||");
     EXPECT_EQ(rig.prompts.openQuestions[0].defaultExtension, "HEX");
     EXPECT_EQ(rig.prompts.openQuestions[0].initialName, "*.HEX");
 
@@ -88,7 +93,7 @@ TEST(FileLoad, EveryFailedLoadResetsTheBarAndLogsTheFileAndTheReason) {
     struct Case { const char* name; QByteArray content; QString reason; bool messageBox; };
     const Case cases[] = {
         {"bad.hex", ZeroRecords(999) + ":0100000011EF\r\n", "Checksum Error: line 1000", true},
-        {"image.txt", kSmallHex, "not a .hex, .ldr or .bin file", false},
+        {"image.txt", kSmallHex, "not a .hex, .ldr, .bin, .srec, .s19, .s28, .s37, .mot, .elf, .axf or .out file", false},
         {"type.hex", ":00000006FA\r\n:00000001FF\r\n", "Record Type Error: line 1", false},
         {"missing.hex", {}, {}, false},
     };
@@ -124,6 +129,19 @@ TEST(FileLoad, TheLoadedLineShowsPercentSignsInThePathAsTheyAre) {
         OpenWith(rig, Pick(path));
         EXPECT_EQ(rig.host.committed, LoadedLine(path, rig.engine->image().imageSize()));
     }
+}
+
+// The format line names the format and the start address a file gives.
+TEST(FileLoad, AnElfFilesFormatLineNamesItsStart) {
+    TempFiles files;
+    EngineRig rig;
+    const ElfFile maker(false, true);
+    const QString path =
+        files.Write("fw.elf", maker.Make({{PT_LOAD, maker.DataStart(1), 0x80, 4, 0}}, "\1\2\3\4", 0x84));
+    OpenWith(rig, Pick(path));
+    EXPECT_TRUE(rig.host.committed.endsWith("\tSize:256 bytes!\r\nFormat: ELF, start 00000084\r\n"))
+        << rig.host.committed.toStdString();
+    EXPECT_EQ(rig.engine->image().program()[0x83], 4);
 }
 
 TEST(FileLoad, ParsePercentagesShowAsTransientLines) {

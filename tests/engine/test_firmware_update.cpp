@@ -56,7 +56,7 @@ TEST(FirmwareUpdate, BootReadyRunsOnTheSameConnection) {
     EXPECT_EQ(rig.commands(), kUpdate);
     EXPECT_EQ(rig.writtenWords(), (std::vector<std::uint32_t>{0x1400, 0x1480, 0x1500}));
     EXPECT_TRUE(rig.host.committed.endsWith(
-        " bytes!\r\nStart update firmware...\r\nchip id:4202,chip version:103\r\nErase Finished\r\n"
+        " bytes!\r\nFormat: binary\r\nStart update firmware...\r\nchip id:4202,chip version:103\r\nErase Finished\r\n"
         "Programming... 100%\r\nProgram Finished\r\nVerify OK\r\nFirmware Updated succeed!\r\n"));
     EXPECT_EQ(rig.adapter->firmware(0x1400, 0x180),
               std::vector<std::uint8_t>(image.begin() + 0x2800, image.end()));

@@ -16,7 +16,7 @@ for f in "$@"; do
 done
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-for lib in libqt6widgets6 libhidapi-hidraw0 libudev1 zlib1g qt6-qpa-plugins libqt6sql6-sqlite; do
+for lib in libqt6widgets6 libhidapi-hidraw0 libudev1 libelf1 zlib1g qt6-qpa-plugins libqt6sql6-sqlite; do
     grep -qE "(^|, )$lib( |,|$)" <<<"$depends" || fail "the package does not depend on $lib"
 done
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "the package's version is not $version"

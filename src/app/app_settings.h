@@ -23,6 +23,13 @@ class AppSettings {
     static constexpr char kLastFolder[] = "LastFolder";
     // The main window's size and place, as the window saves them.
     static constexpr char kWindowGeometry[] = "WindowGeometry";
+    // File > Production...'s last choices: operator, station, record, the
+    // next unit on Enter (1) or on re-plug (0), failures in a row for a stop.
+    static constexpr char kStationOperator[] = "StationOperator";
+    static constexpr char kStationName[] = "StationName";
+    static constexpr char kStationRecord[] = "StationRecord";
+    static constexpr char kStationNextOnKey[] = "StationNextOnKey";
+    static constexpr char kStationStopAfterFailures[] = "StationStopAfterFailures";
 
     // The user's own store (the platform's native settings location).
     AppSettings();

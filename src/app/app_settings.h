@@ -9,8 +9,8 @@ class QSettings;
 
 // The program's remembered values, kept per user under the organisation
 // "Fernwick Brellix", the application name (the executable's base name) and
-// the section "Fernwick Brellix": two integers, and the paths of the files
-// used last.
+// the section "Fernwick Brellix": two integers, the paths of the files used
+// last, the window's place and a production station's last options.
 class AppSettings {
   public:
     static constexpr char kKey[] = "Fernwick Brellix";

@@ -6,6 +6,7 @@
 #include "app/app_settings.h"
 #include "app/loader_app.h"
 #include "app/main_frame.h"
+#include "app/station_arguments.h"
 #include "app/station_window.h"
 #include "brellix_version.h"
 #include "bus/adapter_bus.h"
@@ -14,58 +15,13 @@
 
 namespace {
 
-const QCommandLineOption& ProductionOption() {
-    static const QCommandLineOption production(
-        "production", "Open a production station running the recipe file.", "recipe");
-    return production;
-}
-
-// The station's choices, as File > Production... asks for them and
-// brellix-cli production takes them.
-const QList<QCommandLineOption>& StationOptions() {
-    static const QList<QCommandLineOption> options{
-        {"operator", "With --production: who runs the station.", "name"},
-        {"station", "With --production: the station's name (the host name by default).", "name"},
-        {"db", "With --production: the record, an SQLite file or postgresql://USER@HOST/DBNAME "
-               "(by default an SQLite file beside the recipe).", "record"},
-        {"next", "With --production: the next unit starts on the adapter's re-plug (replug, the default) "
-                 "or on Enter (key).", "replug|key"},
-        {"stop-after-failures", "With --production: failures in a row that take a place out of the run "
-                                "(0, the default, never).", "N"},
-    };
-    return options;
-}
-
-// The station options given, or an empty answer with why not.
-std::optional<StationSettings> ReadStationOptions(const QCommandLineParser& parser, QString& error) {
-    StationSettings s;
-    s.operatorName = parser.value("operator");
-    s.station = parser.value("station");
-    s.db = parser.value("db");
-    if (parser.isSet("next")) {
-        const QString next = parser.value("next");
-        if (next != "key" && next != "replug") return error = "--next takes key or replug", std::nullopt;
-        s.nextOnKey = next == "key";
-    }
-    if (parser.isSet("stop-after-failures")) {
-        bool number = false;
-        s.stopAfterFailures = parser.value("stop-after-failures").toInt(&number);
-        if (!number || s.stopAfterFailures < 0)
-            return error = "--stop-after-failures takes a number of failures", std::nullopt;
-    }
-    if (!parser.isSet(ProductionOption()))
-        for (const QCommandLineOption& option : StationOptions())
-            if (parser.isSet(option)) return error = "--" + option.names().constFirst() + " belongs to --production", std::nullopt;
-    return s;
-}
-
 void Describe(QCommandLineParser& parser, const QCommandLineOption& simulate) {
     parser.setApplicationDescription("Brellix: front end for the QZProgrammer device programmer");
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOption(simulate);
-    parser.addOption(ProductionOption());
-    parser.addOptions(StationOptions());
+    parser.addOption(StationArguments::Production());
+    parser.addOptions(StationArguments::Options());
     parser.addPositionalArgument("file", "An image file (.hex, .ldr or .bin) to load at start.", "[file]");
 }
 
@@ -107,14 +63,14 @@ int main(int argc, char** argv) {
     Describe(parser, simulate);
     parser.process(app);
     QString error;
-    const std::optional<StationSettings> stationSettings = ReadStationOptions(parser, error);
+    const std::optional<StationSettings> stationSettings = StationArguments::Read(parser, error);
     if (!stationSettings) {
         std::fprintf(stderr, "brellix: %s\n", qPrintable(error));
         return 2;
     }
     // A station alone: the recipe's run on every adapter, without the main window.
-    if (parser.isSet(ProductionOption())) {
-        StationWindow station(StationWindow::OptionsFor(parser.value(ProductionOption()),
+    if (parser.isSet(StationArguments::Production())) {
+        StationWindow station(StationWindow::OptionsFor(parser.value(StationArguments::Production()),
                                                         parser.isSet(simulate) ? 1 : 0, *stationSettings));
         station.show();
         station.Start();

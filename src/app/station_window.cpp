@@ -70,6 +70,7 @@ StationWindow::StationWindow(const CliOptions& options, QWidget* parent)
 StationWindow::~StationWindow() = default;
 
 void StationWindow::Start() {
+    setFocus();  // Enter, with the next unit on it, is the window's
     refresh_.start();
     runner_->Start();
     if (ProductionLoop* loop = runner_->production())

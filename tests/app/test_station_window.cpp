@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -12,6 +13,7 @@
 #include <QTimer>
 
 #include "app/frame_status_bar.h"
+#include "app/station_arguments.h"
 #include "app/station_options_dialog.h"
 #include "app/station_tile.h"
 #include "app/station_window.h"
@@ -195,4 +197,48 @@ TEST(StationWindow, ChosenOptionsReachTheRunAndEnterStartsTheNextUnit) {
     StationOptionsDialog again(kept);
     EXPECT_EQ(again.settings().operatorName, "ana");
     EXPECT_TRUE(again.settings().nextOnKey);
+}
+
+// brellix --production's station options land on the command line's fields.
+TEST(StationWindow, CommandLineStationOptionsMapOntoTheRunsOptions) {
+    struct Row {
+        QStringList arguments;
+        const char* error;  // empty when taken
+        const char* operatorName;
+        const char* station;
+        const char* db;
+        bool nextOnKey;
+        int stopAfter;
+        bool stopGiven;
+    };
+    const Row rows[] = {
+        {{"--production", "l.json"}, "", "", "", "", false, 0, false},
+        {{"--production", "l.json", "--operator", "ana", "--station", "bench-3", "--db", "postgresql://q@h/r",
+          "--next", "key", "--stop-after-failures", "3"},
+         "", "ana", "bench-3", "postgresql://q@h/r", true, 3, true},
+        {{"--production", "l.json", "--next", "replug", "--stop-after-failures", "0"}, "", "", "", "", false, 0, false},
+        {{"--production", "l.json", "--next", "foot"}, "--next takes key or replug", "", "", "", false, 0, false},
+        {{"--production", "l.json", "--stop-after-failures", "-1"}, "--stop-after-failures takes a number of failures",
+         "", "", "", false, 0, false},
+        {{"--operator", "ana"}, "--operator belongs to --production", "", "", "", false, 0, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.arguments.join(' ').toStdString());
+        QCommandLineParser parser;
+        parser.addOption(StationArguments::Production());
+        parser.addOptions(StationArguments::Options());
+        ASSERT_TRUE(parser.parse(QStringList{"brellix"} + row.arguments));
+        QString error;
+        const std::optional<StationSettings> settings = StationArguments::Read(parser, error);
+        EXPECT_EQ(error, row.error);
+        if (!settings) continue;
+        const CliOptions o = StationWindow::OptionsFor("l.json", 0, *settings);
+        EXPECT_EQ(o.operatorName, row.operatorName);
+        EXPECT_EQ(o.station, row.station);
+        EXPECT_EQ(o.db, row.db);
+        EXPECT_EQ(o.nextOnKey, row.nextOnKey);
+        EXPECT_EQ(o.stopAfterFailures, row.stopAfter);
+        EXPECT_EQ(o.stopAfterFailuresGiven, row.stopGiven);
+        EXPECT_FALSE(o.keysFromInput);
+    }
 }

@@ -1,9 +1,12 @@
 // Makes the README's pictures: the window over the simulated adapter after a
 // file was loaded and a chip that differs from it in three places was read,
-// one picture per tab. Run by scripts/make_screenshots.
+// one picture per tab, the find bar with a hit, the window maximised on a
+// 1280 x 800 screen, and a station window. Run by scripts/make_screenshots.
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cstdio>
@@ -12,7 +15,9 @@
 #include "app/main_frame.h"
 #include "app/station_window.h"
 #include "controls/tab_bar.h"
+#include "hexview/hex_find_bar.h"
 #include "engine/protocol.h"
+#include "panel/buffer_page.h"
 #include "panel/control_panel.h"
 #include "production/recipe_builder.h"
 #include "production/recipe_file.h"
@@ -54,14 +59,16 @@ bool DrawStation(const QString& folder, const QString& path) {
         std::fprintf(stderr, "cannot write the recipe: %s%s\n", qPrintable(problems.join(' ')), qPrintable(error));
         return false;
     }
-    CliOptions run = StationWindow::OptionsFor(recipePath, 4);
-    run.operatorName = "ana";
-    run.station = "line-2";
+    StationSettings settings;
+    settings.operatorName = "ana";
+    settings.station = "line-2";
+    settings.stopAfterFailures = 3;
+    CliOptions run = StationWindow::OptionsFor(recipePath, 4, settings);
     run.simFaults = {"3:corrupt@every"};
     StationWindow station(run);
     bool ended = false;
     QObject::connect(&station, &StationWindow::Ended, [&ended] { ended = true; });
-    station.resize(1000, 330);
+    station.resize(1000, 360);
     station.show();
     station.Start();
     RunUntil([&] { return ended; }, 60000);
@@ -121,6 +128,38 @@ int main(int argc, char** argv) {
         }
         std::printf("%s\n", qPrintable(path));
     }
+    // The main page maximised on the laptop's screen.
+    QTest::mouseClick(frame.tabBar(), Qt::LeftButton, {}, hits[0].center());
+    frame.showMaximized();
+    RunUntil([&] { return frame.width() >= 1280; }, 2000);
+    RunFor(200);
+    const QString maximised = QDir(out).filePath("screenshot_maximised.png");
+    if (!frame.grab().save(maximised)) return 1;
+    std::printf("%s\n", qPrintable(maximised));
+    frame.showNormal();
+    RunFor(200);
+
+    // The WriteBuffer tab again, its find bar open on the image's text.
+    QTest::mouseClick(frame.tabBar(), Qt::LeftButton, {}, hits[2].center());
+    RunFor(50);
+    HexFindBar* bar = nullptr;
+    for (BufferPage* page : frame.findChildren<BufferPage*>())
+        if (page->isVisible()) bar = page->findBar();
+    if (!bar) {
+        std::fprintf(stderr, "no buffer page is shown\n");
+        return 1;
+    }
+    bar->Open();  // what Ctrl+F does
+    QLineEdit* find = bar->field();
+    if (bar->hexMode()->isChecked())
+        QTest::mouseClick(bar->hexMode(), Qt::LeftButton, {}, QPoint(8, bar->hexMode()->height() / 2));
+    QTest::keyClicks(find, "LED");
+    QTest::keyClick(find, Qt::Key_Return);
+    RunFor(100);
+    const QString found = QDir(out).filePath("screenshot_find.png");
+    if (!frame.grab().save(found)) return 1;
+    std::printf("%s\n", qPrintable(found));
+
     const QString station = QDir(out).filePath("screenshot_station.png");
     if (!DrawStation(dir.path(), station)) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(station));

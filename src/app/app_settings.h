@@ -9,8 +9,8 @@ class QSettings;
 
 // The program's remembered values, kept per user under the organisation
 // "Fernwick Brellix", the application name (the executable's base name) and
-// the section "Fernwick Brellix": two integers, and the paths of the files
-// used last.
+// the section "Fernwick Brellix": two integers, the paths of the files used
+// last, the window's place and a production station's last options.
 class AppSettings {
   public:
     static constexpr char kKey[] = "Fernwick Brellix";
@@ -23,6 +23,13 @@ class AppSettings {
     static constexpr char kLastFolder[] = "LastFolder";
     // The main window's size and place, as the window saves them.
     static constexpr char kWindowGeometry[] = "WindowGeometry";
+    // File > Production...'s last choices: operator, station, record, the
+    // next unit on Enter (1) or on re-plug (0), failures in a row for a stop.
+    static constexpr char kStationOperator[] = "StationOperator";
+    static constexpr char kStationName[] = "StationName";
+    static constexpr char kStationRecord[] = "StationRecord";
+    static constexpr char kStationNextOnKey[] = "StationNextOnKey";
+    static constexpr char kStationStopAfterFailures[] = "StationStopAfterFailures";
 
     // The user's own store (the platform's native settings location).
     AppSettings();

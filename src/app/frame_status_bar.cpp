@@ -52,7 +52,9 @@ void FrameStatusBar::RefreshAdapter() {
     const AdapterLink& link = engine_.link();
     QString text = "no adapter";
     QString tip;
-    if (link.isOpen()) {
+    if (link.released()) {
+        text = "a production station is running";
+    } else if (link.isOpen()) {
         text = "attached: " + QString::fromStdString(link.openPath());
     } else if (link.ownerPid() != 0) {
         text = QString::fromStdString(link.accessProblem()).trimmed();

@@ -1,9 +1,12 @@
 #include <QApplication>
 #include <QCommandLineParser>
+#include <cstdio>
+#include <optional>
 
 #include "app/app_settings.h"
 #include "app/loader_app.h"
 #include "app/main_frame.h"
+#include "app/station_arguments.h"
 #include "app/station_window.h"
 #include "brellix_version.h"
 #include "bus/adapter_bus.h"
@@ -12,18 +15,13 @@
 
 namespace {
 
-const QCommandLineOption& ProductionOption() {
-    static const QCommandLineOption production(
-        "production", "Open a production station running the recipe file.", "recipe");
-    return production;
-}
-
 void Describe(QCommandLineParser& parser, const QCommandLineOption& simulate) {
     parser.setApplicationDescription("Brellix: front end for the QZProgrammer device programmer");
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOption(simulate);
-    parser.addOption(ProductionOption());
+    parser.addOption(StationArguments::Production());
+    parser.addOptions(StationArguments::Options());
     parser.addPositionalArgument("file", "An image file to load at start: Intel HEX (.hex, .ldr), Motorola S-record (.srec, .s19, .s28, "
                                  ".s37, .mot), ELF (.elf, .axf, .out) or binary (.bin).", "[file]");
 }
@@ -65,10 +63,16 @@ int main(int argc, char** argv) {
     QCommandLineParser parser;
     Describe(parser, simulate);
     parser.process(app);
+    QString error;
+    const std::optional<StationSettings> stationSettings = StationArguments::Read(parser, error);
+    if (!stationSettings) {
+        std::fprintf(stderr, "brellix: %s\n", qPrintable(error));
+        return 2;
+    }
     // A station alone: the recipe's run on every adapter, without the main window.
-    if (parser.isSet(ProductionOption())) {
-        StationWindow station(StationWindow::OptionsFor(parser.value(ProductionOption()),
-                                                        parser.isSet(simulate) ? 1 : 0));
+    if (parser.isSet(StationArguments::Production())) {
+        StationWindow station(StationWindow::OptionsFor(parser.value(StationArguments::Production()),
+                                                        parser.isSet(simulate) ? 1 : 0, *stationSettings));
         station.show();
         station.Start();
         return app.exec();

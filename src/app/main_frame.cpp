@@ -1,5 +1,6 @@
 #include "app/main_frame.h"
 
+#include "app/station_options_dialog.h"
 #include "app/station_window.h"
 #include "sim/simulated_backend.h"
 
@@ -375,15 +376,36 @@ void CMainFrame::OnCommand(int id) {
     // clang-format on
 }
 
-// The panel's Open button, from the menu.
+// The station drives the adapters itself: the panel lets go of its own
+// (one owner per adapter) until the last station window has closed, and
+// its job buttons rest meanwhile. A job under way keeps its adapter.
 void CMainFrame::OpenProduction() {
+    if (panel_->engine().state().busy || panel_->engine().loadRunning()) {
+        panel_->AppendLog("Progrmming is busy!\r\n");
+        return;
+    }
     const std::optional<UserPrompts::FileAnswer> answer =
         prompts_.AskOpenFile({"Recipes (*.json)|*.json|All Files (*.*)|*.*||", "json", {}});
     if (!answer) return;
-    auto* station = new StationWindow(StationWindow::OptionsFor(answer->path, simulatedAdapters_));
+    StationOptionsDialog dialog(StationSettings::Load(settings_), this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    const StationSettings chosen = dialog.settings();
+    chosen.Save(settings_);
+    auto* station = new StationWindow(StationWindow::OptionsFor(answer->path, simulatedAdapters_, chosen));
     station->setAttribute(Qt::WA_DeleteOnClose);
+    if (stationsOpen_++ == 0) {
+        panel_->engine().link().Release();
+        panel_->HoldJobButtons(true);
+    }
+    connect(station, &QObject::destroyed, this, &CMainFrame::OnStationClosed);
     station->show();
     station->Start();
+}
+
+void CMainFrame::OnStationClosed() {
+    if (--stationsOpen_ > 0 || !panel_) return;
+    panel_->engine().link().Retake();
+    panel_->HoldJobButtons(false);
 }
 
 void CMainFrame::OpenFile() {

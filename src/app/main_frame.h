@@ -98,6 +98,7 @@ class CMainFrame : public QMainWindow {
     void OpenFile();
     // File > Production...: a recipe chosen, its station in a window of its own.
     void OpenProduction();
+    void OnStationClosed();
     void SetAccessMode(std::uint8_t mode);
     void SetReloadLastFile(bool on);
     void SetAlwaysOnTop(bool on);
@@ -105,6 +106,7 @@ class CMainFrame : public QMainWindow {
 
     UserPrompts& prompts_;
     int simulatedAdapters_ = 0;  // the bench a station window runs on when simulated
+    int stationsOpen_ = 0;       // station windows opened from here, still open
     AppSettings& settings_;
     QScrollArea* scroller_ = nullptr;
     TabBar* tabBar_ = nullptr;

@@ -1,6 +1,7 @@
 #include "app/station_window.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QGridLayout>
 #include <QLabel>
 #include <QSysInfo>
@@ -19,14 +20,18 @@ constexpr int kColumns = 4;
 
 }  // namespace
 
-CliOptions StationWindow::OptionsFor(const QString& recipePath, int simulatedAdapters) {
+CliOptions StationWindow::OptionsFor(const QString& recipePath, int simulatedAdapters,
+                                     const StationSettings& settings) {
     CliOptions options;
+    settings.ApplyTo(options);
     options.command = "production";
     options.recipe = recipePath;
     options.all = true;
     options.simulate = simulatedAdapters;
     // The window shows the units; the terminal gets only the complaints.
     options.quiet = true;
+    // Enter comes from this window, not from the terminal that started it.
+    options.keysFromInput = false;
     return options;
 }
 
@@ -34,10 +39,12 @@ StationWindow::StationWindow(const CliOptions& options, QWidget* parent)
     : QWidget(parent),
       runner_(std::make_unique<CliRunner>(options)),
       header_(new QLabel(this)),
+      options_(new QLabel(this)),
       totals_(new QLabel(this)),
       message_(new QLabel(this)),
       grid_(new QGridLayout) {
     setWindowTitle("Brellix production");
+    setFocusPolicy(Qt::StrongFocus);
     QFont big = totals_->font();
     big.setPointSize(big.pointSize() + 6);
     big.setBold(true);
@@ -45,6 +52,7 @@ StationWindow::StationWindow(const CliOptions& options, QWidget* parent)
     message_->setWordWrap(true);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(header_);
+    layout->addWidget(options_);
     layout->addWidget(totals_);
     layout->addWidget(message_);
     layout->addLayout(grid_);
@@ -62,6 +70,7 @@ StationWindow::StationWindow(const CliOptions& options, QWidget* parent)
 StationWindow::~StationWindow() = default;
 
 void StationWindow::Start() {
+    setFocus();  // Enter, with the next unit on it, is the window's
     refresh_.start();
     runner_->Start();
     if (ProductionLoop* loop = runner_->production())
@@ -77,6 +86,7 @@ void StationWindow::Refresh() {
                                   o.operatorName.isEmpty() ? "-" : o.operatorName,
                                   o.station.isEmpty() ? QSysInfo::machineHostName() : o.station));
     }
+    options_->setText(StationSettings::Describe(o));
     const ProductionLoop* loop = runner_->production();
     if (!loop) return;
     const ProductionLoop::Totals t = loop->totals();
@@ -96,6 +106,7 @@ void StationWindow::Refresh() {
 }
 
 QString StationWindow::headerText() const { return header_->text(); }
+QString StationWindow::optionsText() const { return options_->text(); }
 QString StationWindow::totalsText() const { return totals_->text(); }
 QString StationWindow::messageText() const { return message_->text(); }
 
@@ -115,4 +126,12 @@ void StationWindow::closeEvent(QCloseEvent* event) {
     closing_ = true;
     runner_->Interrupt(SIGINT);
     event->ignore();
+}
+
+void StationWindow::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    ProductionLoop* loop = runner_->production();
+    if (!enter || !runner_->options().nextOnKey || !loop || ended_) return QWidget::keyPressEvent(event);
+    loop->NextUnit();
+    event->accept();
 }

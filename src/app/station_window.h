@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <memory>
 
+#include "app/station_settings.h"
 #include "cli/cli_options.h"
 
 class CliRunner;
@@ -19,7 +20,8 @@ class StationWindow : public QWidget {
 public:
     // A run of the recipe at recipePath on every adapter; simulatedAdapters
     // above 0 puts that many simulated adapters on the bench instead.
-    static CliOptions OptionsFor(const QString& recipePath, int simulatedAdapters);
+    static CliOptions OptionsFor(const QString& recipePath, int simulatedAdapters,
+                                 const StationSettings& settings = {});
 
     explicit StationWindow(const CliOptions& options, QWidget* parent = nullptr);
     ~StationWindow() override;
@@ -27,6 +29,8 @@ public:
     // Starts the run; Ended(code) follows when it is over, perhaps at once.
     void Start();
     QString headerText() const;
+    // The header's second line: the record, what starts the next unit, the stop.
+    QString optionsText() const;
     QString totalsText() const;
     // The run's last complaint: why it stopped, or refused to start.
     QString messageText() const;
@@ -37,6 +41,8 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // With the next unit on Enter, Enter (either one) is the operator's press.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void Refresh();
@@ -44,6 +50,7 @@ private:
 
     std::unique_ptr<CliRunner> runner_;
     QLabel* header_;
+    QLabel* options_;
     QLabel* totals_;
     QLabel* message_;
     QGridLayout* grid_;

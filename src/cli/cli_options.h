@@ -42,6 +42,7 @@ struct CliOptions {
     QString station;          // production: the host name when not given
     int stopAfterFailures = 0;  // production: failures in a row that take a place out; 0 never
     bool nextOnKey = false;     // production: the next unit on Enter, not on the adapter's re-plug
+    bool keysFromInput = true;  // with nextOnKey: Enter read from standard input; a window passes its own
     QString image;            // recipe new: the image file
     QString recipeName;       // recipe new: the recipe's name (the file's base name when not given)
     QStringList fields;       // recipe new: serial fields, each as JSON

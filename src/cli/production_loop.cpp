@@ -58,7 +58,7 @@ void ProductionLoop::Start(const std::vector<AdapterRef>& adapters) {
     }
     runClock_.start();
     if (recipe_ && !options_.quiet && !options_.json) valuesLeft_ = recipe_->ValuesLeft();
-    if (options_.nextOnKey) {
+    if (options_.nextOnKey && options_.keysFromInput) {
         keys_ = new EnterKeys(STDIN_FILENO, this);
         connect(keys_, &EnterKeys::Pressed, this, &ProductionLoop::OnNextKey);
         connect(keys_, &EnterKeys::Closed, this, &ProductionLoop::OnKeysClosed);
@@ -250,10 +250,14 @@ bool ProductionLoop::TakeOutIfFailing(const Station& station) {
     return true;
 }
 
-// Enter: every place whose unit has ended takes its next one.
 void ProductionLoop::OnNextKey() {
     if (console_.terminal() && ::isatty(STDIN_FILENO) == 1) console_.Echoed();
-    if (stopping_) return;
+    NextUnit();
+}
+
+// Enter: every place whose unit has ended takes its next one.
+void ProductionLoop::NextUnit() {
+    if (!options_.nextOnKey || stopping_) return;
     std::vector<AdapterRef> waiting;
     for (const auto& [path, station] : stations_)
         if (station.session && !station.session->running()) waiting.push_back(station.adapter);

@@ -33,6 +33,10 @@ public:
     // adapters: those on the bench now, to start with.
     void Start(const std::vector<AdapterRef>& adapters);
     void Interrupt();
+    // With --next key, the operator's Enter: every place whose unit has
+    // ended takes its next one. Standard input's presses come here, and a
+    // window's own.
+    void NextUnit();
     // The run's counters, then a live line per place, as the other commands
     // show per adapter.
     QStringList ProgressLines() const;

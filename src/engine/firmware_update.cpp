@@ -6,6 +6,13 @@
 #include "engine/protocol.h"
 #include "engine/reply_view.h"
 
+namespace {
+
+constexpr char kGoesOn[] =
+    "The firmware update goes on to its end: stopped half way, it would leave the adapter without firmware\r\n";
+
+}  // namespace
+
 FirmwareUpdate::FirmwareUpdate(JobContext& context, int reconnectDeadlineMs) : ctx_(context) {
     reconnect_.setSingleShot(true);
     reconnect_.setInterval(reconnectDeadlineMs);
@@ -15,6 +22,7 @@ FirmwareUpdate::FirmwareUpdate(JobContext& context, int reconnectDeadlineMs) : c
 void FirmwareUpdate::OnImageLoaded() {
     // From here on the program image holds firmware, not a file for the chip.
     ctx_.state.fileLoaded = false;
+    if (ctx_.cancelRequested) return EndCancelled("load file");
     // Without a block past the boot loader's area there is nothing to write,
     // and the adapter's firmware must not be erased for nothing.
     if (!HasProgramArea(ctx_.image.imageSize())) {
@@ -32,6 +40,10 @@ void FirmwareUpdate::OnImageLoaded() {
 // in application mode, and its chip must not be erased.
 void FirmwareUpdate::OnReopened() {
     if (!ctx_.state.firmwareUpdate || !reconnect_.isActive()) return;
+    if (ctx_.cancelRequested) {
+        reconnect_.stop();
+        return LeaveBoot("reconnect");
+    }
     ctx_.request.SetCommand(CMD_READ_ID);
     ctx_.Send();
 }
@@ -64,6 +76,7 @@ void FirmwareUpdate::OnReadIdReply() {
     ctx_.host.AppendLog(QString::asprintf("chip id:%X,chip version:%X\r\n", unsigned(reply.bootId()),
                                           unsigned(reply.bootVersion())));
     ctx_.request.SetCommand(CMD_ERASE);
+    eraseSent_ = true;
     ctx_.Send();
 }
 
@@ -111,16 +124,51 @@ void FirmwareUpdate::OnProgramVerifyReply() {
 }
 
 void FirmwareUpdate::OnDoneReply() {
+    if (leaving_) return EndCancelled(cancelStep_);
     Finish(true);
     ctx_.host.AppendLog("Firmware Updated succeed!\r\n");
 }
 
 void FirmwareUpdate::OnDoneUnanswered() {
+    if (leaving_) return EndCancelled(cancelStep_);
     Finish(true);
     ctx_.host.AppendLog(TimeoutLine(CMD_FIRMWARE_DONE));
 }
 
 void FirmwareUpdate::Abort() { Finish(false); }
+
+bool FirmwareUpdate::MayCancel() {
+    if (!eraseSent_) return true;
+    if (!goesOnSaid_) ctx_.host.AppendLog(kGoesOn);
+    goesOnSaid_ = true;
+    return false;
+}
+
+bool FirmwareUpdate::CancelAtThisReply(const QString& step) {
+    // Leaving the boot loader, or past the erase: the reply's own handler goes on.
+    if (leaving_ || eraseSent_) return false;
+    const bool answered = ctx_.reply[0] == ctx_.expectedReply;
+    const std::uint8_t status = ctx_.reply[OFFSET_STATUS];
+    // A restarting adapter comes back in its boot loader, and leaves it there.
+    if (answered && ctx_.expectedReply == CMD_ENTER_BOOT && status == BOOT_RESTARTING) OnEnterBootReply();
+    else if (answered && ctx_.expectedReply == CMD_ENTER_BOOT && status == BOOT_READY) LeaveBoot(step);
+    else if (answered && ctx_.expectedReply == CMD_READ_ID) LeaveBoot(step);
+    else EndCancelled(step);
+    return true;
+}
+
+void FirmwareUpdate::LeaveBoot(const QString& step) {
+    leaving_ = true;
+    cancelStep_ = step;
+    ctx_.request.SetCommand(CMD_FIRMWARE_DONE);
+    ctx_.Send();
+}
+
+void FirmwareUpdate::EndCancelled(const QString& step) {
+    ctx_.NoteFailure(step, FailureReason::kCancelled);
+    Finish(false);
+    ctx_.host.AppendLog(QString::asprintf("%s cancelled\r\n", JobName(JobKind::FirmwareUpdate)));
+}
 
 void FirmwareUpdate::Fail(const char* line, const QString& step, const QString& detail) {
     ctx_.NoteFailure(step, detail);

@@ -22,6 +22,7 @@ public:
             return;
         }
         ctx_.BeginJob(JobKind::FirmwareUpdate);
+        eraseSent_ = leaving_ = goesOnSaid_ = false;
         ctx_.state.firmwareUpdate = true;
         ctx_.state.reloadNow = false;
         startLoad();
@@ -47,6 +48,16 @@ public:
     // The update ended early (a time-out, a link error); the caller has
     // noted why.
     void Abort();
+
+    // The user's Stop. Until its erase request has gone out the adapter's
+    // firmware is whole and the update may end (true). After it the update
+    // is seen through, and the log says why, once.
+    bool MayCancel();
+    // A reply has come with a cancel asked for; step is where the update
+    // is. True when the cancel has taken this reply: the update has ended,
+    // or is leaving the boot loader first, or waits for the restarting
+    // adapter to do so. False once the reply's own handler is to go on.
+    bool CancelAtThisReply(const QString& step);
     bool waitingForReconnect() const { return reconnect_.isActive(); }
 
     // Whether an image of this many bytes has anything past the boot
@@ -59,6 +70,10 @@ public:
 private:
     void OnReconnectTimeout();
     void Fail(const char* line, const QString& step, const QString& detail);
+    // The adapter is in its boot loader with its old firmware whole: it is
+    // asked to start that firmware again, and the update then ends as cancelled.
+    void LeaveBoot(const QString& step);
+    void EndCancelled(const QString& step);
     void Finish(bool succeeded);
     // The end of the program area in words: an odd last byte fills a word
     // of its own, its other half blank, or it would never be written.
@@ -66,4 +81,8 @@ private:
 
     JobContext& ctx_;
     QTimer reconnect_;  // timer 500: how long the adapter may take to come back
+    bool eraseSent_ = false;
+    bool leaving_ = false;  // cancelled: CMD_FIRMWARE_DONE sent to leave the boot loader
+    bool goesOnSaid_ = false;
+    QString cancelStep_;
 };

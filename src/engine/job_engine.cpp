@@ -112,11 +112,14 @@ void JobEngine::OnJobEnded(const JobEndedMessage& message) {
 }
 
 void JobEngine::Cancel() {
-    if (ctx_.state.busy && ctx_.state.job != JobKind::FirmwareUpdate) ctx_.cancelRequested = true;
+    if (!ctx_.state.busy) return;
+    if (ctx_.state.job == JobKind::FirmwareUpdate && !firmware_.MayCancel()) return;
+    ctx_.cancelRequested = true;
 }
 
 bool JobEngine::CancelAtThisReply() {
     if (!ctx_.cancelRequested) return false;
+    if (ctx_.state.firmwareUpdate) return firmware_.CancelAtThisReply(StepInFlight());
     const JobKind job = ctx_.state.job;
     FailEarly(StepInFlight(), FailureReason::kCancelled);
     ctx_.host.AppendLog(QString::asprintf("%s cancelled\r\n", JobName(job)));

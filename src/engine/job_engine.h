@@ -68,8 +68,9 @@ public:
     void CloseWorkerSlot() { files_.CloseSlot(); }
 
     // Ends the running job at its next reply, leaving the adapter between
-    // two requests. A firmware update is seen through: stopped half way, it
-    // would leave the adapter without firmware.
+    // two requests. A firmware update ends only before its erase, its
+    // adapter back in the old firmware; after it the update is seen
+    // through: stopped half way, it would leave the adapter without firmware.
     void Cancel();
     // Where job durations come from: milliseconds on a clock that never goes
     // back (a test sets its own).

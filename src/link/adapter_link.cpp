@@ -82,7 +82,7 @@ void AdapterLink::SetProblem(std::string line, int ownerPid, bool sayAgain) {
     accessProblem_ = std::move(line);
     ownerPid_ = ownerPid;
     // The other program lets go without a word to us.
-    if (ownerPid_ != 0 && !closed_) ownerTimer_.start();
+    if (ownerPid_ != 0 && !closed_ && !released_) ownerTimer_.start();
     else ownerTimer_.stop();
     if (news && !accessProblem_.empty() && problemHook_) problemHook_(accessProblem_);
 }
@@ -103,6 +103,26 @@ void AdapterLink::CloseAdapter() {
     DropAdapter();
 }
 
+void AdapterLink::Release() {
+    if (closed_ || released_) return;
+    released_ = true;
+    reopenTimer_.stop();
+    ownerTimer_.stop();
+    accessProblem_.clear();
+    ownerPid_ = 0;
+    PostMenus(MENUS_UPDATE_FIRMWARE, 0);
+    PostMenus(MENUS_ACCESS_MODE, 0);
+    DropAdapter();
+}
+
+void AdapterLink::Retake() {
+    if (closed_ || !released_) return;
+    released_ = false;
+    attached_ = OpenAdapter() == 0;
+    PostMenus(MENUS_UPDATE_FIRMWARE, attached_ ? 1 : 0);
+    PostMenus(MENUS_ACCESS_MODE, attached_ ? 1 : 0);
+}
+
 bool AdapterLink::ConcernsAdapter(const HotplugEvent& event) {
     // Device paths that carry the vendor and product as text are matched on
     // that exact text, letter case included; other platforms' paths (a
@@ -120,7 +140,7 @@ bool AdapterLink::ConcernsThisLink(const HotplugEvent& event) const {
 }
 
 void AdapterLink::OnDeviceChange(const HotplugEvent& event) {
-    if (closed_ || !ConcernsThisLink(event)) return;
+    if (closed_ || released_ || !ConcernsThisLink(event)) return;
     // One plug or pull can be reported several times; `attached` lets only the
     // first report of each kind act.
     if (event.kind == HotplugEvent::Kind::Arrival) {
@@ -155,7 +175,7 @@ void AdapterLink::OnReopenTimer() {
 
 // The other program may have let go; an arrival's own reopen comes first.
 void AdapterLink::OnOwnerTimer() {
-    if (closed_ || isOpen() || reopenTimer_.isActive()) return;
+    if (closed_ || released_ || isOpen() || reopenTimer_.isActive()) return;
     if (Open(false) != 0) return;
     attached_ = true;
     PostMenus(MENUS_UPDATE_FIRMWARE, 1);

@@ -52,6 +52,13 @@ public:
     // Closes the link for good when the panel goes away.
     void CloseAdapter();
 
+    // Lets go of the adapter, its lock with it, for another owner in this
+    // process (a production station); arrivals open nothing meanwhile.
+    // Retake opens it again as at start, if it is there.
+    void Release();
+    void Retake();
+    bool released() const { return released_; }
+
     void OnDeviceChange(const HotplugEvent& event);
     static bool ConcernsAdapter(const HotplugEvent& event);
     // The path rule, narrowed to this link's own adapter when it has one.
@@ -106,4 +113,5 @@ private:
     int ownerPid_ = 0;
     bool attached_ = false;
     bool closed_ = false;
+    bool released_ = false;
 };

@@ -44,8 +44,6 @@ constexpr ButtonSpec kButtons[] = {
     {PanelLayout::AutoProgram, "Auto Program", ":/icons/auto_program.png"},
 };
 
-constexpr char kFirmwareGoesOn[] =
-    "The firmware update goes on to its end: stopped half way, it would leave the adapter without firmware\r\n";
 constexpr char kQuitQuestion[] = "A job is running. Quit anyway?";
 constexpr char kUnsavedQuestion[] = "There are unsaved edits in the buffers. Save them before quitting?";
 
@@ -204,10 +202,7 @@ void ControlPanel::ConnectControls() {
     });
     connect(jobButtons_[PanelLayout::Exit], &QAbstractButton::clicked, this, &ControlPanel::Exit);
     connect(stop_, &QAbstractButton::clicked, this, &ControlPanel::Stop);
-    connect(engine_.get(), &JobEngine::JobBegun, stop_, [this] {
-        stop_->setEnabled(true);
-        firmwareGoesOnSaid_ = false;
-    });
+    connect(engine_.get(), &JobEngine::JobBegun, stop_, [this] { stop_->setEnabled(true); });
     // The next job may have begun before the last one's notice arrives.
     connect(engine_.get(), &JobEngine::JobEnded, stop_, [this] { stop_->setEnabled(engine_->state().busy); });
     connect(autoChip_, &QCheckBox::clicked, this, [this](bool checked) { chipList_->setEnabled(!checked); });
@@ -266,12 +261,6 @@ void ControlPanel::OnLogMenu(const QPoint& pos) {
 
 // The engine ends the job at its next reply and logs that it did.
 void ControlPanel::Stop() {
-    if (!engine_->state().busy) return;
-    if (engine_->runningJob() == JobKind::FirmwareUpdate) {
-        if (!firmwareGoesOnSaid_) AppendLog(kFirmwareGoesOn);
-        firmwareGoesOnSaid_ = true;
-        return;
-    }
     engine_->Cancel();
 }
 
@@ -290,7 +279,14 @@ void ControlPanel::SetProgress(int maximum, int position) {
     progressPosition_ = std::clamp(at, 0, top);
 }
 
+void ControlPanel::HoldJobButtons(bool hold) {
+    buttonsHeld_ = hold;
+    if (hold) DisableJobButtons();
+    else if (!engine_->state().busy) EnableJobButtons();
+}
+
 void ControlPanel::EnableJobButtons() {
+    if (buttonsHeld_) return DisableJobButtons();
     for (auto& [id, button] : jobButtons_) button->setEnabled(true);
 }
 

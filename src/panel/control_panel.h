@@ -48,8 +48,9 @@ public:
     // The log's right-click menu as it would open now; the caller owns it.
     QMenu* BuildLogMenu();
 
-    // Ends the running job at its next block; a firmware update is seen
-    // through, and the log says why. Nothing happens when no job runs.
+    // Ends the running job at its next block; a firmware update whose erase
+    // has gone out is seen through, and the log says why. Nothing happens
+    // when no job runs.
     void Stop();
     // How far the running job's bar has come, 0..100, or -1 when no job
     // runs or the job has no bar.
@@ -64,6 +65,9 @@ public:
     void ShowTransientLine(const QString& line) override;
     void ClearLog() override;
     void SetProgress(int maximum, int position) override;
+    // While held (a production station has the adapters) the job buttons
+    // stay disabled, whatever the jobs' ends would enable.
+    void HoldJobButtons(bool hold);
     void EnableJobButtons() override;
     void DisableJobButtons() override;
     int SelectedChip() const override;
@@ -108,7 +112,7 @@ private:
     QAbstractButton* stop_ = nullptr;
     int progressMaximum_ = 0;
     int progressPosition_ = 0;
-    bool firmwareGoesOnSaid_ = false;
+    bool buttonsHeld_ = false;
     QComboBox* chipList_ = nullptr;
     QCheckBox* autoChip_ = nullptr;
     QGroupBox* group_ = nullptr;

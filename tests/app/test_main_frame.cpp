@@ -579,23 +579,40 @@ TEST(MainFrame, StopEndsTheJobAtItsNextBlockAndTheNextJobRuns) {
     }
 }
 
-// The adapter would be left without firmware: Stop says so and changes nothing.
-TEST(MainFrame, StopSeesAFirmwareUpdateThroughAndSaysWhy) {
-    FrameRig rig;
-    rig.prompts.warningAnswers = {true};
-    bool runningWhenStopped = false;
-    rig.prompts.whileOpenDialogUp = [&] {
-        rig.panel().Stop();
-        rig.panel().Stop();
-        runningWhenStopped = rig.engine().state().busy;
-    };
+// Stop ends a firmware update whose erase has not gone out; once it has,
+// the adapter would be left without firmware: Stop says so and changes nothing.
+TEST(MainFrame, StopEndsAFirmwareUpdateBeforeItsEraseAndSeesItThroughAfter) {
+    TempFiles files;
+    SimConfig config;
+    config.chips = {5};
+    config.bootEntry = SimConfig::BootEntry::Ready;
+    config.commandLatencyMs[CMD_WRITE_BLOCK] = 30;
+    FrameRig rig(true, config);
+    const QString firmware = files.Write("fw.bin", QByteArray(0x2800 + 3 * 256, char(0x5A)));
+    rig.prompts.warningAnswers = {true, true};
+    rig.prompts.openAnswers.push_back(UserPrompts::FileAnswer{firmware, 2});
+    rig.prompts.whileOpenDialogUp = [&] { rig.panel().Stop(); };
     rig.Trigger(F::ID_OPTION_UPDATE_FIRMWARE);
     ASSERT_TRUE(RunUntil([&] { return !rig.engine().state().busy; }));
-    EXPECT_TRUE(runningWhenStopped);
+    EXPECT_TRUE(rig.adapter.transcript().empty());
+    EXPECT_TRUE(rig.panel().committedLog().contains("Firmware update cancelled\r\n"));
+
+    rig.prompts.whileOpenDialogUp = nullptr;
+    rig.prompts.openAnswers.push_back(UserPrompts::FileAnswer{firmware, 2});
+    rig.Trigger(F::ID_OPTION_UPDATE_FIRMWARE);
+    ASSERT_TRUE(RunUntil([&] {
+        for (const Payload& p : rig.adapter.transcript())
+            if (p[0] == CMD_ERASE) return true;
+        return false;
+    }));
+    rig.panel().Stop();
+    QTest::keyClick(rig.panel().hexView(), Qt::Key_Escape);
+    ASSERT_TRUE(RunUntil([&] { return !rig.engine().state().busy; }));
+    EXPECT_TRUE(rig.engine().lastJobSucceeded());
     EXPECT_EQ(rig.panel().committedLog().count("The firmware update goes on to its end: stopped half way, "
                                                "it would leave the adapter without firmware\r\n"),
               1);
-    EXPECT_FALSE(rig.panel().committedLog().contains("cancelled"));
+    EXPECT_EQ(rig.panel().committedLog().count("cancelled"), 2);  // the first update's line and its reason
 }
 
 // ---- keyboard ------------------------------------------------------------------------------

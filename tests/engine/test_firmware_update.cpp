@@ -295,3 +295,78 @@ TEST(FirmwareUpdate, EndsAfterTheDoneRequestAreSuccesses) {
         EXPECT_EQ(rig.host.durations.size(), 1);
     }
 }
+
+// Stop before the erase request has gone out ends the update with the old
+// firmware whole, the adapter out of its boot loader; after it the update is
+// seen through, and the log says why once however often Stop is pressed.
+TEST(FirmwareUpdate, StopEndsItBeforeTheEraseAndIsSeenThroughAfter) {
+    enum class When { FileDialog, BootReadyAnswer, ReadIdAnswer, Reconnecting, EraseSent };
+    struct Case {
+        const char* name;
+        When when;
+        SimConfig::BootEntry entry;
+        std::vector<std::uint8_t> commands;
+        const char* step;  // empty: the update succeeded
+    };
+    const char* kGoesOn =
+        "The firmware update goes on to its end: stopped half way, it would leave the adapter without firmware\r\n";
+    const Case cases[] = {
+        {"while the file dialog is up", When::FileDialog, SimConfig::BootEntry::Ready, {}, "load file"},
+        {"boot loader ready", When::BootReadyAnswer, SimConfig::BootEntry::Ready,
+         {CMD_ENTER_BOOT, CMD_FIRMWARE_DONE}, "enter boot"},
+        {"boot loader's id read", When::ReadIdAnswer, SimConfig::BootEntry::Ready,
+         {CMD_ENTER_BOOT, CMD_READ_ID, CMD_FIRMWARE_DONE}, "read id"},
+        {"adapter restarting", When::Reconnecting, SimConfig::BootEntry::Restarting,
+         {CMD_ENTER_BOOT, CMD_FIRMWARE_DONE}, "reconnect"},
+        {"erase sent", When::EraseSent, SimConfig::BootEntry::Ready, kUpdate, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SimConfig config = Boot(c.entry);
+        // The request's reply is held back and given by the test once Stop is in.
+        if (c.when == When::BootReadyAnswer) config.faults.silentCommand = CMD_ENTER_BOOT;
+        if (c.when == When::ReadIdAnswer) config.faults.silentCommand = CMD_READ_ID;
+        // Time enough for Stop to come between the erase and the end.
+        if (c.when == When::EraseSent) config.commandLatencyMs[CMD_WRITE_BLOCK] = 30;
+        FirmwareRig rig(config);
+        const std::vector<std::uint8_t> before = rig.adapter->firmware(0x1400, 0x180);
+        auto stopWhenSent = [&](std::uint8_t code) {
+            ASSERT_TRUE(RunUntil([&] {
+                const std::vector<std::uint8_t> sent = rig.commands();
+                return std::find(sent.begin(), sent.end(), code) != sent.end();
+            }));
+            rig.engine->Cancel();
+            if (c.when == When::EraseSent) return rig.engine->Cancel();
+            Payload reply{};
+            reply[0] = code;
+            reply[12] = BOOT_READY;
+            QCoreApplication::postEvent(rig.engine.get(), new AdapterReplyMessage(REPLY_READY, 1, reply));
+        };
+        if (c.when == When::FileDialog) rig.prompts.whileOpenDialogUp = [&] { rig.engine->Cancel(); };
+        rig.Start(Firmware(3));
+        if (c.when == When::BootReadyAnswer) stopWhenSent(CMD_ENTER_BOOT);
+        if (c.when == When::ReadIdAnswer) stopWhenSent(CMD_READ_ID);
+        if (c.when == When::EraseSent) stopWhenSent(CMD_ERASE);
+        if (c.when == When::Reconnecting) {
+            ASSERT_TRUE(RunUntil([&] { return rig.engine->waitingForReconnect(); }));
+            rig.engine->Cancel();
+        }
+        ASSERT_TRUE(rig.Settle());
+        EXPECT_EQ(rig.commands(), c.commands);
+        EXPECT_FALSE(rig.adapter->bootMode());
+        EXPECT_FALSE(rig.state().firmwareUpdate);
+        EXPECT_EQ(rig.engine->lastJobStep(), c.step);
+        EXPECT_EQ(rig.host.durations.size(), 1);
+        if (*c.step) {
+            EXPECT_EQ(rig.adapter->firmware(0x1400, 0x180), before);
+            EXPECT_TRUE(rig.host.committed.endsWith("Firmware update cancelled\r\n" + QString(c.step) +
+                                                    ": cancelled\r\n"))
+                << rig.host.committed.toStdString();
+            EXPECT_FALSE(rig.host.committed.contains(kGoesOn));
+        } else {
+            EXPECT_TRUE(rig.engine->lastJobSucceeded());
+            EXPECT_EQ(rig.host.committed.count(kGoesOn), 1);
+            EXPECT_TRUE(rig.host.committed.endsWith("Firmware Updated succeed!\r\n"));
+        }
+    }
+}

@@ -185,6 +185,21 @@ TEST(AdapterLock, AnotherProgramsAdapterIsListedInUseUntilItsOwnerDies) {
     EXPECT_EQ(link.ownerPid(), 0);
     EXPECT_TRUE(link.accessProblem().empty());
     EXPECT_FALSE(locked.locks()->Take(path, SimulatedBackend::AdapterSerial(0)).lock.held());  // the link has it now
+
+    // Released for a production station in this process: the station owns
+    // the adapter, and the link takes it again once the station has let go.
+    link.Release();
+    EXPECT_FALSE(link.isOpen());
+    {
+        AdapterLocks::Claim station = locked.locks()->Take(path, SimulatedBackend::AdapterSerial(0));
+        EXPECT_TRUE(station.lock.held());
+        RunFor(50);
+        EXPECT_FALSE(link.isOpen());
+        EXPECT_EQ(link.ownerPid(), 0);
+    }
+    link.Retake();
+    EXPECT_TRUE(link.isOpen());
+    EXPECT_FALSE(locked.locks()->Take(path, SimulatedBackend::AdapterSerial(0)).lock.held());
     link.CloseAdapter();
     EXPECT_TRUE(locked.locks()->Take(path, SimulatedBackend::AdapterSerial(0)).lock.held());
 }

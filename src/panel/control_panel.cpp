@@ -317,7 +317,9 @@ void ControlPanel::ShowData(const std::uint8_t* data, std::size_t length) {
     ShowCaption();
 }
 
-// A small label in the view's top right corner, clear of its scroll bar.
+// A small label in the view's top right corner, in the room the rows leave
+// beside their characters; where they leave none, as at the window's first
+// size, it would hide bytes, so the view's tooltip says it instead.
 void ControlPanel::CreateCaption() {
     caption_ = new QLabel(hexView_);
     caption_->setObjectName("ViewCaption");
@@ -327,7 +329,10 @@ void ControlPanel::CreateCaption() {
     hexView_->SetEmptyHint(tr("Open an image file (Ctrl+O) or drop one here,\n"
                               "or press F5 to detect the chip."));
     connect(engine_.get(), &JobEngine::FileLoaded, this,
-            [this](const QString& path) { loadedFile_ = QFileInfo(path).fileName(); });
+            [this](const QString& path) {
+                loadedFile_ = QFileInfo(path).fileName();
+                ShowCaption();
+            });
 }
 
 QString ControlPanel::viewCaption() const {
@@ -346,10 +351,14 @@ QString ControlPanel::viewCaption() const {
 void ControlPanel::ShowCaption() {
     const QString text = viewCaption();
     caption_->setText(text);
-    caption_->setVisible(!text.isEmpty());
     caption_->adjustSize();
-    constexpr int kScrollBarRoom = 20;
-    caption_->move(std::max(0, hexView_->width() - caption_->width() - kScrollBarRoom), 2);
+    hexView_->setToolTip(text);
+    hexView_->setAccessibleDescription(text);
+    const HexLayout& rows = hexView_->editor().layout();
+    const int charactersEnd = rows.textX() + rows.bytesPerLine() * rows.charWidth();
+    const int left = hexView_->clientRect().right() - caption_->width() - 2;
+    caption_->move(std::max(0, left), 2);
+    caption_->setVisible(!text.isEmpty() && left >= charactersEnd);
 }
 
 // The view follows the image it shows, and an edit in it becomes that image;

@@ -7,6 +7,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QLabel>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
@@ -792,6 +793,15 @@ TEST(MainFrame, TheHexViewSaysWhatItShows) {
     ASSERT_TRUE(RunUntil([&] { return rig.engine().state().fileLoaded && !rig.engine().loadRunning(); }));
     RunFor(0);
     EXPECT_EQ(rig.panel().viewCaption(), "File a.bin");
+    // At the first size the rows fill the view: the label would hide bytes.
+    auto* label = view->findChild<QLabel*>("ViewCaption");
+    ASSERT_NE(label, nullptr);
+    EXPECT_FALSE(label->isVisibleTo(view));
+    EXPECT_EQ(view->toolTip(), "File a.bin");
+    rig.frame->resize(1200, 600);
+    RunFor(0);
+    EXPECT_TRUE(label->isVisibleTo(view));
+    EXPECT_GE(label->x(), view->editor().layout().textX() + 16 * view->editor().layout().charWidth());
     rig.adapter.PresetFlash(0, image);
     rig.engine().SetAccessMode(ACCESS_JTAG);
     rig.prompts.readOptionAnswers.push_back(ReadOptions{ReadRangeMode::FromTo, "0", "2FF", {}, {}});

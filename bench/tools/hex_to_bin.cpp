@@ -1,5 +1,6 @@
-// Loads an image file the way Brellix does and writes the image as raw bytes,
-// so that a whole import can be timed beside other tools doing the same.
+// Loads an image file (Intel HEX, S-record or binary, by its name) the way
+// Brellix does and writes the image as raw bytes, so that a whole import can
+// be timed beside other tools doing the same.
 #include <QCoreApplication>
 #include <QFile>
 #include <cstdio>
@@ -9,7 +10,7 @@
 
 int main(int argc, char** argv) {
     if (argc != 3) {
-        std::fprintf(stderr, "usage: hex_to_bin IN.hex OUT.bin\n");
+        std::fprintf(stderr, "usage: hex_to_bin IN.hex|IN.s37 OUT.bin\n");
         return 2;
     }
     ImageBuffer buffer;

@@ -8,10 +8,11 @@
 
 #include "image/image_buffer.h"
 #include "image/intel_hex_reader.h"
+#include "image/srecord_reader.h"
 
 namespace {
 
-enum class Format { IntelHex, Binary, Unknown };
+enum class Format { IntelHex, SRecord, Binary, Unknown };
 
 // A full 4 MiB image written one byte to a record, the longest form any tool
 // writes, is about 60 MiB of text: four times that is more than an image file
@@ -26,6 +27,8 @@ Format FormatOf(const QString& path) {
     const QString ending = path.right(4).toLower();
     if (ending == ".hex" || ending == ".ldr") return Format::IntelHex;
     if (ending == ".bin") return Format::Binary;
+    for (const char* name : {".srec", ".s19", ".s28", ".s37", ".mot"})
+        if (path.endsWith(name, Qt::CaseInsensitive)) return Format::SRecord;
     return Format::Unknown;
 }
 
@@ -85,10 +88,10 @@ FileText::FileText(QFile& file, qint64 limit, const QString& tooLarge,
 }
 
 ImportResult ReadHexFile(QFile& file, std::uint8_t* image, const ProgressSink& progress,
-                         const std::atomic<bool>* stop) {
+                         const std::atomic<bool>* stop, decltype(&ReadIntelHex) parse = ReadIntelHex) {
     const FileText text(file, kHexLimit, kHexTooLarge, stop);
     if (!text.ok) return text.failure;
-    return ReadIntelHex(text.data(), std::size_t(text.length), image, progress, stop);
+    return parse(text.data(), std::size_t(text.length), image, progress, stop);
 }
 
 ImportResult ReadBinaryFile(QFile& file, std::uint8_t* image, const std::atomic<bool>* stop) {
@@ -121,6 +124,7 @@ FileLoadOutcome loadImageFile(const QString& path, std::uint8_t* image,
 
     switch (FormatOf(path)) {
         case Format::IntelHex: outcome.result = ReadHexFile(file, image, progress, stop); break;
+        case Format::SRecord: outcome.result = ReadHexFile(file, image, progress, stop, ReadSRecord); break;
         case Format::Binary: outcome.result = ReadBinaryFile(file, image, stop); break;
         case Format::Unknown: outcome.result = ImportResult::Refused(kUnknownEnding); break;
     }

@@ -22,12 +22,29 @@ struct ImportResult {
     bool hasStart = false;
     std::uint32_t start = 0;
 
-    static ImportResult Loaded(std::uint32_t size) { return {true, {}, {}, size}; }
+    static ImportResult Loaded(std::uint32_t size) {
+        ImportResult r;
+        r.ok = true;
+        r.imageSize = size;
+        return r;
+    }
     // A fault the user sees in a message box, and the log names too.
-    static ImportResult Failed(const QString& message) { return {false, message, message, 0}; }
+    static ImportResult Failed(const QString& message) {
+        ImportResult r;
+        r.message = r.reason = message;
+        return r;
+    }
     // A failure only the log names.
-    static ImportResult Refused(QString reason) { return {false, {}, std::move(reason), 0}; }
-    static ImportResult Stopped() { return {false, {}, {}, 0, true}; }
+    static ImportResult Refused(QString reason) {
+        ImportResult r;
+        r.reason = std::move(reason);
+        return r;
+    }
+    static ImportResult Stopped() {
+        ImportResult r;
+        r.stopped = true;
+        return r;
+    }
 };
 
 // Receives the percentages of a parse as they are reached; called on the

@@ -103,8 +103,9 @@ TEST(SaveJob, SRecordNamesWriteSRecord) {
     EXPECT_TRUE(lines[0].startsWith("S00C0000") && lines[1].startsWith("S10B0018") && lines[2].startsWith("S1230020"));
     EXPECT_EQ(lines[11], "S503000AF2\r");
     EXPECT_EQ(lines[12], "S9030000FC\r");
-    if (RunTool("srec_cat", {files.Path("dump.srec"), "-fill", "0xFF", "0", "0x128", "-o", files.Path("s.bin"), "-binary"}))
+    if (RunTool("srec_cat", {files.Path("dump.srec"), "-fill", "0xFF", "0", "0x128", "-o", files.Path("s.bin"), "-binary"})) {
         EXPECT_EQ(TempFiles::Read(files.Path("s.bin")), QByteArray(0x18, char(0xFF)) + Chip().mid(0x18, 0x110));
+    }
 
     const QByteArray program = Chip().left(0x40);
     rig.engine->UseImage(reinterpret_cast<const std::uint8_t*>(program.constData()), 0x40, "p.bin", {});

@@ -8,8 +8,8 @@ trap 'rm -rf "$work"' EXIT
 # scripts/bench --smoke sets BRELLIX_BENCH_SMOKE: each command runs once.
 runs=(--warmup 2 --runs 10)
 [ -z "${BRELLIX_BENCH_SMOKE:-}" ] || runs=(--runs 1)
-# The dense Intel HEX sample, as srec_cat writes it in S3 records of 32 bytes.
-"$build/bench/bench_hex_import" --write-sample "$work/image.hex"
+# A dense 4 MiB image, written by srec_cat in S3 records of 32 bytes.
+"$build/bench/make_hex" 0x400000 "$work/image.hex"
 srec_cat "$work/image.hex" -intel -o "$work/image.s37" -motorola -address-length=4
 hyperfine "${runs[@]}" -N \
     -n brellix "$build/bench/hex_to_bin $work/image.s37 $work/brellix.bin" \

@@ -183,22 +183,10 @@ TEST(SRecord, SrecCatAndBrellixReadEachOthersFiles) {
         const QString theirs = files.Path(QString("x.") + kind.ending);
         args << "-o" << theirs << "-motorola" << QString("-address-length=%1").arg(kind.addressLength);
         ASSERT_TRUE(RunTool("srec_cat", args));
-        // What srec_cat reads from a file: [first, top), 0xFF where it holds nothing.
-        const auto read = [&](const QString& path) {
-            const QString bin = files.Path("read.bin");
-            const QString from = QString::number(first), to = QString::number(top);
-            EXPECT_TRUE(RunTool("srec_cat", {path, "-crop", from, to, "-fill", "0xFF", from, to, "-offset",
-                                             "-" + from, "-o", bin, "-binary"}));
-            return TempFiles::Read(bin);
-        };
-        const QByteArray expected = read(theirs);
-        ASSERT_EQ(expected, Bytes(image, first, top));
-
         std::vector<std::uint8_t> loaded(ImageBuffer::kSize, 0xFF);
         const FileLoadOutcome o = loadImageFile(theirs, loaded.data(), {});
         ASSERT_TRUE(o.result.ok) << o.result.message.toStdString();
         EXPECT_EQ(o.result.imageSize, ((top - 1) / 128 + 1) * 128);
-        ASSERT_TRUE(loaded == image);
 
         // Ours: the range a read gave, or the whole image as the program save
         // writes it (whole lines, so srec_cat is told to keep to the range).
@@ -213,6 +201,17 @@ TEST(SRecord, SrecCatAndBrellixReadEachOthersFiles) {
             });
         }
         files.Write("ours.s37", text);
-        EXPECT_TRUE(read(ours) == expected);
+
+        // What srec_cat reads from both files, [first, top) of each with 0xFF
+        // where a file holds nothing, side by side in one binary.
+        const QString from = QString::number(first), to = QString::number(top), bin = files.Path("read.bin");
+        ASSERT_TRUE(RunTool("srec_cat", {theirs, "-crop", from, to, "-fill", "0xFF", from, to, "-offset", "-" + from,
+                                         ours, "-crop", from, to, "-fill", "0xFF", from, to, "-offset",
+                                         QString::number(qint64(top) - 2 * qint64(first)), "-o", bin, "-binary"}));
+        const QByteArray both = TempFiles::Read(bin);
+        const QByteArray expected = both.left(top - first);
+        ASSERT_EQ(expected, Bytes(image, first, top));
+        EXPECT_TRUE(loaded == image);
+        EXPECT_TRUE(both.mid(top - first) == expected);
     }
 }

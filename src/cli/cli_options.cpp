@@ -3,6 +3,7 @@
 #include <QSet>
 
 #include "engine/chip_catalogue.h"
+#include "image/srecord_writer.h"
 
 namespace {
 
@@ -141,10 +142,10 @@ QString CheckCombination(const CliOptions& o) {
         return "--stop-after-failures and --next belong to production";
     if (kWithFile.contains(o.command) && o.file.isEmpty()) return o.command + " needs a FILE";
     if (!kWithFile.contains(o.command) && !o.file.isEmpty()) return o.command + " takes no FILE";
-    if (o.command == "read" && o.output.isEmpty()) return "read needs -o OUT.hex or -o OUT.bin";
+    if (o.command == "read" && o.output.isEmpty()) return "read needs -o OUT.hex, -o OUT.s37 or -o OUT.bin";
     if (o.command == "read" && !o.output.endsWith(".hex", Qt::CaseInsensitive) &&
-        !o.output.endsWith(".bin", Qt::CaseInsensitive))
-        return "the output file must end in .hex or .bin";
+        !o.output.endsWith(".bin", Qt::CaseInsensitive) && !IsSRecordName(o.output))
+        return "the output file must end in .hex, .srec, .s19, .s28, .s37 or .bin";
     if (o.command == "read" && !o.range.isEmpty()) {
         std::uint32_t start = 0, end = 0;
         if (const QString why = ParseReadRange(o.range, start, end); !why.isEmpty())
@@ -226,11 +227,13 @@ Commands:
                              .elf/.axf/.out, or binary .bin); --verify reads
                              it back and compares
   verify FILE                read the chip back and compare it with FILE
-  read [--range START-END] -o OUT.hex|OUT.bin
+  read [--range START-END] -o OUT.hex|OUT.s37|OUT.bin
                              read the chip (the whole 4 MiB by default; the
                              range in hex, both ends inclusive) and write
-                             exactly the bytes read; with several adapters
-                             each writes OUT-SERIAL.hex|.bin
+                             exactly the bytes read: Intel HEX, Motorola
+                             S-record (.srec, .s19, .s28 or .s37) or binary;
+                             with several adapters each writes
+                             OUT-SERIAL.hex|.s37|.bin
   auto FILE                  detect, erase, program and verify, in one go
   firmware FILE --yes        update the adapter's own firmware
   production FILE [--count N] [--log units.csv] [--next key|replug]
@@ -281,8 +284,9 @@ Options:
 Options of the commands:
   --range START-END          read: the addresses in hex, both ends inclusive
                              (10-10 is one byte), up to the chip's end 3FFFFF
-  -o, --output OUT.hex|OUT.bin
-                             read: the file to write
+  -o, --output OUT.hex|OUT.s37|OUT.bin
+                             read: the file to write (.hex, .srec, .s19,
+                             .s28, .s37 or .bin)
   --verify                   program: read the chip back and compare
   --bin-offset ADDR          program, verify, auto, production: a .bin
                              FILE's first byte goes to ADDR (hex), not 0;

@@ -7,6 +7,7 @@
 #include "image/checksum.h"
 #include "image/image_compare.h"
 #include "image/read_back_writer.h"
+#include "image/srecord_writer.h"
 
 void ImageKeeper::ReplaceProgram(const std::uint8_t* bytes, std::size_t length) {
     const auto size = std::uint32_t(std::min<std::size_t>(length, ImageBuffer::kSize));
@@ -78,14 +79,17 @@ void ImageKeeper::CompareAgain() {
 bool ImageKeeper::SaveProgram(const QString& path, QString* error) const {
     QSaveFile file(path);
     const std::uint8_t* image = ctx_.image.program();
+    const auto put = [&file](const char* piece, std::size_t length) {
+        return file.write(piece, qint64(length)) == qint64(length);
+    };
     bool saved = file.open(QIODevice::WriteOnly);
     if (saved && path.right(4) == ".bin") {
         const qint64 size = ctx_.image.imageSize();
         saved = file.write(reinterpret_cast<const char*>(image), size) == size;
+    } else if (saved && IsSRecordName(path)) {
+        saved = WriteSRecord(image, path, put);
     } else if (saved) {
-        saved = WriteIntelHex(image, [&file](const char* piece, std::size_t length) {
-            return file.write(piece, qint64(length)) == qint64(length);
-        });
+        saved = WriteIntelHex(image, put);
     }
     saved = saved && file.commit();
     if (!saved && error) *error = file.errorString();

@@ -44,8 +44,9 @@ public:
     // An edit of the read-back image keeps it.
     const std::optional<ReadBackRange>& readRange() const { return readRange_; }
 
-    // The program image written to a file the user names: Intel HEX of the
-    // whole space, blank lines left out, or the image's own bytes as binary.
+    // The program image written to a file the user names: Intel HEX or
+    // Motorola S-record (by the name's ending) of the whole space, blank lines
+    // left out, or the image's own bytes as binary.
     bool SaveProgram(const QString& path, QString* error) const;
 
 private:

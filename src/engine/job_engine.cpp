@@ -184,7 +184,7 @@ QString JobEngine::SaveProgram() {
         ctx_.host.AppendLog(kBusyLine);
         return {};
     }
-    const auto answer = ctx_.prompts.AskSaveFile({"Inter Hex(*.hex)|*.hex|Binary(*.bin)|*.bin||", {}, {}});
+    const auto answer = ctx_.prompts.AskSaveFile({SaveJob::kFilter, {}, {}});
     if (!answer) return {};
     const QString path = SaveJob::CompleteName(answer->path, answer->filterIndex);
     QString error;

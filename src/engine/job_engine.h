@@ -101,7 +101,7 @@ public:
     const ImageKeeper& images() const { return keeper_; }
     bool EditProgram(const std::uint8_t* bytes, std::size_t length);
     bool EditReadBack(const std::uint8_t* bytes, std::size_t length);
-    // "Save Write Buffer As...": the program image, as Intel HEX or binary.
+    // "Save Write Buffer As...": the program image, as Intel HEX, S-record or binary.
     // Gives the path saved to, or an empty one when nothing was saved.
     QString SaveProgram();
 

@@ -1,9 +1,12 @@
 #include "engine/save_job.h"
 
+#include "image/srecord_writer.h"
+
 QString SaveJob::CompleteName(const QString& path, int filterIndex) {
     const QString ending = path.right(4);
-    if (ending == ".hex" || ending == ".bin") return path;
-    return path + (filterIndex == 1 ? ".bin" : ".hex");
+    if (ending == ".hex" || ending == ".bin" || IsSRecordName(path)) return path;
+    static const char* const kEndings[] = {".hex", ".bin", ".srec"};
+    return path + kEndings[filterIndex == 1 || filterIndex == 2 ? filterIndex : 0];
 }
 
 bool SaveJob::saveReadBack() {
@@ -13,7 +16,7 @@ bool SaveJob::saveReadBack() {
         return false;
     }
     ctx_.host.DisableJobButtons();
-    const auto answer = ctx_.prompts.AskSaveFile({"Inter Hex(*.hex)|*.hex|Binary(*.bin)|*.bin||", {}, {}});
+    const auto answer = ctx_.prompts.AskSaveFile({kFilter, {}, {}});
     if (!answer) {
         ctx_.host.EnableJobButtons();
         return false;

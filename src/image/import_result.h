@@ -18,25 +18,31 @@ struct ImportResult {
     // What the file turned out to hold, set by the file reader; a text header
     // (an S-record file's S0) and a start address, where the file names them.
     ImageFormat format = ImageFormat::Unknown;
-    QString header{};
+    QString header;
     bool hasStart = false;
     std::uint32_t start = 0;
 
-    static ImportResult Loaded(std::uint32_t size) { return Made(true, {}, {}, size, false); }
-    // A fault the user sees in a message box, and the log names too.
-    static ImportResult Failed(const QString& message) { return Made(false, message, message, 0, false); }
-    // A failure only the log names.
-    static ImportResult Refused(QString reason) { return Made(false, {}, std::move(reason), 0, false); }
-    static ImportResult Stopped() { return Made(false, {}, {}, 0, true); }
-
-private:
-    static ImportResult Made(bool ok, QString message, QString reason, std::uint32_t size, bool stopped) {
+    static ImportResult Loaded(std::uint32_t size) {
         ImportResult r;
-        r.ok = ok;
-        r.message = std::move(message);
-        r.reason = std::move(reason);
+        r.ok = true;
         r.imageSize = size;
-        r.stopped = stopped;
+        return r;
+    }
+    // A fault the user sees in a message box, and the log names too.
+    static ImportResult Failed(const QString& message) {
+        ImportResult r;
+        r.message = r.reason = message;
+        return r;
+    }
+    // A failure only the log names.
+    static ImportResult Refused(QString reason) {
+        ImportResult r;
+        r.reason = std::move(reason);
+        return r;
+    }
+    static ImportResult Stopped() {
+        ImportResult r;
+        r.stopped = true;
         return r;
     }
 };

@@ -1,89 +1,28 @@
 #include "image/intel_hex_reader.h"
 
-#include <array>
 #include <cstring>
 
+#include "image/hex_pairs.h"
 #include "image/image_buffer.h"
+#include "image/page_extent.h"
+#include "image/parse_progress.h"
 
 namespace {
 
 constexpr char kUnexpectedEnd[] = "Unexcepted End file, Format Error!";
 
-constexpr std::array<std::int8_t, 256> MakeDigitTable() {
-    std::array<std::int8_t, 256> t{};
-    for (auto& v : t) v = -1;
-    for (int c = '0'; c <= '9'; ++c) t[c] = std::int8_t(c - '0');
-    for (int c = 'A'; c <= 'F'; ++c) t[c] = std::int8_t(c - 'A' + 10);
-    for (int c = 'a'; c <= 'f'; ++c) t[c] = std::int8_t(c - 'a' + 10);
-    return t;
-}
-constexpr std::array<std::int8_t, 256> kDigit = MakeDigitTable();
-
-// Every pair of characters read as two hex digits, or -1: one lookup per byte
-// of data keeps the parse at memory speed.
-struct PairTable {
-    std::array<std::int16_t, 65536> value;
-    PairTable() {
-        for (int first = 0; first < 256; ++first)
-            for (int second = 0; second < 256; ++second) {
-                const int high = kDigit[std::size_t(first)], low = kDigit[std::size_t(second)];
-                value[std::size_t(first | second << 8)] =
-                    std::int16_t((high | low) < 0 ? -1 : high * 16 + low);
-            }
-    }
-};
-const PairTable kPairs;
-
-// Two hex digits; a negative result marks a character that is not a digit.
-inline int Byte(const std::uint8_t* p) { return kPairs.value[std::size_t(p[0] | p[1] << 8)]; }
-
-// Posts a percentage each time 105 x characters read / file length reaches
-// the next step exactly; a step jumped over ends the posting for good.
-class ProgressSteps {
-public:
-    ProgressSteps(std::size_t length, const ProgressSink& sink) : length_(length), sink_(sink) {
-        Aim();
-    }
-    void Add(std::size_t lineLength) {
-        total_ += lineLength;
-        if (total_ < threshold_) return;
-        const std::uint64_t q = 105 * std::uint64_t(total_) / length_;
-        if (q != std::uint64_t(step_)) {
-            threshold_ = SIZE_MAX;
-            return;
-        }
-        if (step_ < 100) {
-            ++step_;
-            if (sink_) sink_(step_);
-            Aim();
-        } else {
-            threshold_ = SIZE_MAX;
-        }
-    }
-
-private:
-    // The first total at which the quotient can equal the step.
-    void Aim() {
-        threshold_ = length_ == 0 ? SIZE_MAX
-                                  : std::size_t((std::uint64_t(step_) * length_ + 104) / 105);
-    }
-    std::size_t length_;
-    const ProgressSink& sink_;
-    std::size_t total_ = 0;
-    std::size_t threshold_ = 0;
-    int step_ = 1;
-};
+inline int Byte(const std::uint8_t* p) { return HexPair(p); }
 
 class HexReader {
 public:
-    HexReader(std::uint8_t* image) : image_(image) {}
+    HexReader(std::uint8_t* image) : image_(image), extent_(image) {}
 
     // 1 = end record reached, 0 = go on, -1 = failed (result_ says how).
     int Record(const std::uint8_t* line, std::size_t length, int lineNumber);
     // How many characters of the line the last record read.
     std::size_t consumed() const { return consumed_; }
     ImportResult result() const { return result_; }
-    std::uint32_t ImageSize() const;
+    std::uint32_t ImageSize() const { return extent_.ImageSize(); }
 
 private:
     int Data(const std::uint8_t* line, std::size_t length, int count, int address, int lineNumber);
@@ -98,12 +37,10 @@ private:
         return -1;
     }
     int FormatError(int lineNumber) { return Fail(QString::asprintf("Format Error: line %d", lineNumber)); }
-    void MarkPage();
 
     std::uint8_t* image_;
+    PageExtent extent_;
     std::uint64_t base_ = 0;
-    std::int64_t lastStored_ = -1;
-    std::uint32_t highestPage_ = 0;
     ImportResult result_;
     std::size_t consumed_ = 0;
 };
@@ -147,11 +84,11 @@ int HexReader::Data(const std::uint8_t* line, std::size_t length, int count, int
     }
     const int checksum = Byte(p);
     if ((bad | checksum) < 0) return FormatError(lineNumber);
-    if (count > 0) lastStored_ = std::int64_t(first) + count - 1;
+    extent_.Stored(first, count);
     if (((sum + unsigned(checksum)) & 0xFF) != 0) {
         return Fail(QString::asprintf("Checksum Error: line %d", lineNumber));
     }
-    MarkPage();
+    extent_.MarkPage();
     return 0;
 }
 
@@ -168,33 +105,12 @@ int HexReader::Base(const std::uint8_t* line, std::size_t length, int count, int
     return 0;
 }
 
-// The image reaches the highest page that holds data other than 0xFF, even
-// when the file's last record lies lower.
-void HexReader::MarkPage() {
-    if (lastStored_ < 0) return;
-    const std::uint32_t page = std::uint32_t(lastStored_) / 128;
-    if (page <= highestPage_) return;
-    const std::uint8_t* p = image_ + std::size_t(page) * 128;
-    for (int i = 0; i < 128; ++i) {
-        if (p[i] != ImageBuffer::kBlank) {
-            highestPage_ = page;
-            return;
-        }
-    }
-}
-
-std::uint32_t HexReader::ImageSize() const {
-    if (lastStored_ < 0) return 0;
-    const std::uint32_t lastPage = std::uint32_t(lastStored_) / 128;
-    return 128 * (std::max(lastPage, highestPage_) + 1);
-}
-
 }  // namespace
 
 ImportResult ReadIntelHex(const std::uint8_t* text, std::size_t length, std::uint8_t* image,
                           const ProgressSink& progress, const std::atomic<bool>* stop) {
     HexReader reader(image);
-    ProgressSteps steps(length, progress);
+    ParseProgress steps(length, progress);
     std::size_t pos = 0;
     for (int lineNumber = 1;; ++lineNumber) {
         // Looked at once a line: a relaxed load costs next to nothing beside

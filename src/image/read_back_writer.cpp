@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "image/image_buffer.h"
+#include "image/srecord_writer.h"
 
 namespace {
 
@@ -153,6 +154,8 @@ bool SaveReadRange(const QString& path, const std::uint8_t* image, ReadBackRange
         const QByteArray unread(qsizetype(from), char(0xFF));
         saved = put(unread.constData(), std::size_t(unread.size())) &&
                 put(reinterpret_cast<const char*>(image + from), to - from);
+    } else if (saved && IsSRecordName(path)) {
+        saved = WriteSRecordRange(image, from, to, path, put);
     } else if (saved) {
         saved = WriteIntelHexRange(image, from, to, put);
     }

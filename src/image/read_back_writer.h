@@ -33,6 +33,7 @@ struct ReadBackRange {
 // What a read gave, written aside and renamed into place. A name ending in
 // ".bin" (any letter case) gets the bytes from address 0 to the range's end,
 // those before the range as 0xFF, so that the file loads back with every
-// byte at its address and programs nothing where nothing was read; any other
-// name gets Intel HEX of exactly the range. On failure *error says why.
+// byte at its address and programs nothing where nothing was read; a name
+// ending in ".srec", ".s19", ".s28" or ".s37" gets Motorola S-record of
+// exactly the range; any other name gets Intel HEX of exactly the range. On failure *error says why.
 bool SaveReadRange(const QString& path, const std::uint8_t* image, ReadBackRange range, QString* error);

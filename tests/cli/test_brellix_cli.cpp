@@ -159,6 +159,8 @@ TEST(BrellixCli, CommandsExitCodesAndOutput) {
          "Verify Error at 000000: 65280 bytes differ\n[SIM0001] verify read-back: read-back differs at 0x000000 "
          "(65280 bytes)\n[SIM0001] Done in "},
         // Said before the read starts, not after it.
+        {"output of no known kind", {"--simulate", "read", "-o", files.Path("out.mot")}, 2, "",
+         "the output file must end in .hex, .srec, .s19, .s28, .s37 or .bin"},
         {"unwritable output", {"--simulate", "read", "-o", files.Path("no/dir/out.bin")}, 2, "",
          "cannot write " + files.Path("no/dir/out.bin")},
     };
@@ -212,6 +214,11 @@ TEST(BrellixCli, ReadWritesExactlyTheRangeRead) {
     ASSERT_EQ(hex.exitCode, 0) << hex.err.toStdString();
     EXPECT_EQ(TempFiles::Read(files.Path("r.hex")),
               ":08001800FFFFFFFFFFFFFFFFE8\r\n:08002000FFFFFFFFFFFFFFFFE0\r\n:00000001FF\n");
+    const CliRun srec = RunCli({"--simulate", "--sim-latency=0", "--quiet", "read", "--range", "18-27", "-o", files.Path("r.s37")});
+    ASSERT_EQ(srec.exitCode, 0) << srec.err.toStdString();
+    EXPECT_EQ(TempFiles::Read(files.Path("r.s37")),
+              "S0080000722E7333377A\r\nS10B0018FFFFFFFFFFFFFFFFE4\r\nS10B0020FFFFFFFFFFFFFFFFDC\r\n"
+              "S5030002FA\r\nS9030000FC\r\n");
 
     // Several adapters: a file each, named after the adapter.
     const CliRun all =

@@ -51,6 +51,9 @@ TEST(SaveJob, NamesAreCompletedByTheFilterUnlessTheyEndInHexOrBin) {
     EXPECT_EQ(SaveJob::CompleteName("dump.hex", 1), "dump.hex");
     EXPECT_EQ(SaveJob::CompleteName("dump.bin", 0), "dump.bin");
     EXPECT_EQ(SaveJob::CompleteName("image.HEX", 0), "image.HEX.hex");
+    EXPECT_EQ(SaveJob::CompleteName("dump", 2), "dump.srec");
+    EXPECT_EQ(SaveJob::CompleteName("dump.S19", 0), "dump.S19");
+    EXPECT_EQ(SaveJob::CompleteName("dump.s37", 1), "dump.s37");
 }
 
 // Intel HEX holds the range and nothing else; binary puts every byte read at
@@ -69,7 +72,9 @@ TEST(SaveJob, WritesExactlyTheRangeReadInTheFormatOfTheName) {
     EXPECT_TRUE(lines[17].startsWith(":08012000") && lines[17].endsWith('\r'));
     EXPECT_EQ(lines[18], ":00000001FF");
     ASSERT_EQ(rig.prompts.saveQuestions.size(), 1u);
-    EXPECT_EQ(rig.prompts.saveQuestions[0].filter, "Inter Hex(*.hex)|*.hex|Binary(*.bin)|*.bin||");
+    EXPECT_EQ(rig.prompts.saveQuestions[0].filter,
+              "Inter Hex(*.hex)|*.hex|Binary(*.bin)|*.bin|"
+              "Motorola S-record (*.srec *.s19 *.s28 *.s37)|*.srec;*.s19;*.s28;*.s37||");
 
     SaveAs(rig, files.Path("raw"), 1);
     const QByteArray raw = TempFiles::Read(files.Path("raw.bin"));
@@ -84,6 +89,31 @@ TEST(SaveJob, WritesExactlyTheRangeReadInTheFormatOfTheName) {
                                       Saved(files.Path("raw.bin"), 0x18, 0x127));
     EXPECT_EQ(rig.host.buttonsDisabledCount, 2);
     EXPECT_TRUE(rig.host.buttonsEnabled);
+}
+
+// An S-record name, or the third entry, writes S-record: of the range read
+// for Save, of the whole image for Save Write Buffer As.
+TEST(SaveJob, SRecordNamesWriteSRecord) {
+    TempFiles files;
+    ReadRig rig;
+    rig.Read("18", "127");
+    SaveAs(rig, files.Path("dump"), 2);
+    const QList<QByteArray> lines = TempFiles::Read(files.Path("dump.srec")).split('\n');
+    ASSERT_EQ(lines.size(), 14);  // S0, 8 + 8 x 32 + 8 bytes, S5, S9, nothing after its LF
+    EXPECT_TRUE(lines[0].startsWith("S00C0000") && lines[1].startsWith("S10B0018") && lines[2].startsWith("S1230020"));
+    EXPECT_EQ(lines[11], "S503000AF2\r");
+    EXPECT_EQ(lines[12], "S9030000FC\r");
+    if (RunTool("srec_cat", {files.Path("dump.srec"), "-fill", "0xFF", "0", "0x128", "-o", files.Path("s.bin"), "-binary"})) {
+        EXPECT_EQ(TempFiles::Read(files.Path("s.bin")), QByteArray(0x18, char(0xFF)) + Chip().mid(0x18, 0x110));
+    }
+
+    const QByteArray program = Chip().left(0x40);
+    rig.engine->UseImage(reinterpret_cast<const std::uint8_t*>(program.constData()), 0x40, "p.bin", {});
+    rig.prompts.saveAnswers.push_back(UserPrompts::FileAnswer{files.Path("w.S19"), 0});
+    EXPECT_EQ(rig.engine->SaveProgram(), files.Path("w.S19"));
+    const QList<QByteArray> written = TempFiles::Read(files.Path("w.S19")).split('\n');
+    ASSERT_EQ(written.size(), 6);
+    EXPECT_TRUE(written[1].startsWith("S1230000") && written[2].startsWith("S1230020"));
 }
 
 // What Save writes: the last read that completed, whoever made it, and none

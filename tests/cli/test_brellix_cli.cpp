@@ -613,9 +613,11 @@ TEST_P(ProductionFloor, FourStationsSpendEveryValueOnce) {
     if (floor.postgres) db = server.Url("floor");
     ASSERT_EQ(NewRecipe(files, files.Write("fw.bin", ImageWithBlankBlock()), 1000).exitCode, 0);
     std::vector<std::unique_ptr<QProcess>> stations;
-    // Before the server stops, the adapters answer slowly enough that most places hold a unit under way.
+    // Before the server stops, the adapters answer slowly enough, and each
+    // station's at its own pace, that when it stops most places hold a unit
+    // under way rather than all waiting for their next.
     for (int s = 1; s <= kFloorStations; ++s)
-        stations.push_back(StartStation(files, db, s, kFloorUnitsEach, true, floor.restart ? 1 : 0));
+        stations.push_back(StartStation(files, db, s, kFloorUnitsEach, true, floor.restart ? s : 0));
     std::vector<QString> out(kFloorStations);
     // A fifth of the units, then the server is gone.
     const auto ended = [&] {

@@ -198,7 +198,7 @@ public:
     }
 
     int requests() const { return rig_.adapter->requestCount(); }
-    // A production unit's row: 0 pass, 1 fail, 2 cancelled.
+    // How a production unit closed, as UnitResult counts: 0 pass, 1 fail, 2 cancelled.
     int unitOutcome() const { return int(unitResult_); }
     bool succeeded() const { return rig_.engine->lastJobSucceeded(); }
 

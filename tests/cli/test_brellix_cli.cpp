@@ -507,15 +507,6 @@ TEST(BrellixCli, RecordLostMidRunStartsNoUnitAndLosesNone) {
     EXPECT_EQ(all["valuesSpent"].toObject()["line/serial"].toInt(), totals.captured(2).toInt() + 1);
 }
 
-// A floor of four stations, each with four places, shares one record: the
-// stations run 200 units between them and one place of each fails its first
-// unit. Restarted mid-run, the server is stopped at once, as a crash would
-// stop it, once some units have passed: the stations end with their units
-// under way in their spools, and run again for the units left once it is
-// back. Either way every value is spent exactly once, the values of the
-// units that did not pass are handed out again (the passes take the first
-// values without a gap), no value is left held, and every unit started has
-// its one row.
 namespace {
 
 struct FloorCase {
@@ -532,8 +523,8 @@ constexpr int kFloorStations = 4;
 constexpr int kFloorUnitsEach = 50;
 
 // One station as a process of its own, in its own folder: its copy of the
-// recipe, and its spool beside it.
-// latencyMs: the simulated adapters' reply time, which keeps units under way longer.
+// recipe, and its spool beside it. latencyMs: the simulated adapters' reply
+// time, which keeps units under way longer.
 std::unique_ptr<QProcess> StartStation(const TempFiles& files, const QString& db, int s, int count, bool fault,
                                        int latencyMs = 0) {
     QDir(files.Path({})).mkdir(QString("s%1").arg(s));
@@ -603,6 +594,15 @@ void CheckFloorRecord(const QString& db, const ScratchPostgres& server, bool pos
 
 }  // namespace
 
+// A floor of four stations, each with four places, shares one record: the
+// stations run 200 units between them and one place of each fails its first
+// unit. Restarted mid-run, the server is stopped at once, as a crash would
+// stop it, once some units have passed: the stations end with their units
+// under way in their spools, and run again for the units left once it is
+// back. Either way every value is spent exactly once, the values of the
+// units that did not pass are handed out again (the passes take the first
+// values without a gap), no value is left held, and every unit started has
+// its one row.
 TEST_P(ProductionFloor, FourStationsSpendEveryValueOnce) {
     const FloorCase floor = GetParam();
     ScratchPostgres server;

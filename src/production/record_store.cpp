@@ -158,7 +158,7 @@ bool RecordStore::StartRun(const RunInfo& run, QString* error) {
         [&] {
             const bool ok = RegisterStation(session_, run.station, &stationId_) &&
                             values.InterruptHeld(stationId_, &interruptedAtStart_) &&
-                            InsertRun(session_, stationId_, run, &runId_);
+                            EndStationRuns(session_, stationId_) && InsertRun(session_, stationId_, run, &runId_);
             return ok ? Step::Done : Step::Failed;
         },
         error);

@@ -40,8 +40,9 @@ class RecordStore {
     // Registers the station and starts a run. Units the station's earlier
     // runs left waiting in the spool are sent first; values the station still
     // held from a run that never closed them (it crashed) are marked
-    // interrupted and given back. Refused while another process on this host
-    // runs the same station on the same record.
+    // interrupted and given back, and its runs that never ended end. Refused
+    // while another process on this host runs the same station on the same
+    // record.
     bool StartRun(const RunInfo& run, QString* error);
     // The counter a serial field draws from, with values 0 to count - 1.
     bool DefineCounter(const QString& counter, std::uint64_t count, QString* error);

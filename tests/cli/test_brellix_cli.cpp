@@ -558,7 +558,7 @@ StationTally Tally(const QString& out) {
 // The record as the floor left it: units is how many the stations started, failed how many failed.
 void CheckFloorRecord(const QString& db, const ScratchPostgres& server, bool postgres, int units, int failed) {
     QStringList passed, notPassed;
-    int held = -1, interrupted = 0;
+    int held = -1, interrupted = 0, open = -1;
     {
         QSqlDatabase record = QSqlDatabase::addDatabase(postgres ? "QPSQL" : "QSQLITE", "floor");
         if (postgres) {
@@ -578,11 +578,14 @@ void CheckFloorRecord(const QString& db, const ScratchPostgres& server, bool pos
         }
         QSqlQuery reserved("SELECT COUNT(*) FROM reservations WHERE state = 'reserved'", record);
         if (reserved.next()) held = reserved.value(0).toInt();
+        QSqlQuery runs("SELECT COUNT(*) FROM runs WHERE ended_utc IS NULL", record);
+        if (runs.next()) open = runs.value(0).toInt();
     }
     QSqlDatabase::removeDatabase("floor");
     EXPECT_EQ(passed.size() + notPassed.size(), units);
     EXPECT_EQ(notPassed.size(), failed);
     EXPECT_EQ(held, 0);
+    EXPECT_EQ(open, 0) << "runs never ended";
     passed.sort();
     QStringList expected;
     for (int i = 1; i <= passed.size(); ++i) expected << QString(R"({"serial":"SN%1"})").arg(i, 5, 10, QChar('0'));

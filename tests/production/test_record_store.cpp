@@ -180,6 +180,10 @@ TEST_P(RecordStoreTest, AStationThatStoppedMidUnitLeavesItsValueInterruptedNever
               (QList<QVariantList>{{0, "interrupted"}, {1, "reserved"}, {0, "reserved"}}));
     EXPECT_EQ(Rows(db, "SELECT run_id, unit_number, result, fields FROM units"),
               (QList<QVariantList>{{1, 1, "interrupted", R"({"line/serial":"0"})"}}));
+    // The crashed run ends where its last unit did; the others run on.
+    EXPECT_EQ(Rows(db, "SELECT r.id FROM runs r JOIN units u ON u.run_id = r.id WHERE r.ended_utc = u.utc"),
+              (QList<QVariantList>{{1}}));
+    EXPECT_EQ(Rows(db, "SELECT id FROM runs WHERE ended_utc IS NULL ORDER BY id"), (QList<QVariantList>{{2}, {3}}));
     EXPECT_EQ(elsewhere.values(), QList<std::uint64_t>{1});
 }
 

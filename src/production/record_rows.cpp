@@ -39,6 +39,13 @@ bool EndRun(SqlSession& session, std::int64_t runId) {
     return session.Exec("UPDATE runs SET ended_utc = ? WHERE id = ?", {Now(), qint64(runId)});
 }
 
+bool EndStationRuns(SqlSession& session, std::int64_t stationId) {
+    return session.Exec(
+        "UPDATE runs SET ended_utc = COALESCE((SELECT MAX(u.utc) FROM units u WHERE u.run_id = runs.id),"
+        " started_utc) WHERE station_id = ? AND ended_utc IS NULL",
+        {qint64(stationId)});
+}
+
 bool InsertUnit(SqlSession& session, const UnitRecord& unit) {
     const QDateTime utc = unit.utc.isValid() ? unit.utc : QDateTime::currentDateTimeUtc();
     return session.Exec(

@@ -12,6 +12,9 @@
 bool RegisterStation(SqlSession& session, const QString& name, std::int64_t* id);
 bool InsertRun(SqlSession& session, std::int64_t stationId, const RunInfo& run, std::int64_t* id);
 bool EndRun(SqlSession& session, std::int64_t runId);
+// The station's runs that never ended (it crashed, or lost the database at
+// the end) end when their last unit closed, or when they began without one.
+bool EndStationRuns(SqlSession& session, std::int64_t stationId);
 // A unit's row; a second row for the same unit of the same run is dropped,
 // so that a row sent again from the spool is not counted twice.
 bool InsertUnit(SqlSession& session, const UnitRecord& unit);

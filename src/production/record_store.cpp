@@ -1,5 +1,8 @@
 #include "production/record_store.h"
 
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUuid>
@@ -104,7 +107,42 @@ bool RecordStore::Write(const std::function<Step()>& body, QString* error) {
     return false;
 }
 
+// A run takes whatever its station still holds for interrupted; a second
+// process running as the same station would so take the first one's units
+// under way, give their values back and program them into other units. A
+// station's name is the host's by default, so the lock is the host's: one
+// file per station and record in the temporary folder, which a crashed
+// process's lock does not outlive.
+bool RecordStore::LockStation(const QString& station, QString* error) {
+    const QFileInfo file(location_.file);
+    const QString record = location_.postgres                         ? location_.Describe()
+                           : file.canonicalFilePath().isEmpty() ? file.absoluteFilePath()
+                                                                : file.canonicalFilePath();
+    const QByteArray key =
+        QCryptographicHash::hash((record + '\n' + station).toUtf8(), QCryptographicHash::Sha1).toHex();
+    auto lock = std::make_unique<QLockFile>(QDir::temp().filePath("brellix-station-" + key + ".lock"));
+    // Never stale by age: a station may run for days.
+    lock->setStaleLockTime(0);
+    if (!lock->tryLock(0) && lock->error() != QLockFile::LockFailedError) {
+        *error = "cannot write the station's lock " + lock->fileName();
+        return false;
+    }
+    if (!lock->isLocked()) {
+        qint64 pid = 0;
+        QString host, program;
+        lock->getLockInfo(&pid, &host, &program);
+        *error = QString("%1: station %2 already runs on this host (process %3); each run at a time needs a "
+                         "station name of its own")
+                     .arg(location_.Describe(), station)
+                     .arg(pid);
+        return false;
+    }
+    stationLock_ = std::move(lock);
+    return true;
+}
+
 bool RecordStore::StartRun(const RunInfo& run, QString* error) {
+    if (!stationLock_ && !LockStation(run.station, error)) return false;
     // A unit still in the spool holds values the interruption below would
     // otherwise give back although the unit may have passed.
     if (FlushSpool() > 0) {
@@ -120,7 +158,7 @@ bool RecordStore::StartRun(const RunInfo& run, QString* error) {
         [&] {
             const bool ok = RegisterStation(session_, run.station, &stationId_) &&
                             values.InterruptHeld(stationId_, &interruptedAtStart_) &&
-                            InsertRun(session_, stationId_, run, &runId_);
+                            EndStationRuns(session_, stationId_) && InsertRun(session_, stationId_, run, &runId_);
             return ok ? Step::Done : Step::Failed;
         },
         error);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLockFile>
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
@@ -39,7 +40,9 @@ class RecordStore {
     // Registers the station and starts a run. Units the station's earlier
     // runs left waiting in the spool are sent first; values the station still
     // held from a run that never closed them (it crashed) are marked
-    // interrupted and given back.
+    // interrupted and given back, and its runs that never ended end. Refused
+    // while another process on this host runs the same station on the same
+    // record.
     bool StartRun(const RunInfo& run, QString* error);
     // The counter a serial field draws from, with values 0 to count - 1.
     bool DefineCounter(const QString& counter, std::uint64_t count, QString* error);
@@ -80,6 +83,7 @@ class RecordStore {
     // statement. available() says afterwards whether the server was there.
     bool Write(const std::function<Step()>& body, QString* error);
     bool Reconnect();
+    bool LockStation(const QString& station, QString* error);
     bool StoreUnit(const UnitRecord& record, const QList<Reservation>& reservations,
                    QString* error);
 
@@ -87,6 +91,7 @@ class RecordStore {
     QString connection_;
     SqlSession session_;
     UnitSpool spool_;
+    std::unique_ptr<QLockFile> stationLock_;  // held from StartRun on
     std::int64_t stationId_ = 0;
     std::int64_t runId_ = 0;
     int nextUnit_ = 1;

@@ -5,6 +5,13 @@ namespace {
 // How long a station waits for another's write transaction on an SQLite file.
 constexpr int kSqliteBusyMs = 30000;
 constexpr int kPostgresConnectSeconds = 5;
+// A server that goes away without closing the connection (a cable pulled, its
+// host down) would leave a statement waiting for as long as the kernel keeps
+// resending, the station frozen meanwhile: the keepalives find a silent
+// server, and the user time-out unanswered data, within about half a minute;
+// the unit's row then goes to the spool. A Unix socket ignores both.
+constexpr char kPostgresLiveness[] =
+    "keepalives=1;keepalives_idle=10;keepalives_interval=5;keepalives_count=3;tcp_user_timeout=20000";
 // An arbitrary key for the advisory lock that guards the schema.
 constexpr int kSchemaLockKey = 0x42524C58;
 
@@ -20,7 +27,7 @@ QString SqlDialect::driverPackage() const {
 
 QString SqlDialect::connectOptions() const {
     if (kind_ == Kind::Sqlite) return QString("QSQLITE_BUSY_TIMEOUT=%1").arg(kSqliteBusyMs);
-    return QString("connect_timeout=%1").arg(kPostgresConnectSeconds);
+    return QString("connect_timeout=%1;%2").arg(kPostgresConnectSeconds).arg(kPostgresLiveness);
 }
 
 QString SqlDialect::sessionSetup() const {

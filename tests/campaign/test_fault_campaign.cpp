@@ -7,6 +7,11 @@
 // success. The simulator runs on a virtual clock, so a silent adapter costs
 // no real time.
 //
+// A production unit is an auto program carrying a serial field, which lies
+// in the image's blank block, reserved in a record of its own (SQLite) and
+// closed there: failed, pulled out or cancelled (the run's cancel, at a
+// drawn request), it gives its value back to the next unit.
+//
 //   BRELLIX_CAMPAIGN_SCENARIOS=20000   how many seeds (default 2000)
 //   BRELLIX_CAMPAIGN_FIRST=1000        the first seed (default 0)
 //   BRELLIX_CAMPAIGN_SEED=1234         replay one seed
@@ -14,26 +19,31 @@
 
 #include <QDir>
 #include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <random>
 #include <tuple>
 
+#include "cli/recipe_station.h"
 #include "engine/protocol.h"
+#include "image/image_patch.h"
 #include "support/engine_rig.h"
 #include "support/temp_files.h"
 
 namespace {
 
-enum class Job { Detect, Erase, Program, Verify, Read, Auto, AutoReload, FirmwareReady, FirmwareRestart, Load, Save };
+enum class Job { Detect, Erase, Program, Verify, Read, Auto, AutoReload, FirmwareReady, FirmwareRestart, Load, Save, Unit };
 enum class Fault { Silence, Nak, WrongEcho, ShortWrite, FailedWrite, Unplug, UnplugReplug, Late, Corrupt, Restart, Slow, Stale };
 
 constexpr Job kJobs[] = {Job::Detect, Job::Erase,         Job::Program,         Job::Verify,
                          Job::Read,   Job::Auto,          Job::AutoReload,      Job::FirmwareReady,
-                         Job::FirmwareRestart, Job::Load, Job::Save};
+                         Job::FirmwareRestart, Job::Load, Job::Save, Job::Unit};
 constexpr const char* kJobNames[] = {"detect", "erase", "program", "verify", "read", "auto",
-                                     "auto+reload", "firmware/ready", "firmware/restart", "load", "save"};
+                                     "auto+reload", "firmware/ready", "firmware/restart", "load", "save",
+                                     "production unit"};
 constexpr const char* kFaultNames[] = {"silence", "nak", "wrong echo", "short write", "failed write",
                                        "unplug", "unplug+replug", "late reply", "corrupt read-back",
                                        "restart", "slow reply", "stale reply"};
@@ -56,11 +66,14 @@ struct Scenario {
     std::uint8_t access;
     int fileFault;  // load and save: which damage
     bool lawful;    // the adapter stays within the protocol
+    int cancelAt;   // a production unit: cancelled at this request, with no fault; -1 not
 };
 
 std::string Describe(const Scenario& s) {
     return "seed " + std::to_string(s.seed) + ": " + kJobNames[int(s.job)] + ", " +
-           (IsFile(s.job) ? "file fault " + std::to_string(s.fileFault) : kFaultNames[int(s.fault)]) +
+           (IsFile(s.job)        ? "file fault " + std::to_string(s.fileFault)
+            : s.cancelAt >= 0   ? std::string("cancel")
+                                : std::string(kFaultNames[int(s.fault)])) +
            " at request " + std::to_string(s.request) + ", chip " + std::to_string(s.chip) +
            (s.access == ACCESS_JTAG ? ", JTAG" : ", Direct") + (s.lawful ? ", lawful" : "");
 }
@@ -103,7 +116,7 @@ SimConfig ConfigFor(const Scenario& s, int requests) {
     c.bootEntry = s.job == Job::FirmwareReady ? SimConfig::BootEntry::Ready : SimConfig::BootEntry::Restarting;
     c.leaveDelayMs = 1;
     c.reconnectDelayMs = 5;
-    if (requests == 0 || IsFile(s.job)) return c;
+    if (requests == 0 || IsFile(s.job) || s.cancelAt >= 0) return c;
     // Every restart into the boot loader takes its own time, within the deadline.
     if (s.job == Job::FirmwareRestart) SeedQuirk(c, SimQuirk::BootRestart, 0, s.seed, RestartTiming());
     SimConfig::Faults& f = c.faults;
@@ -138,6 +151,7 @@ public:
         image_ = IsFirmware(s.job) ? FirmwareImage() : ChipImage(s.seed);
         imagePath_ = files_.Write(IsFirmware(s.job) ? "fw.bin" : "chip.bin", image_);
         if (!IsFirmware(s.job)) Load(imagePath_);
+        if (s.job == Job::Unit) BeginUnit();
         // A chip that already holds the file, so that a verify or read can succeed.
         if (s.job == Job::Verify || s.job == Job::Read || s.job == Job::Erase) rig_.adapter->PresetFlash(0, image_);
         rig_.state().reloadLastFile = s.job == Job::AutoReload;
@@ -173,14 +187,19 @@ public:
                 break;
             case Job::Load: return PerformLoad();
             case Job::Save: return PerformSave();
+            case Job::Unit: StartUnit(); break;
         }
         const bool ended = RunUntil([&] { return !rig_.state().busy && !rig_.engine->loadRunning(); }, 10000);
+        rig_.host.onProgress = nullptr;
+        if (ended && s_.job == Job::Unit) CloseUnit();
         // What the adapter still does after the job: leaving, coming back.
         RunFor(s_.fault == Fault::Unplug || s_.fault == Fault::UnplugReplug || IsFirmware(s_.job) ? 10 : 0);
         return ended;
     }
 
     int requests() const { return rig_.adapter->requestCount(); }
+    // How a production unit closed, as UnitResult counts: 0 pass, 1 fail, 2 cancelled.
+    int unitOutcome() const { return int(unitResult_); }
     bool succeeded() const { return rig_.engine->lastJobSucceeded(); }
 
     // cleanSucceeds: how the same job ends with an adapter that shows nothing unusual.
@@ -194,6 +213,7 @@ public:
         EXPECT_EQ(std::uint64_t(rig_.host.durations.size()), rig_.engine->jobsBegun());
         EXPECT_FALSE(rig_.host.full.contains(QRegularExpression("[^\n]Done in ")))
             << rig_.host.full.toStdString();
+        if (s_.job == Job::Unit) CheckRecord();
         if (!IsFile(s_.job)) CheckButtonsWorkAgain();
     }
 
@@ -269,6 +289,7 @@ private:
             case Job::Read: allowed = {CMD_READ_BLOCK}; break;
             case Job::Auto:
             case Job::AutoReload:
+            case Job::Unit:
                 allowed = {CMD_DETECT, CMD_ERASE, CMD_WRITE_BLOCK, CMD_PROGRAM_VERIFY, CMD_READ_BLOCK};
                 break;
             case Job::FirmwareReady:
@@ -282,7 +303,7 @@ private:
         for (std::uint8_t code : rig_.commands())
             EXPECT_NE(std::find(allowed.begin(), allowed.end(), code), allowed.end()) << "sent " << int(code);
         const bool writesChip = s_.job == Job::Erase || s_.job == Job::Program || s_.job == Job::Auto ||
-                                s_.job == Job::AutoReload;
+                                s_.job == Job::AutoReload || s_.job == Job::Unit;
         EXPECT_TRUE(writesChip || rig_.adapter->flash(0, kWatchedFlash) == flashBefore_) << "chip changed";
     }
 
@@ -329,7 +350,8 @@ private:
             case Job::Program:
             case Job::Verify:
             case Job::Auto:
-            case Job::AutoReload: EXPECT_EQ(chip, image_) << "job succeeded"; break;
+            case Job::AutoReload:
+            case Job::Unit: EXPECT_EQ(chip, image_) << "job succeeded"; break;
             case Job::Read:  // damage on the way cannot show in a read; the compare shows it
                 EXPECT_TRUE(s_.fault == Fault::Corrupt ||
                             std::equal(chip.begin(), chip.end(), rig_.engine->image().readBack()))
@@ -363,11 +385,91 @@ private:
             case Job::Verify: return JobKind::Verify;
             case Job::Read: return JobKind::Read;
             case Job::Auto:
-            case Job::AutoReload: return JobKind::AutoProgram;
+            case Job::AutoReload:
+            case Job::Unit: return JobKind::AutoProgram;
             case Job::FirmwareReady:
             case Job::FirmwareRestart: return JobKind::FirmwareUpdate;
             default: return JobKind::None;
         }
+    }
+
+    // The unit's value, reserved in a fresh record, lies in the image's blank
+    // block: what the chip must hold is the image with the value over it.
+    void BeginUnit() {
+        SerialField serial;
+        serial.name = "serial";
+        serial.address = 2 * 256 + s_.seed % 249;
+        serial.encoding = {EncodingFormat::AsciiDecimal, 5, "SN", {}};
+        serial.start = 1;
+        serial.last = 1000;
+        Recipe recipe;
+        recipe.name = "line";
+        recipe.version = "1";
+        recipe.fields = {serial};
+        CliOptions options;
+        options.recipe = files_.Path("line.json");
+        options.db = files_.Path("line.sqlite");
+        options.station = "campaign";
+        QString why;
+        station_ = RecipeStation::Open(options, recipe, 0, &why);
+        ASSERT_TRUE(station_) << why.toStdString();
+        ASSERT_EQ(station_->BeginUnit(&unit_, &why), RecipeStation::Begin::Started) << why.toStdString();
+        ASSERT_EQ(unit_.values, QStringList{"SN00001"});
+        ApplyPatches(unit_.patches, 0, kImageSize, image_.data());
+    }
+
+    void StartUnit() {
+        ASSERT_TRUE(rig_.engine->SetPatches(unit_.patches));
+        // The cancel comes as Ctrl+C does, while the engine handles a reply.
+        if (s_.cancelAt >= 0) {
+            rig_.host.onProgress = [this] {
+                if (cancelled_ || requests() <= s_.cancelAt) return;
+                cancelled_ = true;
+                rig_.engine->Cancel();
+            };
+        }
+        rig_.engine->AutoProgram();
+    }
+
+    // As the station closes a unit: where a failed or cancelled one stopped.
+    void CloseUnit() {
+        UnitRecord record;
+        const bool passed = rig_.engine->lastJobSucceeded();
+        record.result = unitResult_ = passed ? UnitResult::Pass : cancelled_ ? UnitResult::Cancelled : UnitResult::Fail;
+        if (!passed) record.step = rig_.engine->lastJobStep(), record.detail = rig_.engine->lastJobDetail();
+        EXPECT_TRUE(station_->CloseUnit(unit_, record));
+    }
+
+    // The unit has its one row, with the value it carried and where it
+    // stopped; its value is spent on a pass, and otherwise the next unit's.
+    void CheckRecord() {
+        ASSERT_TRUE(station_);
+        const bool passed = unitResult_ == UnitResult::Pass;
+        const QString result = UnitResultName(unitResult_);
+        QStringList rows, states;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "campaign-record");
+            db.setDatabaseName(files_.Path("line.sqlite"));
+            ASSERT_TRUE(db.open());
+            QSqlQuery units("SELECT fields, result, step FROM units", db);
+            while (units.next())
+                rows << QStringList{units.value(0).toString(), units.value(1).toString(), units.value(2).toString()}
+                            .join(' ');
+            QSqlQuery held("SELECT state FROM reservations", db);
+            while (held.next()) states << held.value(0).toString();
+        }
+        QSqlDatabase::removeDatabase("campaign-record");
+        const QString step = passed ? QString() : rig_.engine->lastJobStep();
+        EXPECT_EQ(rows, QStringList{R"({"serial":"SN00001"} )" + result + " " + step});
+        EXPECT_EQ(states, QStringList{passed ? "spent" : "returned"});
+        if (passed) {
+            const std::vector<std::uint8_t> field = rig_.adapter->flash(unit_.patches[0].address, 7);
+            EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(field.data()), 7), "SN00001") << "field on the chip";
+        }
+        RecipeUnit next;
+        QString why;
+        ASSERT_EQ(station_->BeginUnit(&next, &why), RecipeStation::Begin::Started) << why.toStdString();
+        EXPECT_EQ(next.values, QStringList{passed ? "SN00002" : "SN00001"});
     }
 
     // The adapter behaves again and is on the bus: the next job runs.
@@ -395,6 +497,10 @@ private:
     QString imagePath_;
     std::vector<std::uint8_t> flashBefore_;
     std::uint64_t jobsBefore_ = 0;
+    std::unique_ptr<RecipeStation> station_;  // a production unit's record
+    RecipeUnit unit_;
+    bool cancelled_ = false;
+    UnitResult unitResult_ = UnitResult::Interrupted;  // until the unit closes
 };
 
 Scenario Draw(std::uint32_t seed, const std::vector<int>& spans) {
@@ -417,6 +523,9 @@ Scenario Draw(std::uint32_t seed, const std::vector<int>& spans) {
                            (s.fault == Fault::Silence || s.fault == Fault::Late || s.fault == Fault::Unplug ||
                             s.fault == Fault::UnplugReplug || s.fault == Fault::Restart);
     s.lawful = !IsFile(s.job) && (s.fault == Fault::Slow || s.fault == Fault::Stale || afterDone);
+    // A production unit is cancelled, in place of its fault, one time in four.
+    s.cancelAt = s.job == Job::Unit && draw() % 4 == 0 ? s.request : -1;
+    if (s.cancelAt >= 0) s.lawful = false;
     return s;
 }
 
@@ -426,7 +535,7 @@ bool CleanSucceeds(const Scenario& s) {
     static std::map<std::tuple<Job, std::uint8_t, std::uint8_t>, bool> known;
     const auto key = std::make_tuple(s.job, s.chip, s.access);
     if (const auto it = known.find(key); it != known.end()) return it->second;
-    ScenarioRun run(Scenario{s.seed, s.job, Fault::Silence, 0, s.chip, s.access, 0, false}, 0);
+    ScenarioRun run(Scenario{s.seed, s.job, Fault::Silence, 0, s.chip, s.access, 0, false, -1}, 0);
     run.Perform();
     EXPECT_TRUE(run.succeeded() || s.access == ACCESS_DIRECT) << "a plain adapter fails " << kJobNames[int(s.job)];
     return known[key] = run.succeeded();
@@ -437,7 +546,7 @@ bool CleanSucceeds(const Scenario& s) {
 std::vector<int> Spans() {
     std::vector<int> spans;
     for (Job job : kJobs) {
-        Scenario clean{0, job, Fault::Silence, 0, 5, ACCESS_JTAG, 0, false};
+        Scenario clean{0, job, Fault::Silence, 0, 5, ACCESS_JTAG, 0, false, -1};
         ScenarioRun run(clean, 0);
         run.Perform();
         spans.push_back(run.requests());
@@ -460,6 +569,7 @@ TEST(FaultCampaign, EveryJobSurvivesOneFaultAtAnyRequest) {
     const int count = replay >= 0 ? 1 : EnvInt("BRELLIX_CAMPAIGN_SCENARIOS", 2000);
     const int first = replay >= 0 ? replay : EnvInt("BRELLIX_CAMPAIGN_FIRST", 0);
     int failed = 0, lawful = 0;
+    int units[4] = {};  // production units passed, failed, cancelled, never closed
     for (int n = 0; n < count && failed < 5; ++n) {
         const std::uint32_t seed = std::uint32_t(first + n);
         const Scenario s = Draw(seed, spans);
@@ -470,11 +580,13 @@ TEST(FaultCampaign, EveryJobSurvivesOneFaultAtAnyRequest) {
         ScenarioRun run(s, spans[std::size_t(s.job)]);
         EXPECT_TRUE(run.Perform()) << "the job never ended";
         run.CheckInvariants(cleanSucceeds);
+        if (s.job == Job::Unit) ++units[run.unitOutcome()];
         if (::testing::UnitTest::GetInstance()->current_test_info()->result()->total_part_count() != before) {
             ++failed;
             std::fprintf(stderr, "FAILED %s\n", Describe(s).c_str());
         }
     }
-    std::printf("fault campaign: seeds %d to %d (%d with a lawful adapter), %d failed\n", first, first + count - 1,
-                lawful, failed);
+    std::printf("fault campaign: seeds %d to %d (%d with a lawful adapter; production units %d passed, %d failed,"
+                " %d cancelled), %d failed\n",
+                first, first + count - 1, lawful, units[0], units[1], units[2], failed);
 }

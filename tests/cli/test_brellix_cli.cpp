@@ -524,42 +524,58 @@ TEST(BrellixCli, RecordLostMidRunStartsNoUnitAndLosesNone) {
     EXPECT_EQ(all["valuesSpent"].toObject()["line/serial"].toInt(), totals.captured(2).toInt() + 1);
 }
 
-// A floor of four stations, each with four places, shares one record: each
-// station runs 50 units and one of its places fails its first unit. Every
-// value is spent exactly once, the values of the failed units are handed out
-// again (the passes take the first values without a gap), and every unit
-// started has its one row.
-class ProductionFloor : public testing::TestWithParam<QString> {};
+namespace {
 
-TEST_P(ProductionFloor, FourStationsSpendEveryValueOnce) {
-    ScratchPostgres server;
-    TempFiles files;
-    const bool postgres = GetParam() == "postgresql";
-    QString db = files.Path("floor.sqlite"), error;
-    if (postgres && (!server.Start(&error) || !server.CreateDatabase("floor", &error)))
-        GTEST_SKIP() << error.toStdString();
-    if (postgres) db = server.Url("floor");
-    ASSERT_EQ(NewRecipe(files, files.Write("fw.bin", ImageWithBlankBlock()), 1000).exitCode, 0);
-    std::vector<std::unique_ptr<QProcess>> stations;
-    for (int s = 1; s <= 4; ++s) {
-        // Each station keeps its own spool beside its own copy of the recipe.
-        QDir(files.Path({})).mkdir(QString("s%1").arg(s));
-        const QString recipe = files.Path(QString("s%1/line.json").arg(s));
-        QFile::copy(files.Path("line.json"), recipe);
-        QFile::copy(files.Path("fw.bin"), files.Path(QString("s%1/fw.bin").arg(s)));
-        stations.push_back(std::make_unique<QProcess>());
-        stations.back()->start(BRELLIX_CLI_PATH, {"--simulate=4", "--sim-latency=0", "--all", "--quiet",
-                                                  "--sim-fault", QString("%1:nak@5").arg(s), "production",
-                                                  "--recipe", recipe, "--db", db, "--station",
-                                                  QString("s%1").arg(s), "--count", "50"});
-    }
-    for (auto& station : stations) {
-        ASSERT_TRUE(station->waitForFinished(120000));
-        EXPECT_EQ(station->exitCode(), 1) << station->readAllStandardError().toStdString();
-    }
+struct FloorCase {
+    const char* name;
+    bool postgres;
+    bool restart;  // the server stops mid-run and comes back
+};
 
-    QStringList passed, failed;
-    int held = -1;
+void PrintTo(const FloorCase& floor, std::ostream* os) { *os << floor.name; }
+
+class ProductionFloor : public testing::TestWithParam<FloorCase> {};
+
+constexpr int kFloorStations = 4;
+constexpr int kFloorUnitsEach = 50;
+
+// One station as a process of its own, in its own folder: its copy of the
+// recipe, and its spool beside it. latencyMs: the simulated adapters' reply
+// time, which keeps units under way longer.
+std::unique_ptr<QProcess> StartStation(const TempFiles& files, const QString& db, int s, int count, bool fault,
+                                       int latencyMs = 0) {
+    QDir(files.Path({})).mkdir(QString("s%1").arg(s));
+    const QString recipe = files.Path(QString("s%1/line.json").arg(s));
+    QFile::copy(files.Path("line.json"), recipe);
+    QFile::copy(files.Path("fw.bin"), files.Path(QString("s%1/fw.bin").arg(s)));
+    QStringList args = {"--simulate=4", QString("--sim-latency=%1").arg(latencyMs), "--all", "--quiet", "--json"};
+    if (fault) args << "--sim-fault" << QString("%1:nak@5").arg(s);
+    args << QStringList{"production", "--recipe", recipe, "--db", db, "--station", QString("s%1").arg(s),
+                        "--count", QString::number(count)};
+    auto station = std::make_unique<QProcess>();
+    station->start(BRELLIX_CLI_PATH, args);
+    return station;
+}
+
+// What a station's run said it did: its units started (each one ended), and those that failed.
+struct StationTally {
+    int units = 0;
+    int failed = 0;
+};
+
+StationTally Tally(const QString& out) {
+    for (const QString& line : out.split('\n', Qt::SkipEmptyParts)) {
+        const QJsonObject o = QJsonDocument::fromJson(line.toUtf8()).object();
+        if (o["command"].toString() == "production") return {o["units"].toInt(), o["failed"].toInt()};
+    }
+    ADD_FAILURE() << "no totals: " << out.toStdString();
+    return {};
+}
+
+// The record as the floor left it: units is how many the stations started, failed how many failed.
+void CheckFloorRecord(const QString& db, const ScratchPostgres& server, bool postgres, int units, int failed) {
+    QStringList passed, notPassed;
+    int held = -1, interrupted = 0, open = -1;
     {
         QSqlDatabase record = QSqlDatabase::addDatabase(postgres ? "QPSQL" : "QSQLITE", "floor");
         if (postgres) {
@@ -569,24 +585,109 @@ TEST_P(ProductionFloor, FourStationsSpendEveryValueOnce) {
         }
         record.setDatabaseName(postgres ? "floor" : db);
         ASSERT_TRUE(record.open());
-        QSqlQuery units("SELECT fields, result FROM units", record);
-        while (units.next()) (units.value(1).toString() == "pass" ? passed : failed) << units.value(0).toString();
+        QSqlQuery rows("SELECT fields, result FROM units", record);
+        while (rows.next()) {
+            const QString result = rows.value(1).toString();
+            // A reservation whose commit the lost server never confirmed: the
+            // next run finds it held and gives its value back.
+            if (result == "interrupted") ++interrupted;
+            else (result == "pass" ? passed : notPassed) << rows.value(0).toString();
+        }
         QSqlQuery reserved("SELECT COUNT(*) FROM reservations WHERE state = 'reserved'", record);
         if (reserved.next()) held = reserved.value(0).toInt();
+        QSqlQuery runs("SELECT COUNT(*) FROM runs WHERE ended_utc IS NULL", record);
+        if (runs.next()) open = runs.value(0).toInt();
     }
     QSqlDatabase::removeDatabase("floor");
-    EXPECT_EQ(passed.size() + failed.size(), 200);
-    EXPECT_EQ(failed.size(), 4);
+    EXPECT_EQ(passed.size() + notPassed.size(), units);
+    EXPECT_EQ(notPassed.size(), failed);
     EXPECT_EQ(held, 0);
+    EXPECT_EQ(open, 0) << "runs never ended";
     passed.sort();
     QStringList expected;
-    for (int i = 1; i <= passed.size(); ++i)
-        expected << QString(R"({"serial":"SN%1"})").arg(i, 5, 10, QChar('0'));
+    for (int i = 1; i <= passed.size(); ++i) expected << QString(R"({"serial":"SN%1"})").arg(i, 5, 10, QChar('0'));
     EXPECT_EQ(passed, expected);
-    for (const QString& value : failed) EXPECT_TRUE(passed.contains(value)) << value.toStdString();
-    std::cout << "floor on " << GetParam().toStdString() << ": " << passed.size() + failed.size() << " units, "
-              << passed.size() << " passed, " << failed.size() << " failed\n";
+    for (const QString& value : notPassed) EXPECT_TRUE(passed.contains(value)) << value.toStdString();
+    std::cout << "floor: " << units << " units, " << passed.size() << " passed, " << notPassed.size()
+              << " failed, " << interrupted << " interrupted reservation(s)\n";
 }
 
-INSTANTIATE_TEST_SUITE_P(Databases, ProductionFloor, testing::Values("postgresql", "sqlite"),
-                         [](const testing::TestParamInfo<QString>& info) { return info.param.toStdString(); });
+}  // namespace
+
+// A floor of four stations, each with four places, shares one record: the
+// stations run 200 units between them and one place of each fails its first
+// unit. Restarted mid-run, the server is stopped at once, as a crash would
+// stop it, once some units have passed: the stations end with their units
+// under way in their spools, and run again for the units left once it is
+// back. Either way every value is spent exactly once, the values of the
+// units that did not pass are handed out again (the passes take the first
+// values without a gap), no value is left held, and every unit started has
+// its one row.
+TEST_P(ProductionFloor, FourStationsSpendEveryValueOnce) {
+    const FloorCase floor = GetParam();
+    ScratchPostgres server;
+    TempFiles files;
+    QString db = files.Path("floor.sqlite"), error;
+    if (floor.postgres && (!server.Start(&error) || !server.CreateDatabase("floor", &error)))
+        GTEST_SKIP() << error.toStdString();
+    if (floor.postgres) db = server.Url("floor");
+    ASSERT_EQ(NewRecipe(files, files.Write("fw.bin", ImageWithBlankBlock()), 1000).exitCode, 0);
+    std::vector<std::unique_ptr<QProcess>> stations;
+    // Before the server stops, the adapters answer slowly enough, and each
+    // station's at its own pace, that when it stops most places hold a unit
+    // under way rather than all waiting for their next.
+    for (int s = 1; s <= kFloorStations; ++s)
+        stations.push_back(StartStation(files, db, s, kFloorUnitsEach, true, floor.restart ? s : 0));
+    std::vector<QString> out(kFloorStations);
+    // A fifth of the units, then the server is gone.
+    const auto ended = [&] {
+        int n = 0;
+        for (const QString& o : out) n += int(o.count("\"unit\":"));
+        return n;
+    };
+    while (floor.restart && ended() < kFloorStations * kFloorUnitsEach / 5) {
+        bool running = false;
+        for (int s = 0; s < kFloorStations; ++s) {
+            running |= stations[s]->state() != QProcess::NotRunning;
+            if (stations[s]->waitForReadyRead(50)) out[s] += QString::fromUtf8(stations[s]->readAllStandardOutput());
+        }
+        ASSERT_TRUE(running) << "the run ended before the server stopped";
+    }
+    if (floor.restart) server.Stop(true);
+    std::vector<StationTally> tally;
+    int spooled = 0;  // units whose rows waited for the server in a spool
+    for (int s = 0; s < kFloorStations; ++s) {
+        ASSERT_TRUE(stations[s]->waitForFinished(120000));
+        out[s] += QString::fromUtf8(stations[s]->readAllStandardOutput());
+        const QString err = QString::fromUtf8(stations[s]->readAllStandardError());
+        EXPECT_EQ(stations[s]->exitCode(), 1) << err.toStdString();
+        EXPECT_TRUE(!floor.restart || err.contains("no new unit starts")) << err.toStdString();
+        tally.push_back(Tally(out[s]));
+        const QRegularExpressionMatch spool = QRegularExpression("(\\d+) unit\\(s\\) wait in the spool").match(err);
+        spooled += spool.hasMatch() ? spool.captured(1).toInt() : 0;
+    }
+    if (floor.restart) {
+        // Back again: each station's next run sends its spool, then takes the units it has left.
+        ASSERT_TRUE(server.Restart(&error)) << error.toStdString();
+        for (int s = 0; s < kFloorStations; ++s)
+            stations[s] = StartStation(files, db, s + 1, kFloorUnitsEach - tally[s].units, false);
+        for (int s = 0; s < kFloorStations; ++s) {
+            ASSERT_TRUE(stations[s]->waitForFinished(120000));
+            EXPECT_EQ(stations[s]->exitCode(), 0) << stations[s]->readAllStandardError().toStdString();
+            const StationTally rest = Tally(QString::fromUtf8(stations[s]->readAllStandardOutput()));
+            tally[s].units += rest.units;
+            tally[s].failed += rest.failed;
+        }
+    }
+    int units = 0, failed = 0;
+    for (const StationTally& t : tally) units += t.units, failed += t.failed;
+    EXPECT_EQ(units, kFloorStations * kFloorUnitsEach);
+    EXPECT_EQ(failed, kFloorStations);
+    CheckFloorRecord(db, server, floor.postgres, units, failed);
+    if (floor.restart) std::cout << "floor: " << spooled << " unit(s) sent from the stations' spools\n";
+}
+
+INSTANTIATE_TEST_SUITE_P(Databases, ProductionFloor,
+                         testing::Values(FloorCase{"postgresql", true, false}, FloorCase{"sqlite", false, false},
+                                         FloorCase{"postgresql_server_restarted_mid_run", true, true}),
+                         [](const testing::TestParamInfo<FloorCase>& info) { return std::string(info.param.name); });

@@ -180,7 +180,33 @@ TEST_P(RecordStoreTest, AStationThatStoppedMidUnitLeavesItsValueInterruptedNever
               (QList<QVariantList>{{0, "interrupted"}, {1, "reserved"}, {0, "reserved"}}));
     EXPECT_EQ(Rows(db, "SELECT run_id, unit_number, result, fields FROM units"),
               (QList<QVariantList>{{1, 1, "interrupted", R"({"line/serial":"0"})"}}));
+    // The crashed run ends where its last unit did; the others run on.
+    EXPECT_EQ(Rows(db, "SELECT r.id FROM runs r JOIN units u ON u.run_id = r.id WHERE r.ended_utc = u.utc"),
+              (QList<QVariantList>{{1}}));
+    EXPECT_EQ(Rows(db, "SELECT id FROM runs WHERE ended_utc IS NULL ORDER BY id"), (QList<QVariantList>{{2}, {3}}));
     EXPECT_EQ(elsewhere.values(), QList<std::uint64_t>{1});
+}
+
+// A second run of a station still running would take the first one's units
+// under way for a crashed run's and hand their values out again.
+TEST_P(RecordStoreTest, AStationRunsOnceAtATime) {
+    const QString location = Location();
+    auto running = OpenStore(location, "bench-1", 10);
+    ASSERT_TRUE(running);
+    const UnitStart held = Reserve(*running);
+    QString error;
+    auto second = RecordStore::Open(location, {}, &error);
+    ASSERT_TRUE(second) << error.toStdString();
+    EXPECT_FALSE(second->StartRun(RunOf("bench-1"), &error));
+    EXPECT_TRUE(error.contains("station bench-1 already runs on this host")) << error.toStdString();
+    EXPECT_EQ(Rows(running->database(), "SELECT value, state FROM reservations"),
+              (QList<QVariantList>{{0, "reserved"}}));
+    EXPECT_TRUE(second->StartRun(RunOf("bench-2"), &error)) << error.toStdString();
+    // Once the first has ended, its station runs again.
+    second.reset();
+    running.reset();
+    EXPECT_TRUE(OpenStore(location, "bench-1", 10));
+    EXPECT_EQ(held.values(), QList<std::uint64_t>{0});
 }
 
 // Stations on their own threads, each with its own connection, draw from one

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -27,6 +28,8 @@ public:
     bool hexViewEnabled = false;
     std::vector<std::uint8_t> viewData;
     int viewHandOvers = 0;
+    // Called on every progress step, inside the engine's handling of a reply.
+    std::function<void()> onProgress;
 
     void AppendLog(const QString& text) override {
         full += text;
@@ -42,7 +45,10 @@ public:
         transients << line;
     }
     void ClearLog() override { committed.clear(), shown.clear(), full.clear(), durations.clear(); }
-    void SetProgress(int maximum, int position) override { progress.emplace_back(maximum, position); }
+    void SetProgress(int maximum, int position) override {
+        progress.emplace_back(maximum, position);
+        if (onProgress) onProgress();
+    }
     void EnableJobButtons() override { buttonsEnabled = true; }
     void DisableJobButtons() override {
         buttonsEnabled = false;

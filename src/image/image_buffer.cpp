@@ -5,6 +5,8 @@
 #include <cstring>
 #include <new>
 
+#include "image/large_block.h"
+
 namespace {
 
 // calloc rather than new and memset: a block this large comes straight from
@@ -25,7 +27,7 @@ ImageBuffer::ImageBuffer()
     : program_(ZeroBlock(), ImageBuffer::FreeBlock()), readBack_(ZeroBlock()) {}
 
 std::uint8_t* ImageBuffer::ResetStaging() {
-    if (!staging_) staging_.reset(new std::uint8_t[kSize]);
+    if (!staging_) staging_.reset(AllocateLargeBlock(kSize), FreeLargeBlock());
     std::memset(staging_.get(), kBlank, kSize);
     return staging_.get();
 }

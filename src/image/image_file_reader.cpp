@@ -5,10 +5,12 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "image/elf_reader.h"
 #include "image/image_buffer.h"
 #include "image/intel_hex_reader.h"
+#include "image/large_block.h"
 #include "image/srecord_reader.h"
 
 namespace {
@@ -34,16 +36,23 @@ bool Stopping(const std::atomic<bool>* stop) {
 // what was read stays readable. Its size is only a first guess at the buffer,
 // since it may change, and a pipe has none.
 struct FileText {
-    QByteArray bytes;
+    std::unique_ptr<std::uint8_t[], FreeLargeBlock> bytes;
     qint64 length = 0;
     bool ok = false;
     ImportResult failure;
 
     FileText(QFile& file, qint64 limit, const QString& tooLarge, const std::atomic<bool>* stop);
-    const std::uint8_t* data() const {
-        return reinterpret_cast<const std::uint8_t*>(bytes.constData());
-    }
+    const std::uint8_t* data() const { return bytes.get(); }
+
+private:
+    void Grow(qint64 capacity);
 };
+
+void FileText::Grow(qint64 capacity) {
+    std::unique_ptr<std::uint8_t[], FreeLargeBlock> larger(AllocateLargeBlock(std::size_t(capacity)));
+    if (length > 0) std::memcpy(larger.get(), bytes.get(), std::size_t(length));
+    bytes = std::move(larger);
+}
 
 FileText::FileText(QFile& file, qint64 limit, const QString& tooLarge,
                    const std::atomic<bool>* stop) {
@@ -55,13 +64,13 @@ FileText::FileText(QFile& file, qint64 limit, const QString& tooLarge,
     // with a short read and needs no second buffer.
     qint64 capacity = std::clamp(file.size() + 1, kChunk, limit + 1);
     for (;;) {
-        bytes.resize(capacity);
+        Grow(capacity);
         while (length < capacity) {
             if (Stopping(stop)) {
                 failure = ImportResult::Stopped();
                 return;
             }
-            const qint64 n = file.read(bytes.data() + length, std::min(kChunk, capacity - length));
+            const qint64 n = file.read(reinterpret_cast<char*>(bytes.get()) + length, std::min(kChunk, capacity - length));
             if (n < 0) {
                 failure = ImportResult::Refused(file.errorString());
                 return;

@@ -13,3 +13,16 @@
             std::abort();                                                                \
         }                                                                                \
     } while (false)
+
+#include "image/import_result.h"
+
+// A parse's percentages come one step at a time from 2 up, never past 100.
+struct ProgressCheck {
+    int last = 1;
+    ProgressSink Sink() {
+        return [this](int percent) {
+            FUZZ_CHECK(percent == last + 1 && percent <= 100);
+            last = percent;
+        };
+    }
+};

@@ -25,17 +25,6 @@ namespace {
 
 using Verdict = ReferenceHexReader::Verdict;
 
-// Percentages come one step at a time from 2 up, never past 100.
-struct ProgressCheck {
-    int last = 1;
-    ProgressSink Sink() {
-        return [this](int percent) {
-            FUZZ_CHECK(percent == last + 1 && percent <= 100);
-            last = percent;
-        };
-    }
-};
-
 void CheckHex(const ImportResult& result, const std::uint8_t* text, std::size_t length,
               const std::uint8_t* image) {
     if (result.ok) {

@@ -14,17 +14,6 @@
 
 namespace {
 
-// Percentages come one step at a time from 2 up, never past 100.
-struct ProgressCheck {
-    int last = 1;
-    ProgressSink Sink() {
-        return [this](int percent) {
-            FUZZ_CHECK(percent == last + 1 && percent <= 100);
-            last = percent;
-        };
-    }
-};
-
 // The first and one past the last byte that is not blank; from == to when
 // the image is blank.
 // Words first: a byte at a time over 4 MiB would slow every input down.

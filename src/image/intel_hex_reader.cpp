@@ -74,16 +74,9 @@ int HexReader::Data(const std::uint8_t* line, std::size_t length, int count, int
     consumed_ = 9 + 2 * std::size_t(count) + 2;
     const std::uint8_t* p = line + 9;
     unsigned sum = unsigned(count) + unsigned(address >> 8) + unsigned(address & 0xFF);
-    int bad = 0;
-    std::uint8_t* out = image_ + first;
-    for (int i = 0; i < count; ++i, p += 2) {
-        const int v = Byte(p);
-        bad |= v;
-        out[i] = std::uint8_t(v);
-        sum += unsigned(v);
-    }
-    const int checksum = Byte(p);
-    if ((bad | checksum) < 0) return FormatError(lineNumber);
+    const bool digits = DecodeHexPairs(p, count, image_ + first, &sum);
+    const int checksum = Byte(p + 2 * count);
+    if (!digits || checksum < 0) return FormatError(lineNumber);
     extent_.Stored(first, count);
     if (((sum + unsigned(checksum)) & 0xFF) != 0) {
         return Fail(QString::asprintf("Checksum Error: line %d", lineNumber));

@@ -80,16 +80,9 @@ int SRecordReader::Data(const std::uint8_t* p, int count, int addressBytes, int 
     if (first + std::uint64_t(n) > ImageBuffer::kSize) {
         return Fail(QString::asprintf("Address Error: line %d", lineNumber));
     }
-    int bad = 0;
-    std::uint8_t* out = image_ + first;
-    for (int i = 0; i < n; ++i, p += 2) {
-        const int v = Byte(p);
-        bad |= v;
-        out[i] = std::uint8_t(v);
-        sum += unsigned(v);
-    }
-    const int checksum = Byte(p);
-    if ((bad | checksum) < 0) return FormatError(lineNumber);
+    const bool digits = DecodeHexPairs(p, n, image_ + first, &sum);
+    const int checksum = Byte(p + 2 * n);
+    if (!digits || checksum < 0) return FormatError(lineNumber);
     extent_.Stored(first, n);
     // The checksum is the one's complement of the sum of the bytes before it.
     if (((sum + unsigned(checksum)) & 0xFF) != 0xFF) {

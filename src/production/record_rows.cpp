@@ -28,15 +28,24 @@ bool RegisterStation(SqlSession& session, const QString& name, std::int64_t* id)
 bool InsertRun(SqlSession& session, std::int64_t stationId, const RunInfo& run, std::int64_t* id) {
     return Id(session,
               "INSERT INTO runs (station_id, recipe_name, recipe_version, image_crc, operator, "
-              "program_version,"
-              " started_utc) VALUES (?, ?, ?, ?, ?, ?, ?) RETURNING id",
+              "program_version, started_utc, host) VALUES (?, ?, ?, ?, ?, ?, ?, ?) RETURNING id",
               {qint64(stationId), run.recipeName, run.recipeVersion, run.imageCrc, run.operatorName,
-               run.programVersion, Now()},
+               run.programVersion, Now(), run.host},
               id);
 }
 
 bool EndRun(SqlSession& session, std::int64_t runId) {
     return session.Exec("UPDATE runs SET ended_utc = ? WHERE id = ?", {Now(), qint64(runId)});
+}
+
+bool OpenRunElsewhere(SqlSession& session, std::int64_t stationId, const QString& host, QString* where) {
+    QVariant found;
+    if (!session.Value("SELECT host || ' since ' || started_utc FROM runs WHERE station_id = ? AND "
+                       "ended_utc IS NULL AND host <> '' AND host <> ? ORDER BY id LIMIT 1",
+                       {qint64(stationId), host}, &found))
+        return false;
+    *where = found.isNull() ? QString() : found.toString();
+    return true;
 }
 
 bool EndStationRuns(SqlSession& session, std::int64_t stationId) {

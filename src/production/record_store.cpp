@@ -3,6 +3,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
+#include <QSysInfo>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUuid>
@@ -141,7 +142,9 @@ bool RecordStore::LockStation(const QString& station, QString* error) {
     return true;
 }
 
-bool RecordStore::StartRun(const RunInfo& run, QString* error) {
+bool RecordStore::StartRun(const RunInfo& given, QString* error) {
+    RunInfo run = given;
+    if (run.host.isEmpty()) run.host = QSysInfo::machineHostName();
     if (!stationLock_ && !LockStation(run.station, error)) return false;
     // A unit still in the spool holds values the interruption below would
     // otherwise give back although the unit may have passed.
@@ -154,14 +157,28 @@ bool RecordStore::StartRun(const RunInfo& run, QString* error) {
     }
     ValueAllocator values(session_);
     nextUnit_ = 1;
-    return Write(
+    // The lock above keeps one run of the station on this machine. A run of
+    // the same name on another machine may be under way, not crashed: its
+    // values are left alone, and this station does not start.
+    QString elsewhere;
+    const bool written = Write(
         [&] {
-            const bool ok = RegisterStation(session_, run.station, &stationId_) &&
-                            values.InterruptHeld(stationId_, &interruptedAtStart_) &&
+            if (!RegisterStation(session_, run.station, &stationId_) ||
+                !OpenRunElsewhere(session_, stationId_, run.host, &elsewhere))
+                return Step::Failed;
+            if (!elsewhere.isEmpty()) return Step::Abandon;
+            const bool ok = values.InterruptHeld(stationId_, &interruptedAtStart_) &&
                             EndStationRuns(session_, stationId_) && InsertRun(session_, stationId_, run, &runId_);
             return ok ? Step::Done : Step::Failed;
         },
         error);
+    if (!elsewhere.isEmpty()) {
+        stationLock_.reset();
+        *error = QString("%1: station %2 has a run under way on %3; a station on another machine needs a "
+                         "name of its own")
+                     .arg(location_.Describe(), run.station, elsewhere);
+    }
+    return written;
 }
 
 bool RecordStore::DefineCounter(const QString& counter, std::uint64_t count, QString* error) {

@@ -39,7 +39,12 @@ const QStringList kVersion1 = {
     "CREATE INDEX reservations_by_station ON reservations (station_id, state)",
 };
 
-const QList<QStringList> kMigrations = {kVersion1};
+// Migration 2: the host each run is on, so that a station name used on two
+// machines is told apart from one machine's run that crashed. Runs recorded
+// before it have no host.
+const QStringList kVersion2 = {"ALTER TABLE runs ADD COLUMN host TEXT NOT NULL DEFAULT ''"};
+
+const QList<QStringList> kMigrations = {kVersion1, kVersion2};
 
 bool Apply(SqlSession& session, int from) {
     for (int version = from + 1; version <= int(kMigrations.size()); ++version) {

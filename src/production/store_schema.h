@@ -5,7 +5,7 @@
 // The record's tables, created on first use and brought up to date on every
 // open: schema_version holds the last migration applied, and each migration
 // runs once, in order, inside one write transaction with the others.
-inline constexpr int kStoreSchemaVersion = 1;
+inline constexpr int kStoreSchemaVersion = 2;
 
 // False with the reason (also when the database is newer than this program).
 bool MigrateStoreSchema(SqlSession& session, QString* error);

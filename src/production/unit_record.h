@@ -36,6 +36,8 @@ struct RunInfo {
     QString recipeVersion;
     QString imageCrc;  // "89ABCDEF"
     QString programVersion;
+    // The machine the run is on; empty means this one.
+    QString host{};
 };
 
 // One unit's row, written when it closes.

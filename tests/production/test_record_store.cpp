@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "production/record_store.h"
+#include "production/store_schema.h"
 #include "support/qt_printers.h"
 #include "support/scratch_postgres.h"
 
@@ -149,7 +150,7 @@ TEST_P(RecordStoreTest, ValuesAreSpentOnceAndAGivenBackValueComesFirst) {
     store = RecordStore::Open(location, {}, &error);
     ASSERT_TRUE(store) << error.toStdString();
     const QSqlDatabase db = store->database();
-    EXPECT_EQ(One(db, "SELECT MAX(version) FROM schema_version").toInt(), 1);
+    EXPECT_EQ(One(db, "SELECT MAX(version) FROM schema_version").toInt(), kStoreSchemaVersion);
     EXPECT_EQ(Rows(db, "SELECT unit_number, result, step, fields FROM units ORDER BY unit_number"),
               (QList<QVariantList>{{1, "fail", "Verify", R"({"serial": "0"})"},
                                    {2, "pass", "", R"({"serial": "1"})"},
@@ -160,6 +161,14 @@ TEST_P(RecordStoreTest, ValuesAreSpentOnceAndAGivenBackValueComesFirst) {
               (QList<QVariantList>{
                   {0, "returned"}, {1, "spent"}, {0, "returned"}, {0, "spent"}, {2, "spent"}}));
     EXPECT_FALSE(One(db, "SELECT ended_utc FROM runs").isNull());
+
+    // A record of the first schema gains the runs' host, its runs none.
+    QSqlQuery(db).exec("ALTER TABLE runs DROP COLUMN host");
+    QSqlQuery(db).exec("UPDATE schema_version SET version = 1");
+    store.reset();
+    store = RecordStore::Open(location, {}, &error);
+    ASSERT_TRUE(store) << error.toStdString();
+    EXPECT_EQ(Rows(store->database(), "SELECT host FROM runs"), (QList<QVariantList>{{""}}));
 }
 
 TEST_P(RecordStoreTest, AStationThatStoppedMidUnitLeavesItsValueInterruptedNeverSpent) {
@@ -207,6 +216,23 @@ TEST_P(RecordStoreTest, AStationRunsOnceAtATime) {
     running.reset();
     EXPECT_TRUE(OpenStore(location, "bench-1", 10));
     EXPECT_EQ(held.values(), QList<std::uint64_t>{0});
+
+    // The same name on another machine: that run is under way, not crashed.
+    auto remote = RecordStore::Open(location, {}, &error);
+    ASSERT_TRUE(remote) << error.toStdString();
+    RunInfo there = RunOf("bench-3");
+    there.host = "line-b";
+    ASSERT_TRUE(remote->StartRun(there, &error)) << error.toStdString();
+    const UnitStart far = Reserve(*remote);
+    remote.reset();  // the lock is this machine's; the other one knows nothing of it
+    auto here = RecordStore::Open(location, {}, &error);
+    ASSERT_TRUE(here) << error.toStdString();
+    EXPECT_FALSE(here->StartRun(RunOf("bench-3"), &error));
+    EXPECT_TRUE(error.contains("station bench-3 has a run under way on line-b since")) << error.toStdString();
+    EXPECT_EQ(Rows(here->database(), "SELECT value, state FROM reservations ORDER BY id DESC LIMIT 1"),
+              (QList<QVariantList>{{qulonglong(far.values()[0]), "reserved"}}));
+    EXPECT_TRUE(remote = RecordStore::Open(location, {}, &error));
+    EXPECT_TRUE(remote->StartRun(there, &error)) << error.toStdString();  // its own machine takes it up again
 }
 
 // Stations on their own threads, each with its own connection, draw from one

@@ -3,7 +3,8 @@
 #include <QSet>
 
 #include "engine/chip_catalogue.h"
-#include "image/srecord_writer.h"
+#include "image/image_format.h"
+#include "image/read_back_writer.h"
 
 namespace {
 
@@ -123,7 +124,7 @@ QString CheckBinOffset(const CliOptions& o) {
     if (!o.binOffsetGiven) return {};
     if (!kPlacedImage.contains(o.command) || o.file.isEmpty())
         return "--bin-offset places the FILE of program, verify, auto or production";
-    if (!o.file.endsWith(".bin", Qt::CaseInsensitive))
+    if (FormatOfName(o.file) != ImageFormat::Binary)
         return "--bin-offset places a .bin file only, and " + o.file + " is not one";
     if (o.binOffset > kLastAddress)
         return QString::asprintf("--bin-offset %X lies outside the 4 MiB image (000000-%06X)", o.binOffset,
@@ -143,9 +144,8 @@ QString CheckCombination(const CliOptions& o) {
     if (kWithFile.contains(o.command) && o.file.isEmpty()) return o.command + " needs a FILE";
     if (!kWithFile.contains(o.command) && !o.file.isEmpty()) return o.command + " takes no FILE";
     if (o.command == "read" && o.output.isEmpty()) return "read needs -o OUT.hex, -o OUT.s37 or -o OUT.bin";
-    if (o.command == "read" && !o.output.endsWith(".hex", Qt::CaseInsensitive) &&
-        !o.output.endsWith(".bin", Qt::CaseInsensitive) && !IsSRecordName(o.output))
-        return "the output file must end in .hex, .srec, .s19, .s28, .s37 or .bin";
+    if (o.command == "read" && FormatOfName(o.output) != SavedFormat(o.output))
+        return "the output file must end in .hex, .ldr, .srec, .s19, .s28, .s37, .mot or .bin";
     if (o.command == "read" && !o.range.isEmpty()) {
         std::uint32_t start = 0, end = 0;
         if (const QString why = ParseReadRange(o.range, start, end); !why.isEmpty())

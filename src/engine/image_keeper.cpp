@@ -1,6 +1,5 @@
 #include "engine/image_keeper.h"
 
-#include <QSaveFile>
 #include <algorithm>
 #include <cstring>
 
@@ -77,21 +76,16 @@ void ImageKeeper::CompareAgain() {
 }
 
 bool ImageKeeper::SaveProgram(const QString& path, QString* error) const {
-    QSaveFile file(path);
     const std::uint8_t* image = ctx_.image.program();
-    const auto put = [&file](const char* piece, std::size_t length) {
-        return file.write(piece, qint64(length)) == qint64(length);
-    };
-    bool saved = file.open(QIODevice::WriteOnly);
-    if (saved && path.right(4) == ".bin") {
-        const qint64 size = ctx_.image.imageSize();
-        saved = file.write(reinterpret_cast<const char*>(image), size) == size;
-    } else if (saved && IsSRecordName(path)) {
-        saved = WriteSRecord(image, path, put);
-    } else if (saved) {
-        saved = WriteIntelHex(image, put);
-    }
-    saved = saved && file.commit();
-    if (!saved && error) *error = file.errorString();
-    return saved;
+    return SaveImageFile(
+        path,
+        [&](ImageFormat format, const TextSink& put) {
+            switch (format) {
+                case ImageFormat::Binary:
+                    return put(reinterpret_cast<const char*>(image), ctx_.image.imageSize());
+                case ImageFormat::SRecord: return WriteSRecord(image, path, put);
+                default: return WriteIntelHex(image, put);
+            }
+        },
+        error);
 }

@@ -1,10 +1,10 @@
 #include "engine/save_job.h"
 
-#include "image/srecord_writer.h"
+#include "image/image_format.h"
 
 QString SaveJob::CompleteName(const QString& path, int filterIndex) {
     const QString ending = path.right(4);
-    if (ending == ".hex" || ending == ".bin" || IsSRecordName(path)) return path;
+    if (ending == ".hex" || ending == ".bin" || FormatOfName(path) == ImageFormat::SRecord) return path;
     static const char* const kEndings[] = {".hex", ".bin", ".srec"};
     return path + kEndings[filterIndex == 1 || filterIndex == 2 ? filterIndex : 0];
 }

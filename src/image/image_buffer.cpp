@@ -24,7 +24,7 @@ std::uint8_t* ZeroBlock() {
 // The staging block is taken at the first load: an engine given a shared
 // image never loads one, and a bench of them keeps 4 MiB less each.
 ImageBuffer::ImageBuffer()
-    : program_(ZeroBlock(), ImageBuffer::FreeBlock()), readBack_(ZeroBlock()) {}
+    : program_(ZeroBlock(), FreeLargeBlock()), readBack_(ZeroBlock()) {}
 
 std::uint8_t* ImageBuffer::ResetStaging() {
     if (!staging_) staging_.reset(AllocateLargeBlock(kSize), FreeLargeBlock());

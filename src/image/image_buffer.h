@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <memory>
 
+#include "image/large_block.h"
+
 // The program's memory of target data: the program image a load fills and
 // the jobs send from, and the read-back image the read job fills and Save
 // writes. Both cover the whole 4 MiB address space and are allocated once.
@@ -44,13 +46,9 @@ class ImageBuffer {
     QString fileTimeText;
 
   private:
-    struct FreeBlock {
-        void operator()(std::uint8_t* block) const { std::free(block); }
-    };
-
     std::shared_ptr<std::uint8_t[]> program_;
     std::shared_ptr<std::uint8_t[]> staging_;
-    std::unique_ptr<std::uint8_t[], FreeBlock> readBack_;
+    std::unique_ptr<std::uint8_t[], FreeLargeBlock> readBack_;
     std::uint32_t imageSize_ = 0;
     bool programShared_ = false;
 };

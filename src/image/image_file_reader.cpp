@@ -171,7 +171,8 @@ FileLoadOutcome loadImageFile(const QString& path, std::uint8_t* image, const Pr
     outcome.result = format == ImageFormat::Binary
                          ? ReadBinaryFile(path, file, image, binOffset, stop)
                          : ReadWholeFile(path, format, file, image, progress, stop);
-    if (outcome.result.ok) outcome.result.format = format;
+    // A failed load names no format, whichever reader failed.
+    outcome.result.format = outcome.result.ok ? format : ImageFormat::Unknown;
     return outcome;
 }
 

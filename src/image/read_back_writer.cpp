@@ -142,24 +142,37 @@ QByteArray IntelHexText(const std::uint8_t* image) {
     return text;
 }
 
+ImageFormat SavedFormat(const QString& path) {
+    const ImageFormat named = FormatOfName(path);
+    return named == ImageFormat::Binary || named == ImageFormat::SRecord ? named : ImageFormat::IntelHex;
+}
+
+bool SaveImageFile(const QString& path, const std::function<bool(ImageFormat, const TextSink&)>& write,
+                   QString* error) {
+    QSaveFile file(path);
+    const TextSink put = [&file](const char* piece, std::size_t length) {
+        return file.write(piece, qint64(length)) == qint64(length);
+    };
+    const bool saved = file.open(QIODevice::WriteOnly) && write(SavedFormat(path), put) && file.commit();
+    if (!saved && error) *error = file.errorString();
+    return saved;
+}
+
 bool SaveReadRange(const QString& path, const std::uint8_t* image, ReadBackRange range, QString* error) {
     const std::uint32_t to = std::min(range.end, ImageBuffer::kSize - 1) + 1;
     const std::uint32_t from = std::min(range.start, to);
-    QSaveFile file(path);
-    const auto put = [&file](const char* piece, std::size_t length) {
-        return file.write(piece, qint64(length)) == qint64(length);
-    };
-    bool saved = file.open(QIODevice::WriteOnly);
-    if (saved && path.endsWith(".bin", Qt::CaseInsensitive)) {
-        const QByteArray unread(qsizetype(from), char(0xFF));
-        saved = put(unread.constData(), std::size_t(unread.size())) &&
-                put(reinterpret_cast<const char*>(image + from), to - from);
-    } else if (saved && IsSRecordName(path)) {
-        saved = WriteSRecordRange(image, from, to, path, put);
-    } else if (saved) {
-        saved = WriteIntelHexRange(image, from, to, put);
-    }
-    saved = saved && file.commit();
-    if (!saved && error) *error = file.errorString();
-    return saved;
+    return SaveImageFile(
+        path,
+        [&](ImageFormat format, const TextSink& put) {
+            switch (format) {
+                case ImageFormat::Binary: {
+                    const QByteArray unread(qsizetype(from), char(0xFF));
+                    return put(unread.constData(), std::size_t(unread.size())) &&
+                           put(reinterpret_cast<const char*>(image + from), to - from);
+                }
+                case ImageFormat::SRecord: return WriteSRecordRange(image, from, to, path, put);
+                default: return WriteIntelHexRange(image, from, to, put);
+            }
+        },
+        error);
 }

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <functional>
 
+#include "image/image_format.h"
+
 // One byte as two upper-case hex digits, high nibble first.
 void byteToHex(std::uint8_t value, char* out);
 
@@ -23,6 +25,18 @@ bool WriteIntelHex(const std::uint8_t* image, const std::function<bool(const cha
 // at most 16 bytes at their own addresses: what a read of that range gave.
 bool WriteIntelHexRange(const std::uint8_t* image, std::uint32_t from, std::uint32_t to,
                         const std::function<bool(const char*, std::size_t)>& sink);
+
+// The format a save writes for a name: binary for a .bin, Motorola S-record
+// for the S-record endings the loader takes, Intel HEX for any other.
+ImageFormat SavedFormat(const QString& path);
+
+using TextSink = std::function<bool(const char*, std::size_t)>;
+
+// Writes a file aside and renames it into place once it is whole, so that a
+// failed save leaves the old file: write gets the format the name asks for
+// and where to put the bytes. On failure *error says why.
+bool SaveImageFile(const QString& path, const std::function<bool(ImageFormat, const TextSink&)>& write,
+                   QString* error);
 
 // The addresses one read covered, both ends inclusive.
 struct ReadBackRange {

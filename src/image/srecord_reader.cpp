@@ -97,14 +97,7 @@ int SRecordReader::Data(const std::uint8_t* p, int count, int addressBytes, int 
 int SRecordReader::Other(const std::uint8_t* p, int count, int type, int addressBytes, int lineNumber) {
     std::uint8_t bytes[256];
     unsigned sum = unsigned(count);
-    int bad = 0;
-    for (int i = 0; i < count; ++i, p += 2) {
-        const int v = Byte(p);
-        bad |= v;
-        bytes[i] = std::uint8_t(v);
-        sum += unsigned(v);
-    }
-    if (bad < 0) return FormatError(lineNumber);
+    if (!DecodeHexPairs(p, count, bytes, &sum)) return FormatError(lineNumber);
     if ((sum & 0xFF) != 0xFF) return Fail(QString::asprintf("Checksum Error: line %d", lineNumber));
     std::uint32_t address = 0;
     for (int i = 0; i < addressBytes; ++i) address = address << 8 | bytes[i];

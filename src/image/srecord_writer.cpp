@@ -89,12 +89,6 @@ bool Blank(const std::uint8_t* line) {
 
 }  // namespace
 
-bool IsSRecordName(const QString& path) {
-    for (const char* ending : {".srec", ".s19", ".s28", ".s37"})
-        if (path.endsWith(ending, Qt::CaseInsensitive)) return true;
-    return false;
-}
-
 bool WriteSRecordRange(const std::uint8_t* image, std::uint32_t from, std::uint32_t to, const QString& fileName,
                        const Sink& sink) {
     to = std::min(to, ImageBuffer::kSize);

@@ -5,10 +5,6 @@
 #include <cstdint>
 #include <functional>
 
-// Whether a save to this name writes Motorola S-record: names ending in
-// ".srec", ".s19", ".s28" or ".s37", letter case ignored.
-bool IsSRecordName(const QString& path);
-
 // Bytes [from, to) of the image, every one of them, as Motorola S-record: an
 // S0 header holding the file's own name, data records of at most 32 bytes at
 // their own addresses (S1 when the range's last address fits 16 bits, S2 for

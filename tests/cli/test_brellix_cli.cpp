@@ -159,8 +159,8 @@ TEST(BrellixCli, CommandsExitCodesAndOutput) {
          "Verify Error at 000000: 65280 bytes differ\n[SIM0001] verify read-back: read-back differs at 0x000000 "
          "(65280 bytes)\n[SIM0001] Done in "},
         // Said before the read starts, not after it.
-        {"output of no known kind", {"--simulate", "read", "-o", files.Path("out.mot")}, 2, "",
-         "the output file must end in .hex, .srec, .s19, .s28, .s37 or .bin"},
+        {"output of no known kind", {"--simulate", "read", "-o", files.Path("out.elf")}, 2, "",
+         "the output file must end in .hex, .ldr, .srec, .s19, .s28, .s37, .mot or .bin"},
         {"unwritable output", {"--simulate", "read", "-o", files.Path("no/dir/out.bin")}, 2, "",
          "cannot write " + files.Path("no/dir/out.bin")},
     };

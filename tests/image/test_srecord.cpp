@@ -5,6 +5,7 @@
 
 #include "image/image_buffer.h"
 #include "image/image_file_reader.h"
+#include "image/read_back_writer.h"
 #include "image/srecord_reader.h"
 #include "image/srecord_writer.h"
 #include "support/temp_files.h"
@@ -149,7 +150,8 @@ TEST(SRecord, WriterPicksTheRecordKindByTheLastAddress) {
         return true;
     });
     EXPECT_EQ(whole, Rec(0, 0, "w.srec") + Rec(1, 0x20, Bytes(blank, 0x20, 0x40)) + Rec(5, 1, {}) + Rec(9, 0, {}));
-    EXPECT_TRUE(IsSRecordName("X.S37") && IsSRecordName("a.srec") && !IsSRecordName("a.mot"));
+    EXPECT_TRUE(SavedFormat("X.S37") == ImageFormat::SRecord && SavedFormat("a.mot") == ImageFormat::SRecord &&
+                SavedFormat("a.ldr") == ImageFormat::IntelHex && SavedFormat("a.BIN") == ImageFormat::Binary);
 }
 
 // Sparse images written by srec_cat in each record kind load to the bytes

@@ -27,6 +27,15 @@ QString PlaceKey(const AdapterRef& adapter) {
     return adapter.serial.isEmpty() ? QString::fromStdString(adapter.path) : adapter.serial;
 }
 
+UnitResult ResultOf(SessionResult::Outcome outcome) {
+    switch (outcome) {
+        case SessionResult::Outcome::Ok: return UnitResult::Pass;
+        case SessionResult::Outcome::Failed: return UnitResult::Fail;
+        case SessionResult::Outcome::Cancelled: break;
+    }
+    return UnitResult::Cancelled;
+}
+
 }  // namespace
 
 ProductionLoop::ProductionLoop(const CliOptions& options, AdapterBus& bus, HotplugHub& hub, const BenchImage* image,
@@ -196,9 +205,7 @@ void ProductionLoop::CloseRecord(Station& station) {
     record.place = QString::fromStdString(station.adapter.path);
     record.adapterSerial = station.adapter.serial;
     record.chip = r.chip;
-    record.result = r.outcome == SessionResult::Outcome::Ok       ? UnitResult::Pass
-                    : r.outcome == SessionResult::Outcome::Failed ? UnitResult::Fail
-                                                                  : UnitResult::Cancelled;
+    record.result = ResultOf(r.outcome);
     record.step = r.outcome == SessionResult::Outcome::Ok ? QString() : r.step;
     record.detail = r.outcome == SessionResult::Outcome::Ok ? QString() : r.detail;
     record.jobMs = r.ms;
@@ -212,12 +219,8 @@ void ProductionLoop::CloseRecord(Station& station) {
 // Every unit started ends in exactly one count and one row: a unit cut short
 // by Ctrl+C is half written and is recorded as such, with where it stopped.
 void ProductionLoop::OnUnitFinished(Station& station) {
-    const char* result = "pass";
-    switch (station.session->result().outcome) {
-        case SessionResult::Outcome::Ok: ++passed_; break;
-        case SessionResult::Outcome::Failed: ++failed_, result = "fail"; break;
-        case SessionResult::Outcome::Cancelled: ++cancelled_, result = "cancelled"; break;
-    }
+    const UnitResult result = ResultOf(station.session->result().outcome);
+    ++(result == UnitResult::Pass ? passed_ : result == UnitResult::Fail ? failed_ : cancelled_);
     CloseRecord(station);
     LogUnit(station, result);
     PrintUnit(station, result);
@@ -331,13 +334,13 @@ QString ProductionLoop::CountersLine() const {
     return line;
 }
 
-void ProductionLoop::LogUnit(const Station& station, const char* result) {
+void ProductionLoop::LogUnit(const Station& station, UnitResult result) {
     const SessionResult& r = station.session->result();
     const QString mismatch = r.mismatches.empty() ? QString() : QString::asprintf("%06X", r.mismatches[0].address);
     const bool logged = log_.Append(QStringList{QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs),
                                      QString::fromStdString(station.adapter.path), station.adapter.serial, r.chip,
                                      image_ ? image_->path : QString(), image_ ? Crc32Text(image_->crc) : QString(),
-                                     result, QString::asprintf("%.1f", double(r.ms) / 1000), mismatch,
+                                     UnitResultName(result), QString::asprintf("%.1f", double(r.ms) / 1000), mismatch,
                                      QString::number(station.unit), r.step, r.detail} +
                                     station.record.values);
     if (!logged) console_.Err("brellix-cli: cannot write " + options_.unitLog + ": " + log_.error());
@@ -345,7 +348,7 @@ void ProductionLoop::LogUnit(const Station& station, const char* result) {
 
 // A line per unit as it ends: JSON, the bench's running tally, or with
 // --quiet a failure alone.
-void ProductionLoop::PrintUnit(const Station& station, const char* result) {
+void ProductionLoop::PrintUnit(const Station& station, UnitResult result) {
     const SessionResult& r = station.session->result();
     const bool passed = r.outcome == SessionResult::Outcome::Ok;
     if (options_.quiet && r.outcome == SessionResult::Outcome::Failed) {
@@ -358,7 +361,7 @@ void ProductionLoop::PrintUnit(const Station& station, const char* result) {
                       {"adapter", QString::fromStdString(station.adapter.path)},
                       {"serial", station.adapter.serial},
                       {"chip", r.chip},
-                      {"result", result},
+                      {"result", UnitResultName(result)},
                       {"duration", double(r.ms) / 1000.0}};
         if (image_) image_->Describe(o);
         if (recipe_) o["fields"] = QJsonDocument::fromJson(station.record.fieldsJson.toUtf8()).object();
@@ -372,7 +375,7 @@ void ProductionLoop::PrintUnit(const Station& station, const char* result) {
     if (r.outcome == SessionResult::Outcome::Failed) why = " (" + FailureText(r) + ")";
     if (r.outcome == SessionResult::Outcome::Cancelled) why = " (in " + r.step + ")";
     console_.Out(QString("unit %1  %2: %3 in %4 s%5   passed %6, failed %7")
-                     .arg(QString::number(station.unit), station.adapter.label, passed ? "pass" : result,
+                     .arg(QString::number(station.unit), station.adapter.label, UnitResultName(result),
                           QString::asprintf("%.1f", double(r.ms) / 1000), why)
                      .arg(passed_)
                      .arg(failed_));
@@ -393,9 +396,7 @@ void ProductionLoop::SwapUnitIfSimulated(const std::string& path) {
 }
 
 void ProductionLoop::FinishIfIdle() {
-    if (done_) return;
-    for (auto& [path, station] : stations_)
-        if (station.session && station.session->running()) return;
+    if (done_ || Running() > 0) return;
     done_ = true;
     QString why;
     if (recipe_ && !recipe_->Finish(&why)) console_.Err("brellix-cli: the run's end is not recorded: " + why);

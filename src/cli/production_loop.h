@@ -88,8 +88,8 @@ private:
     bool BeginRecord(Station& station);
     void CloseRecord(Station& station);
     void StopStarting(const QString& line);
-    void LogUnit(const Station& station, const char* result);
-    void PrintUnit(const Station& station, const char* result);
+    void LogUnit(const Station& station, UnitResult result);
+    void PrintUnit(const Station& station, UnitResult result);
     void SwapUnitIfSimulated(const std::string& path);
     bool TakeOutIfFailing(const Station& station);
     void OnNextKey();

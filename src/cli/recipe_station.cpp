@@ -152,6 +152,6 @@ std::int64_t RecipeStation::ValuesLeft() {
 }
 
 bool RecipeStation::Finish(QString* error) {
-    store_->FlushSpool();
+    // Ending the run sends the spool first.
     return store_->FinishRun(error);
 }

@@ -130,8 +130,7 @@ bool RecordStore::LockStation(const QString& station, QString* error) {
     }
     if (!lock->isLocked()) {
         qint64 pid = 0;
-        QString host, program;
-        lock->getLockInfo(&pid, &host, &program);
+        lock->getLockInfo(&pid, nullptr, nullptr);
         *error = QString("%1: station %2 already runs on this host (process %3); each run at a time needs a "
                          "station name of its own")
                      .arg(location_.Describe(), station)
